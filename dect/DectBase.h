@@ -1,0 +1,19 @@
+#pragma once
+// The USB DECT base: wakes and identifies the base over the 2-wire bus, owns the packet link and turns
+// packets from the base into handset event codes.
+#include "dect/PhoneDevice.h"
+
+constexpr DWORD DectBaseProductId = 50076;
+
+class DectBase : public PhoneDevice {
+public:
+    ~DectBase() override;
+    int Open() override;
+    int PollEvent() override;
+    int TakeKeyCode() override;
+    int Reserved5() override;
+    int SetSignal(int flag) override;
+    UINT_PTR StartTimer(HWND window, UINT_PTR id, UINT intervalMs) override;
+    int NeedsEventThread() override;
+    int TranslateKey(int value) override;
+};

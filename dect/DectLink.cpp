@@ -1,0 +1,1 @@
+#include "dect/DectLink.h"

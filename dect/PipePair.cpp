@@ -1,0 +1,1 @@
+#include "dect/PipePair.h"

@@ -1,0 +1,33 @@
+#include "sim/control/SimControl.h"
+
+void SimReset() {
+    WithSim([](SimState& state) { ResetSimState(state); });
+}
+
+std::vector<SimCall> SimCalls() {
+    return WithSim([](SimState& state) {
+        uint32_t count = state.callCount < SimCallCapacity ? state.callCount : SimCallCapacity;
+        return std::vector<SimCall>(state.calls, state.calls + count);
+    });
+}
+
+bool SimPost(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = WithSim([](SimState& state) { return reinterpret_cast<HWND>(state.attachedWindow); });
+    return window && PostMessageA(window, message, wParam, lParam);
+}
+
+bool SimPlug() {
+    DWORD product = WithSim([](SimState& state) {
+        state.config.plugged = 1;
+        return state.config.productId;
+    });
+    return SimPost(1424, 0, static_cast<LPARAM>(product));
+}
+
+bool SimUnplug() {
+    DWORD product = WithSim([](SimState& state) {
+        state.config.plugged = 0;
+        return state.config.productId;
+    });
+    return SimPost(1425, 0, static_cast<LPARAM>(product));
+}

@@ -1,0 +1,124 @@
+#include "support/TraceLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int LinePrefixLength = 26; // "hh:mm:ss:mmm [0x%08X]\t"
+constexpr int MaxTextLength = 32768;
+constexpr int LineBufferSize = 32800;
+constexpr int FileNameSize = 1004;
+static_assert(LinePrefixLength + MaxTextLength + 2 < LineBufferSize, "a whole line fits its buffer");
+
+HANDLE traceFile = INVALID_HANDLE_VALUE;
+volatile LONG traceLevel = 0;
+volatile LONG traceLock = 0;
+char* tracePrefix = nullptr;
+SYSTEMTIME traceFileDate;
+TraceClock traceClock = nullptr;
+
+void ReadClock(SYSTEMTIME* now) {
+    if (traceClock)
+        traceClock(now);
+    else
+        GetLocalTime(now);
+}
+
+// A spin lock on one word: it holds the owning thread's id, and a waiting thread polls every 25 ms.
+void AcquireTraceLock() {
+    LONG id = static_cast<LONG>(GetCurrentThreadId());
+    while (traceLock != id) {
+        InterlockedCompareExchange(&traceLock, id, 0);
+        if (traceLock == id)
+            break;
+        Sleep(25);
+    }
+}
+
+void ReleaseTraceLock() { InterlockedCompareExchange(&traceLock, 0, static_cast<LONG>(GetCurrentThreadId())); }
+
+void CloseTraceFile() {
+    if (traceFile != INVALID_HANDLE_VALUE)
+        CloseHandle(traceFile);
+    traceFile = INVALID_HANDLE_VALUE;
+}
+
+void OpenTraceFile() {
+    SYSTEMTIME t;
+    ReadClock(&t);
+    char name[FileNameSize];
+    std::snprintf(name, sizeof name, "%s_%04d%02d%02d_%02d%02d%02d_%X.txt", tracePrefix ? tracePrefix : "Trace",
+                  t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                  static_cast<unsigned>(GetCurrentProcessId()));
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    traceFile = file;
+    traceFileDate = t;
+}
+
+// Closes the file and frees the prefix when the process ends.
+struct TraceCleanup {
+    ~TraceCleanup() {
+        CloseTraceFile();
+        std::free(tracePrefix);
+        tracePrefix = nullptr;
+    }
+} traceCleanup;
+
+} // namespace
+
+void Trace(int level, const char* format, ...) {
+    if (traceLevel == 0 || level > traceLevel)
+        return;
+    AcquireTraceLock();
+    SYSTEMTIME now;
+    ReadClock(&now);
+    if (traceFile != INVALID_HANDLE_VALUE &&
+        (now.wYear != traceFileDate.wYear || now.wMonth != traceFileDate.wMonth || now.wDay != traceFileDate.wDay))
+        CloseTraceFile();
+    if (traceFile == INVALID_HANDLE_VALUE)
+        OpenTraceFile();
+    if (traceFile != INVALID_HANDLE_VALUE) {
+        char line[LineBufferSize];
+        int length = std::snprintf(line, sizeof line, "%02d:%02d:%02d:%03d [0x%08X]\t", now.wHour, now.wMinute,
+                                   now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()));
+        va_list args;
+        va_start(args, format);
+        // Text beyond the buffer's share is cut; the line itself is always written.
+        int text = std::vsnprintf(line + length, MaxTextLength + 1, format, args);
+        va_end(args);
+        if (text < 0)
+            text = 0;
+        length += text < MaxTextLength ? text : MaxTextLength;
+        line[length++] = '\r';
+        line[length++] = '\n';
+        DWORD written = 0;
+        WriteFile(traceFile, line, static_cast<DWORD>(length), &written, nullptr);
+    }
+    ReleaseTraceLock();
+}
+
+void SetTraceFile(const char* prefix) {
+    AcquireTraceLock();
+    CloseTraceFile();
+    std::free(tracePrefix);
+    tracePrefix = _strdup(prefix ? prefix : "");
+    ReleaseTraceLock();
+}
+
+void SetTraceLevel(int level) {
+    AcquireTraceLock();
+    traceLevel = level > 0 ? level : 0;
+    ReleaseTraceLock();
+}
+
+void SetTraceClock(TraceClock clock) {
+    AcquireTraceLock();
+    traceClock = clock;
+    ReleaseTraceLock();
+}
