@@ -1,12 +1,169 @@
-// The device and settings panel.
-#include "app/MainDialog.h"
+// The device and settings panel: what base is attached, the phone chip's levels and mute switches, and the
+// three settings kept in the registry.
+#include <cstdlib>
 
-void MainDialog::RefreshDevicePanel(UINT, DWORD) {}
-void MainDialog::SaveCountryCode() {}
-LRESULT MainDialog::OnPaint(WPARAM wParam, LPARAM lParam) { return PlatformWindowProc(WM_PAINT, wParam, lParam); }
-LRESULT MainDialog::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(appIcon); }
-LRESULT MainDialog::OnSpeakerMute(WPARAM, LPARAM) { return 0; }
-LRESULT MainDialog::OnMicMute(WPARAM, LPARAM) { return 0; }
-LRESULT MainDialog::OnHScroll(WPARAM wParam, LPARAM lParam) { return PlatformWindowProc(WM_HSCROLL, wParam, lParam); }
-LRESULT MainDialog::OnOnlineOnlyClicked(WPARAM, LPARAM) { return 0; }
-LRESULT MainDialog::OnCountryCodeChanged(WPARAM, LPARAM) { return 0; }
+#include "app/MainDialog.h"
+#include "app/res/resource.h"
+#include "chip/PhoneLibrary.h"
+#include "support/Registry.h"
+
+namespace {
+
+constexpr const char* SettingsPath = "SOFTWARE\\Skype\\Dect";
+constexpr DWORD DectProductId = 50076;
+
+// The library's levels run 0..65535; a track bar shows half of that.
+constexpr int LevelBarMax = 32767;
+constexpr int LevelBarPage = 8191;
+constexpr int LevelBarTicks = 2047;
+
+// The serial number buffer the library fills; one byte more keeps its text terminated when it fills all 32.
+constexpr size_t SerialSize = 32;
+
+constexpr int AudioControls[] = {IDC_SPEAKER_LEVEL, IDC_SPEAKER_MUTE, IDC_SPEAKER_LABEL,
+                                 IDC_MIC_MUTE,      IDC_MIC_LEVEL,    IDC_MIC_LABEL};
+
+bool OpenSettings(RegistryKey& key) {
+    return key.Open(SettingsPath, HKEY_CURRENT_USER, KEY_QUERY_VALUE | KEY_SET_VALUE);
+}
+
+// A setting read as a number: text in C notation ("0x1F", "017", "12"; anything else 0), a DWORD as it is,
+// any other type 0.
+DWORD SettingNumber(RegistryValue& value) {
+    switch (value.Type()) {
+    case REG_SZ:
+    case REG_BINARY:
+        return std::strtoul(value.Text(), nullptr, 0);
+    case REG_DWORD:
+        return value.Number();
+    default:
+        return 0;
+    }
+}
+
+void ShowLevel(const fw::Slider& bar, DWORD level) {
+    bar.SetRange(0, LevelBarMax, true);
+    bar.SetPageSize(LevelBarPage);
+    bar.SetTickFrequency(LevelBarTicks);
+    bar.SetPosition(static_cast<int>(level / 2), true);
+}
+
+HICON LoadIconResource(int id) {
+    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+}
+
+} // namespace
+
+void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId) {
+    if (textId != 0) {
+        char text[256] = "";
+        LoadStringA(GetModuleHandleA(nullptr), textId, text, sizeof text);
+        deviceInfoText = text;
+    }
+    char serial[SerialSize + 1] = {};
+    if (newProductId != 0)
+        GetSerialNumber(serial);
+    deviceIcon.SetIcon(LoadIconResource(newProductId == DectProductId ? IDI_STATE_ON : IDI_STATE_OFF));
+    bool serialKnown = serial[0] != '\0';
+    serialLabel.Show(serialKnown);
+    serialValue.Show(serialKnown);
+    serialLabel.Repaint();
+    serialValue.Repaint();
+    serialText = serial;
+
+    if (mixerOpen) {
+        DWORD level = 0x7FFF;
+        GetSpeakerVolume(&level);
+        GetSpeakerMute(&speakerMuted);
+        ShowLevel(speakerSlider, level);
+        GetMicVolume(&level);
+        GetMicMute(&micMuted);
+        ShowLevel(micSlider, level);
+    }
+    for (int id : AudioControls)
+        EnableWindow(Control(id), mixerOpen ? TRUE : FALSE);
+
+    onlineOnlyBox.SetChecked(false);
+    RegistryKey settings(CreateKey);
+    if (OpenSettings(settings)) {
+        RegistryValue& onlineOnly = settings.Value("ShowOnlineOnly");
+        if (!onlineOnly.HasValue())
+            onlineOnly.SetText("0");
+        else if (SettingNumber(onlineOnly) != 0)
+            onlineOnlyBox.SetChecked(true);
+        // The edit's change notice copies the text into countryCode.
+        RegistryValue& country = settings.Value("CountryCode");
+        if (country.HasValue())
+            countryCodeEdit.SetText(country.Text());
+        else
+            country.SetText("");
+        RegistryValue& screenSize = settings.Value("ScreenSize");
+        if (!screenSize.HasValue())
+            screenSize.SetText("12");
+    }
+    settings.Close();
+    UpdateData(false);
+}
+
+void MainDialog::SaveCountryCode() {
+    RegistryKey settings(CreateKey);
+    if (OpenSettings(settings))
+        settings.Value("CountryCode").SetText(countryCode.c_str());
+    settings.Close();
+}
+
+LRESULT MainDialog::OnPaint(WPARAM wParam, LPARAM lParam) {
+    if (!IsIconic(Handle()))
+        return PlatformWindowProc(WM_PAINT, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(Handle(), &paint);
+    SendMessageA(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(Handle(), &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, appIcon);
+    EndPaint(Handle(), &paint);
+    return 0;
+}
+
+LRESULT MainDialog::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(appIcon);
+}
+
+LRESULT MainDialog::OnSpeakerMute(WPARAM, LPARAM) {
+    UpdateData(true);
+    SetSpeakerMute(speakerMuted);
+    return 0;
+}
+
+LRESULT MainDialog::OnMicMute(WPARAM, LPARAM) {
+    UpdateData(true);
+    SetMicMute(micMuted);
+    return 0;
+}
+
+// Every scroll notice, each step of a drag included, sets the level; notices from any other window (or
+// from another program naming one) only get the default processing.
+LRESULT MainDialog::OnHScroll(WPARAM wParam, LPARAM lParam) {
+    HWND bar = reinterpret_cast<HWND>(lParam);
+    if (bar && bar == speakerSlider.Handle())
+        SetSpeakerVolume(static_cast<DWORD>(speakerSlider.Position()) * 2);
+    else if (bar && bar == micSlider.Handle())
+        SetMicVolume(static_cast<DWORD>(micSlider.Position()) * 2);
+    return PlatformWindowProc(WM_HSCROLL, wParam, lParam);
+}
+
+// The box is written through at once; the contact filter reads the box itself.
+LRESULT MainDialog::OnOnlineOnlyClicked(WPARAM, LPARAM) {
+    RegistryKey settings(CreateKey);
+    if (OpenSettings(settings))
+        settings.Value("ShowOnlineOnly").SetText(onlineOnlyBox.Checked() ? "1" : "0");
+    settings.Close();
+    return 0;
+}
+
+LRESULT MainDialog::OnCountryCodeChanged(WPARAM, LPARAM) {
+    countryCode = countryCodeEdit.Text();
+    return 0;
+}
