@@ -6,13 +6,13 @@
 
 #pragma pack(push, 1)
 struct RegisterRequest {
-    uint8_t kind;        // 4
+    uint8_t kind; // 4
     uint8_t unused1;
-    uint16_t zero;       // 0
-    uint16_t reg;        // register number
-    uint16_t count;      // low 8 bits of the byte count
-    uint8_t direction;   // 1 read, 0 write
-    uint8_t marker;      // 0x55 on writes
+    uint16_t zero;     // 0
+    uint16_t reg;      // register number
+    uint16_t count;    // low 8 bits of the byte count
+    uint8_t direction; // 1 read, 0 write
+    uint8_t marker;    // 0x55 on writes
     uint16_t unused10;
     uint32_t countAgain; // the byte count again
     uint32_t data;       // address of the data buffer (a 32-bit program)
@@ -26,5 +26,7 @@ static_assert(offsetof(RegisterRequest, reg) == 4 && offsetof(RegisterRequest, c
 
 enum : uint8_t { RequestRead = 1, RequestWrite = 0, RequestKind = 4, WriteMarker = 0x55 };
 
+// One RegisterTransfer of one byte each; both answer the library's result (1 done, 0 failed). The request's
+// unassigned bytes are sent as 0.
 int ReadRegister(int reg, uint8_t* value);
-int WriteRegister(int reg, int value);
+int WriteRegister(int reg, int value); // writes the low byte of value

@@ -8,7 +8,7 @@ class PipePair;
 class PhoneDevice;
 
 class ChannelReader : public WorkerThread {
-public:
+  public:
     ChannelReader(PipePair* pipe, PhoneDevice* device) : pipe(pipe), device(device) {}
     ~ChannelReader() override;
     void Run() override;

@@ -8,7 +8,7 @@ class PipePair;
 class PhoneDevice;
 
 class ChannelWriter : public WorkerThread {
-public:
+  public:
     ChannelWriter(PipePair* pipe, PhoneDevice* device) : pipe(pipe), device(device) {}
     ~ChannelWriter() override;
     void Run() override;
@@ -20,4 +20,7 @@ public:
     PipePair* pipe;
     PhoneDevice* device;
     uint8_t currentByte = 0;
+
+  private:
+    void WriteLocked(int reg, uint8_t value);
 };

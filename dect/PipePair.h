@@ -3,7 +3,7 @@
 #include <windows.h>
 
 class PipePair {
-public:
+  public:
     // Creates the pipe (default security, 2048-byte buffer); answers and keeps the success flag.
     int Create();
     // 1 at once when never created; else closes the write end, then the read end: 1 when both closed.

@@ -3,23 +3,42 @@
 #include <windows.h>
 
 class WorkerThread {
-public:
+  public:
+    // Stops a thread that still runs. A derived class whose Run uses its own members stops the thread in
+    // its own destructor, before those members go.
     virtual ~WorkerThread();
+    // Does nothing while a thread runs; else creates stopEvent and doneEvent and starts the thread at
+    // time-critical priority with these creation flags. The process's priority class is left alone.
     virtual void Start(DWORD flags);
-    // Signals stopEvent, waits up to 10000 ms for doneEvent, terminates the thread when it does not end,
-    // pauses 5 ms; closes both events in every case.
+    // Signals stopEvent, waits up to 10000 ms for doneEvent, terminates the thread (exit code 1) when it does
+    // not end, pauses 5 ms and forgets the thread; closes both events in every case.
     virtual void Stop();
     virtual void Run() = 0;
     virtual void Suspend();
     virtual void Resume();
 
+    bool Running() const;
+    HANDLE Handle() const { return thread; }
+
     static constexpr DWORD StopWaitMs = 10000;
 
-protected:
+  protected:
+    // The body of a polling thread: waits on stopEvent for tickMs at a time and runs step() after each
+    // timeout, until the event is signalled; any other wait result only repeats the wait.
+    template <class Step> void TickUntilStopped(DWORD tickMs, Step step) {
+        for (;;) {
+            DWORD waited = WaitForSingleObject(stopEvent, tickMs);
+            if (waited == WAIT_OBJECT_0)
+                return;
+            if (waited == WAIT_TIMEOUT)
+                step();
+        }
+    }
+
     HANDLE stopEvent = nullptr;
     HANDLE doneEvent = nullptr;
     HANDLE thread = nullptr;
 
-private:
+  private:
     static unsigned __stdcall Entry(void* self);
 };
