@@ -1,4 +1,230 @@
+// The program's start-up frame, run as a user runs it: one real DectBridge.exe (or two) against the
+// simulated phone library.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-TEST(Startup, Placeholder) { EXPECT_TRUE(true); }
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "chip/PhoneLibrary.h"
+#include "sim/control/SimControl.h"
+#include "tests/common/Program.h"
+
+namespace {
+
+using test::BinDir;
+using test::Program;
+using test::WaitUntil;
+
+// The operations the library received, from call number `from` on.
+std::vector<int> CalledOps(size_t from = 0) {
+    std::vector<int> ops;
+    auto calls = SimCalls();
+    for (size_t i = from; i < calls.size(); ++i)
+        ops.push_back(calls[i].op);
+    return ops;
+}
+
+std::string Join(const std::vector<int>& ops) {
+    std::string text;
+    for (int op : ops)
+        text += std::to_string(op) + " ";
+    return text;
+}
+
+// The address of the shared word in a running copy: the "SharedHa" section of DectBridge.exe.
+ULONG_PTR SharedWordAddress() {
+    HMODULE image = LoadLibraryExA((BinDir() + "\\DectBridge.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (!image)
+        return 0;
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(image);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(reinterpret_cast<BYTE*>(image) + dos->e_lfanew);
+    ULONG_PTR base = nt->OptionalHeader.ImageBase;
+    ULONG_PTR address = 0;
+    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+        if (std::string(reinterpret_cast<char*>(section->Name), 8).rfind("SharedHa", 0) == 0)
+            address = base + section->VirtualAddress;
+    FreeLibrary(image);
+    return address;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { SimReset(); }
+};
+
+TEST_F(Startup, ShowsMainWindowAndHiddenExitWindowAndWritesBanner) {
+    Program program;
+    ASSERT_TRUE(program.Start()) << "no window titled \"TRL-400 1.2\"";
+    HWND exitWindow = test::WaitForWindow("TigerJetTjInitApp", 5000);
+    ASSERT_NE(exitWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(exitWindow));
+    EXPECT_EQ(GetDlgCtrlID(exitWindow), 374);
+
+    std::string traceName = program.TraceFile();
+    ASSERT_FALSE(traceName.empty()) << "no c:\\temp\\Telvane.log_*_<pid>.txt";
+    // c:\temp\Telvane.log_YYYYMMDD_HHMMSS_PID.txt, the date and time being today's.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char today[16];
+    std::snprintf(today, sizeof today, "%04d%02d%02d_", now.wYear, now.wMonth, now.wDay);
+    std::string stem = traceName.substr(std::string("c:\\temp\\").size());
+    EXPECT_EQ(stem.rfind(std::string("Telvane.log_") + today, 0), 0u) << stem;
+    EXPECT_EQ(stem.find_first_not_of("0123456789", 21), 27u) << stem;
+    std::string trace = test::ReadWholeFile(traceName);
+    EXPECT_NE(trace.find("\tDectBridge 1.2 started\r\n"), std::string::npos) << trace;
+
+    // The library received the main window.
+    auto calls = SimCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().op, OpAttachWindow);
+    EXPECT_EQ(calls.front().a, static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(program.MainWindow())));
+}
+
+TEST_F(Startup, MainWindowIsPlacedWithItsRightEdgeOnTheScreenCentre) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    RECT rect;
+    GetWindowRect(program.MainWindow(), &rect);
+    int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    int x = GetSystemMetrics(SM_CXSCREEN) / 2 - w, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    EXPECT_EQ(rect.left, x > 0 ? x : 0);
+    EXPECT_EQ(rect.top, y > 0 ? y : 0);
+}
+
+TEST_F(Startup, ExitRequestShutsDownInOrder) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    size_t before = SimCalls().size();
+    EXPECT_NE(program.SendExitRequest(0x04C81269), 0);
+    ASSERT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE)) << "still running after the request";
+    std::vector<int> expected = {OpDetachWindow, OpCloseMixer, OpCloseDevice};
+    EXPECT_EQ(CalledOps(before), expected) << "library calls: " << Join(CalledOps(before));
+}
+
+TEST_F(Startup, ExitRequestTestsOnlyTheMarkedBits) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    // Wrong low byte, wrong high word: nothing happens.
+    program.SendExitRequest(0x04C80068);
+    program.SendExitRequest(0x04C90069);
+    EXPECT_EQ(program.Proc().Wait(1500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(IsWindow(program.MainWindow()));
+    // Any middle byte with the right high word and low byte exits.
+    program.SendExitRequest(0x04C8FF69);
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
+}
+
+TEST_F(Startup, CloseBoxAndExitButtonShutDownLikeTheExitRequest) {
+    for (UINT message : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_COMMAND)}) {
+        SimReset();
+        Program program;
+        ASSERT_TRUE(program.Start());
+        size_t before = SimCalls().size();
+        if (message == WM_CLOSE)
+            PostMessageA(program.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            PostMessageA(program.MainWindow(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE)) << "message " << message;
+        std::vector<int> expected = {OpDetachWindow, OpCloseMixer, OpCloseDevice};
+        EXPECT_EQ(CalledOps(before), expected) << "message " << message << ": " << Join(CalledOps(before));
+    }
+}
+
+TEST_F(Startup, EscapeDoesNotEndTheRun) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    PostMessageA(program.MainWindow(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    HWND focus = GetDlgItem(program.MainWindow(), 1059);
+    PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(program.Proc().Wait(1500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(IsWindow(program.MainWindow()));
+}
+
+TEST_F(Startup, SecondCopyBringsTheFirstForwardEvenWhenHidden) {
+    Program first;
+    ASSERT_TRUE(first.Start());
+    ShowWindow(first.MainWindow(), SW_HIDE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(first.MainWindow()); }, 3000));
+
+    test::Process second;
+    ASSERT_TRUE(second.Start(BinDir() + "\\DectBridge.exe"));
+    EXPECT_EQ(second.Wait(10000), 0u) << "the second copy did not end";
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(first.MainWindow()) != FALSE; }, 3000))
+        << "the first copy's window stayed hidden";
+    EXPECT_TRUE(first.Proc().Running());
+}
+
+TEST_F(Startup, CopyThatFindsAnotherStartingEndsSilently) {
+    Program first;
+    ASSERT_TRUE(first.Start());
+    ULONG_PTR address = SharedWordAddress();
+    ASSERT_NE(address, 0u) << "DectBridge.exe has no SharedHa section";
+    HANDLE process = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, first.Proc().Id());
+    ASSERT_NE(process, nullptr);
+    LONG word = 0;
+    SIZE_T done = 0;
+    ASSERT_TRUE(ReadProcessMemory(process, reinterpret_cast<void*>(address), &word, sizeof word, &done));
+    EXPECT_EQ(word, static_cast<LONG>(reinterpret_cast<LONG_PTR>(first.MainWindow())))
+        << "the shared word does not hold the main window";
+
+    // Pretend another copy is between its check and its window.
+    ShowWindow(first.MainWindow(), SW_HIDE);
+    LONG starting = -1;
+    ASSERT_TRUE(WriteProcessMemory(process, reinterpret_cast<void*>(address), &starting, sizeof starting, &done));
+    test::Process second;
+    ASSERT_TRUE(second.Start(BinDir() + "\\DectBridge.exe"));
+    EXPECT_EQ(second.Wait(10000), 0u) << "the second copy did not end";
+    EXPECT_FALSE(test::AnswerMessageBox(second.Id(), IDOK, 300)) << "the second copy showed a message";
+    EXPECT_FALSE(IsWindowVisible(first.MainWindow())) << "the first window was brought forward";
+
+    ASSERT_TRUE(WriteProcessMemory(process, reinterpret_cast<void*>(address), &word, sizeof word, &done));
+    CloseHandle(process);
+}
+
+TEST_F(Startup, AnotherPhoneProgramRefusesTheStart) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "OtherPhoneProgram";
+    RegisterClassA(&windowClass);
+    HWND other = CreateWindowA("OtherPhoneProgram", "TigerJetIPPhoneCenter", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+
+    Program program;
+    ASSERT_TRUE(program.Launch());
+    std::string text;
+    EXPECT_TRUE(test::AnswerMessageBox(program.Proc().Id(), IDOK, 10000, &text));
+    EXPECT_EQ(text, "Warning! An application using VOIP device is still running. Please close it then run this "
+                    "application again.");
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(test::WaitForWindow(test::MainWindowTitle, 0), nullptr);
+    EXPECT_TRUE(SimCalls().empty()) << "the library was used: " << Join(CalledOps());
+    DestroyWindow(other);
+}
+
+TEST_F(Startup, MissingLibraryIsReportedAndEndsTheProgram) {
+    std::string folder = "c:\\temp\\nolibrary";
+    CreateDirectoryA("c:\\temp", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string copy = folder + "\\DectBridge.exe";
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\DectBridge.exe").c_str(), copy.c_str(), FALSE));
+
+    Program program;
+    ASSERT_TRUE(program.Launch(copy));
+    std::string text;
+    EXPECT_TRUE(test::AnswerMessageBox(program.Proc().Id(), IDOK, 10000, &text));
+    EXPECT_EQ(text, "Can't load tjipsys.dll. Please reinstall \nyour software and try again.");
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(folder.c_str());
+
+    // The shared word went back to 0: a new copy starts normally.
+    Program next;
+    EXPECT_TRUE(next.Start()) << "a later start was refused";
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "tests/common/Program.h"
+
+#include <cstdio>
+
+namespace test {
+
+Program::~Program() {
+    if (process.Running())
+        Exit(5000);
+    process.Kill();
+}
+
+bool Program::Launch(const std::string& exePath) {
+    CreateDirectoryA("c:\\temp", nullptr);
+    return process.Start(exePath);
+}
+
+bool Program::Start(const std::string& exePath, DWORD timeoutMs) {
+    if (!Launch(exePath))
+        return false;
+    // The main window of this very process (another copy may have the same title), once initialisation
+    // has shown it.
+    WaitUntil(
+        [&] {
+            HWND candidate = nullptr;
+            while ((candidate = FindWindowExA(nullptr, candidate, nullptr, MainWindowTitle)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(candidate, &owner);
+                if (owner == process.Id() && IsWindowVisible(candidate)) {
+                    mainWindow = candidate;
+                    return true;
+                }
+            }
+            return !process.Running();
+        },
+        timeoutMs);
+    return mainWindow != nullptr;
+}
+
+LRESULT Program::SendExitRequest(ULONG_PTR dwData) const {
+    HWND target = nullptr;
+    while ((target = FindWindowExA(nullptr, target, nullptr, ExitRequestTitle)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(target, &owner);
+        if (owner == process.Id())
+            break;
+    }
+    if (!target)
+        return 0;
+    char marker[] = "exit";
+    COPYDATASTRUCT data = {dwData, sizeof marker, marker};
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000, &answer);
+    return static_cast<LRESULT>(answer);
+}
+
+bool Program::Exit(DWORD timeoutMs) {
+    SendExitRequest(ExitRequestMarker);
+    return process.Wait(timeoutMs) != STILL_ACTIVE;
+}
+
+std::string Program::TraceFile() const {
+    char pattern[64];
+    std::snprintf(pattern, sizeof pattern, "c:\\temp\\Telvane.log_*_%lX.txt", process.Id());
+    auto files = FindFiles(pattern);
+    return files.empty() ? "" : files.front();
+}
+
+} // namespace test
