@@ -1,11 +1,140 @@
 #include "dect/DectBase.h"
 
-DectBase::~DectBase() {}
-int DectBase::Open() { return 0; }
-int DectBase::PollEvent() { return 0; }
-int DectBase::TakeKeyCode() { return 0; }
-int DectBase::Reserved5() { return 1; }
-int DectBase::SetSignal(int) { return 1; }
-UINT_PTR DectBase::StartTimer(HWND window, UINT_PTR id, UINT intervalMs) { return SetTimer(window, id, intervalMs, nullptr); }
-int DectBase::NeedsEventThread() { return 1; }
-int DectBase::TranslateKey(int) { return 0; }
+#include "chip/Bus.h"
+#include "chip/Registers.h"
+#include "dect/DectLink.h"
+#include "support/TraceLog.h"
+
+namespace {
+
+constexpr int TrafficLevel = 20;
+constexpr uint8_t IdentReadAddress = 0xAC;
+constexpr uint8_t WakeWriteAddress = 0xAB;
+constexpr DWORD WakePauseMs = 200;
+constexpr LONG NoEvent = -1;
+constexpr LONG ReleaseEvent = 'B';
+constexpr LONG ConnectEvent = 'C';
+constexpr uint8_t KeyMark = 1; // payload byte 1 of a key frame
+
+// The channel registers in their idle state and the indicators off, written in this order.
+struct RegisterSetting {
+    int reg;
+    int value;
+};
+constexpr RegisterSetting IdleRegisters[] = {{10, 0x55}, {15, 1}, {19, 0}, {20, 0}, {21, 0}, {16, 0x0F}};
+
+constexpr uint8_t AcceptedKeyCodes[] = {21,  23,  24,  25,  27,  '#', ')', '*', '0', '1', '2', '3',
+                                        '4', '5', '6', '7', '8', '9', 'B', 'C', 'D', 'E', 'G', 'f'};
+
+// Reads the base's two ident bytes and logs them; answers whether the base is awake. A silent bus leaves
+// the buffer at 0, 0; an asleep base answers 0xFF, 0.
+bool ReadIdent() {
+    uint8_t ident[2] = {0, 0};
+    BusRead(IdentReadAddress, ident, 2);
+    Trace(TrafficLevel, "[ReadDataFromNic] : %u", ident[0]);
+    Trace(TrafficLevel, "[ReadDataFromNic] : %u", ident[1]);
+    unsigned value = ident[0] + 256u * ident[1];
+    return value != 0 && value != 0xFF;
+}
+
+void WakeBase() {
+    const uint8_t wake[2] = {0xA9, 0x38};
+    BusWrite(WakeWriteAddress, wake, 2);
+    Trace(TrafficLevel, "[WriteDataToNic] : %u", wake[0]);
+    Trace(TrafficLevel, "[WriteDataToNic] : %u", wake[1]);
+    Sleep(WakePauseMs);
+}
+
+} // namespace
+
+DectBase::~DectBase() {
+    if (link) {
+        link->Close();
+        delete link;
+    }
+}
+
+// The lock is held across the whole handshake, so the channel threads of a running link wait for it.
+int DectBase::Open() {
+    LockRegisters();
+    bool awake = ReadIdent();
+    if (!awake) {
+        WakeBase();
+        awake = ReadIdent();
+    }
+    if (!awake) {
+        UnlockRegisters();
+        return 0;
+    }
+    SetSignal(0);
+    for (const RegisterSetting& setting : IdleRegisters)
+        WriteRegister(setting.reg, setting.value);
+    if (!link) {
+        link = new DectLink(this);
+        link->Open();
+    }
+    UnlockRegisters();
+    return 1;
+}
+
+int DectBase::PollEvent() {
+    eventCode = NoEvent;
+    if (!link)
+        return 0;
+    uint8_t payload[ReceiveBufferSize] = {};
+    int length = 0;
+    int command = link->ReceivePacket(payload, &length);
+    // A frame too short for what its command carries is dropped like an unknown one.
+    int payloadLength = length - 2;
+    switch (command) {
+    case CmdKey:
+        if (payloadLength < 3 || payload[1] != KeyMark)
+            return 0;
+        eventCode = payload[2];
+        return 1;
+    case CmdRelease:
+        if (payloadLength < 1)
+            return 0;
+        link->SendPacket(CmdReleaseAck, payload, 1);
+        eventCode = ReleaseEvent;
+        return 1;
+    case CmdConnect:
+        eventCode = ConnectEvent;
+        return 1;
+    case CmdKeyNotice:
+        if (payloadLength < 3)
+            return 0;
+        if (payload[1] == KeyMark)
+            eventCode = payload[2];
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int DectBase::TakeKeyCode() {
+    for (uint8_t code : AcceptedKeyCodes)
+        if (eventCode == code)
+            return code;
+    return 0;
+}
+
+int DectBase::Reserved5() {
+    return 1;
+}
+
+int DectBase::SetSignal(int) {
+    return 1;
+}
+
+UINT_PTR DectBase::StartTimer(HWND window, UINT_PTR id, UINT intervalMs) {
+    return SetTimer(window, id, intervalMs, nullptr);
+}
+
+int DectBase::NeedsEventThread() {
+    return 1;
+}
+
+int DectBase::TranslateKey(int) {
+    return 0;
+}

@@ -6,7 +6,7 @@
 constexpr DWORD DectBaseProductId = 50076;
 
 class DectBase : public PhoneDevice {
-public:
+  public:
     ~DectBase() override;
     int Open() override;
     int PollEvent() override;

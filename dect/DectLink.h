@@ -6,7 +6,7 @@
 #include "dect/PipePair.h"
 
 class DectLink : public PacketLink {
-public:
+  public:
     explicit DectLink(PhoneDevice* device);
     ~DectLink() override;
     int Open() override;
@@ -20,7 +20,9 @@ public:
     int WriteBytes(const uint8_t* data, int count) override;
     int ReadBytes(uint8_t* buffer, int count) override;
 
-private:
+  private:
+    void SetIndicator(uint8_t bit, int on);
+
     ChannelReader* reader;
     ChannelWriter* writer;
     PipePair* inbound;

@@ -5,7 +5,7 @@
 class PacketLink;
 
 class PhoneDevice {
-public:
+  public:
     PhoneDevice();
     virtual ~PhoneDevice();
     virtual int Open();
@@ -37,7 +37,7 @@ public:
 
     LONG eventCode = -1;
 
-protected:
+  protected:
     PacketLink* link = nullptr;
     CRITICAL_SECTION registerLock;
 };
