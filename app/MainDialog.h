@@ -76,6 +76,7 @@ public:
     void OnAttachReply(HWND apiWindow, LPARAM status);
     void QueueSkypeCommand(const std::string& text);
     void SendNextSkypeCommand();
+    void SkypePumpStep(); // the timer-5 step: send one command, or rediscover while not attached
     void SetSkypeConnected(bool on);
     void SetCallActive(bool on);
     void ShowOnHandset(const std::string& text);

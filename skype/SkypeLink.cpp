@@ -1,12 +1,137 @@
 // The Skype API link: discovery, attach, the paced command queue and the link state display.
 #include "app/MainDialog.h"
+#include "app/res/resource.h"
+#include "skype/HandsetLink.h"
+#include "support/TraceLog.h"
 
 HWND skypeWindow = nullptr;
 
-bool MainDialog::DiscoverSkype() { return false; }
-void MainDialog::OnAttachReply(HWND, LPARAM) {}
-void MainDialog::QueueSkypeCommand(const std::string&) {}
-void MainDialog::SendNextSkypeCommand() {}
-void MainDialog::SetSkypeConnected(bool) {}
-void MainDialog::SetCallActive(bool) {}
-void MainDialog::ShowOnHandset(const std::string&) {}
+namespace {
+
+constexpr const char* SkypeInstallKey = "SOFTWARE\\Skype\\Phone";
+
+// A window that has stopped answering must not freeze the main window: such a window is skipped by the
+// discover broadcast, and a command Skype does not take within this time counts as refused.
+constexpr UINT BroadcastTimeoutMs = 1000;
+constexpr UINT CommandTimeoutMs = 5000;
+
+// Skype's attach statuses.
+enum : LPARAM {
+    AttachSuccess = 0,
+    AttachPending = 1,
+    AttachRefused = 2,
+    AttachNotAvailable = 3,
+    AttachApiAvailable = 0x8001,
+};
+
+bool KeyOpens(HKEY root) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, SkypeInstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SkypeInstalled() {
+    return KeyOpens(HKEY_LOCAL_MACHINE) || KeyOpens(HKEY_CURRENT_USER);
+}
+
+} // namespace
+
+bool MainDialog::DiscoverSkype() {
+    if (skypeWindow)
+        return true;
+    if (!SkypeInstalled()) {
+        MessageBoxA(nullptr, "Cannot detect Skype !!!", "Telvane", MB_OK);
+        return false;
+    }
+    attachMessage = RegisterWindowMessageA("SkypeControlAPIAttach");
+    discoverMessage = RegisterWindowMessageA("SkypeControlAPIDiscover");
+    if (attachMessage == 0 || discoverMessage == 0)
+        return false;
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(HWND_BROADCAST, discoverMessage, reinterpret_cast<WPARAM>(Handle()), 0,
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &answer) != 0;
+}
+
+void MainDialog::OnAttachReply(HWND apiWindow, LPARAM status) {
+    switch (status) {
+    case AttachSuccess:
+        skypeWindow = apiWindow;
+        Trace(20, "Skype Connected");
+        break;
+    case AttachPending:
+        Trace(10, "!!! Pending authorization");
+        break;
+    case AttachRefused:
+        Trace(10, "!!! Connection refused");
+        break;
+    case AttachNotAvailable:
+        Trace(10, "!!! Skype API not available");
+        break;
+    case AttachApiAvailable:
+        Trace(10, "!!! Try to connect Skype now (API available)");
+        break;
+    default:
+        break;
+    }
+    SetSkypeConnected(skypeWindow != nullptr);
+}
+
+void MainDialog::SkypePumpStep() {
+    if (skypeWindow) {
+        SendNextSkypeCommand();
+        return;
+    }
+    SetSkypeConnected(false);
+    DiscoverSkype();
+}
+
+void MainDialog::QueueSkypeCommand(const std::string& text) {
+    skypeCommands.push_back(text);
+}
+
+void MainDialog::SendNextSkypeCommand() {
+    if (!skypeWindow || skypeCommands.empty())
+        return;
+    // Taken off before sending: a command Skype refuses is not tried again.
+    std::string text = std::move(skypeCommands.front());
+    skypeCommands.pop_front();
+    if (text.empty())
+        return;
+    COPYDATASTRUCT data = {};
+    data.dwData = 0;
+    data.cbData = static_cast<DWORD>(text.size() + 1);
+    data.lpData = &text[0];
+    DWORD_PTR answer = 0;
+    LRESULT sent = SendMessageTimeoutA(skypeWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()),
+                                       reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                       CommandTimeoutMs, &answer);
+    if (sent == 0 || answer == 0) {
+        skypeWindow = nullptr;
+        Trace(20, "Disconnect from Skype...");
+        SetSkypeConnected(false);
+    }
+}
+
+void MainDialog::SetSkypeConnected(bool on) {
+    skypeConnected = on;
+    if (PacketLink* link = HandsetLink(dectBase))
+        link->SetSkypeIndicator(on ? 1 : 0);
+    skypeStatusText = on ? "Connect" : "Disconnect";
+    skypeIcon.SetIcon(
+        LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(on ? IDI_STATE_ON : IDI_STATE_OFF)));
+    UpdateTrayIcon(devicesPresent ? TrayDevicePresent : TrayDeviceAbsent);
+    UpdateData(false);
+}
+
+void MainDialog::SetCallActive(bool on) {
+    if (PacketLink* link = HandsetLink(dectBase))
+        link->SetCallIndicator(on ? 1 : 0);
+    UpdateData(false);
+}
+
+void MainDialog::ShowOnHandset(const std::string& text) {
+    if (PacketLink* link = HandsetLink(dectBase))
+        link->ShowText(text.c_str());
+}
