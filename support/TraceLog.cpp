@@ -38,7 +38,9 @@ void AcquireTraceLock() {
     }
 }
 
-void ReleaseTraceLock() { InterlockedCompareExchange(&traceLock, 0, static_cast<LONG>(GetCurrentThreadId())); }
+void ReleaseTraceLock() {
+    InterlockedCompareExchange(&traceLock, 0, static_cast<LONG>(GetCurrentThreadId()));
+}
 
 void CloseTraceFile() {
     if (traceFile != INVALID_HANDLE_VALUE)
@@ -50,11 +52,11 @@ void OpenTraceFile() {
     SYSTEMTIME t;
     ReadClock(&t);
     char name[FileNameSize];
-    std::snprintf(name, sizeof name, "%s_%04d%02d%02d_%02d%02d%02d_%X.txt", tracePrefix ? tracePrefix : "Trace",
-                  t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                  static_cast<unsigned>(GetCurrentProcessId()));
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    std::snprintf(name, sizeof name, "%s_%04d%02d%02d_%02d%02d%02d_%X.txt",
+                  tracePrefix ? tracePrefix : "Trace", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond, static_cast<unsigned>(GetCurrentProcessId()));
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     traceFile = file;
@@ -64,6 +66,8 @@ void OpenTraceFile() {
 // Closes the file and frees the prefix when the process ends.
 struct TraceCleanup {
     ~TraceCleanup() {
+        // Lines from threads still running drop out instead of starting a file of the default name.
+        traceLevel = 0;
         CloseTraceFile();
         std::free(tracePrefix);
         tracePrefix = nullptr;
@@ -79,22 +83,28 @@ void Trace(int level, const char* format, ...) {
     SYSTEMTIME now;
     ReadClock(&now);
     if (traceFile != INVALID_HANDLE_VALUE &&
-        (now.wYear != traceFileDate.wYear || now.wMonth != traceFileDate.wMonth || now.wDay != traceFileDate.wDay))
+        (now.wYear != traceFileDate.wYear || now.wMonth != traceFileDate.wMonth ||
+         now.wDay != traceFileDate.wDay))
         CloseTraceFile();
     if (traceFile == INVALID_HANDLE_VALUE)
         OpenTraceFile();
     if (traceFile != INVALID_HANDLE_VALUE) {
         char line[LineBufferSize];
-        int length = std::snprintf(line, sizeof line, "%02d:%02d:%02d:%03d [0x%08X]\t", now.wHour, now.wMinute,
-                                   now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()));
+        int length =
+            std::snprintf(line, sizeof line, "%02d:%02d:%02d:%03d [0x%08X]\t", now.wHour, now.wMinute,
+                          now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()));
         va_list args;
         va_start(args, format);
-        // Text beyond the buffer's share is cut; the line itself is always written.
-        int text = std::vsnprintf(line + length, MaxTextLength + 1, format, args);
+        // Text beyond the buffer's share is cut; the line itself is always written. The share is what the
+        // prefix left, for a clock whose fields are wider than a real one's.
+        int room = LineBufferSize - length - 2;
+        if (room > MaxTextLength + 1)
+            room = MaxTextLength + 1;
+        int text = std::vsnprintf(line + length, static_cast<size_t>(room), format, args);
         va_end(args);
         if (text < 0)
             text = 0;
-        length += text < MaxTextLength ? text : MaxTextLength;
+        length += text < room ? text : room - 1;
         line[length++] = '\r';
         line[length++] = '\n';
         DWORD written = 0;
