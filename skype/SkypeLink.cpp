@@ -2,6 +2,7 @@
 #include "app/MainDialog.h"
 #include "app/res/resource.h"
 #include "skype/HandsetLink.h"
+#include "support/Registry.h"
 #include "support/TraceLog.h"
 
 HWND skypeWindow = nullptr;

@@ -1,0 +1,150 @@
+// The peer's two vocabularies: Skype commands from the client, and control commands from tests and the
+// demonstration.
+#include <algorithm>
+#include <cstdlib>
+
+#include "sim/skype/Peer.h"
+
+namespace peer {
+
+namespace {
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    return text;
+}
+
+// The rest of the text after `count` words and the blank behind them, or "" when there is none.
+std::string TextAfterWords(const std::string& text, int count) {
+    size_t position = 0;
+    for (int i = 0; i < count; ++i) {
+        position = text.find(' ', position);
+        if (position == std::string::npos)
+            return "";
+        ++position;
+    }
+    return text.substr(position);
+}
+
+void PlaceCall(const std::string& target) {
+    std::string id = std::to_string(state.nextCallId++);
+    state.calls[id] = Call{target, ""};
+    NotifyCallStatus(id, "ROUTING");
+    NotifyCallStatus(id, "RINGING", state.ringDelayMs);
+    if (state.answerDelayMs >= 0)
+        NotifyCallStatus(id, "INPROGRESS", state.answerDelayMs);
+}
+
+// SET CALL {id} STATUS INPROGRESS|FINISHED, SET CALL {id} DTMF {tone}
+void SetCallProperty(const std::vector<std::string>& words, const std::vector<std::string>& upper) {
+    auto call = state.calls.find(words[2]);
+    if (call == state.calls.end() || IsTerminalStatus(call->second.status)) {
+        Notify("ERROR 11 Invalid call id");
+        return;
+    }
+    const std::string& id = call->first;
+    if (upper[3] == "STATUS" && (upper[4] == "INPROGRESS" || upper[4] == "FINISHED"))
+        NotifyCallStatus(id, upper[4]);
+    else if (upper[3] == "DTMF" && call->second.status == "INPROGRESS")
+        Notify("CALL " + id + " DTMF " + words[4]);
+    else
+        Notify("ERROR 12 Invalid call property");
+}
+
+} // namespace
+
+bool IsTerminalStatus(const std::string& status) {
+    return status == "FINISHED" || status == "FAILED" || status == "MISSED" || status == "REFUSED" ||
+           status == "BUSY" || status == "CANCELLED";
+}
+
+std::vector<std::string> SplitWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+// Skype takes its commands in any case; its answers are in upper case, handles as they are.
+void AnswerCommand(const std::string& command) {
+    std::vector<std::string> words = SplitWords(command);
+    std::vector<std::string> upper;
+    for (const std::string& word : words)
+        upper.push_back(Upper(word));
+    size_t count = words.size();
+    if (count == 2 && upper[0] == "CALL") {
+        PlaceCall(words[1]);
+    } else if (count == 4 && upper[0] == "GET" && upper[1] == "CALL" && upper[3] == "PARTNER_HANDLE") {
+        auto call = state.calls.find(words[2]);
+        if (call == state.calls.end())
+            Notify("ERROR 11 Invalid call id");
+        else
+            Notify("CALL " + call->first + " PARTNER_HANDLE " + call->second.partner);
+    } else if (count == 5 && upper[0] == "SET" && upper[1] == "CALL") {
+        SetCallProperty(words, upper);
+    } else if (count == 2 && upper[0] == "SEARCH" && upper[1] == "FRIENDS") {
+        Notify("USERS " + state.contacts);
+    } else if (count == 4 && upper[0] == "GET" && upper[1] == "USER" && upper[3] == "ONLINESTATUS") {
+        auto known = state.onlineStatus.find(words[2]);
+        Notify("USER " + words[2] + " ONLINESTATUS " +
+               (known == state.onlineStatus.end() ? "OFFLINE" : known->second));
+    } else if (count == 2 && upper[0] == "GET" && upper[1] == "USERSTATUS") {
+        Notify("USERSTATUS " + state.userStatus);
+    } else {
+        Notify("ERROR 2 Unknown command");
+    }
+}
+
+bool RunControl(const std::string& command) {
+    std::vector<std::string> words = SplitWords(command);
+    if (words.empty())
+        return false;
+    const std::string& verb = words[0];
+    size_t count = words.size();
+    if (verb == "notify" || verb == "notify-unterminated") {
+        Outgoing::Kind kind = verb == "notify" ? Outgoing::Text : Outgoing::Unterminated;
+        Schedule(Outgoing{kind, Now(), TextAfterWords(command, 1), "", 0, nullptr});
+    } else if (verb == "notify-null" && count == 1) {
+        Schedule(Outgoing{Outgoing::NullData, Now(), "", "", 0, nullptr});
+    } else if (verb == "attach" && count >= 2) {
+        state.attachSequence.clear();
+        for (size_t i = 1; i < count; ++i)
+            state.attachSequence.push_back(words[i] == "none" ? NoAnswer
+                                                              : std::strtol(words[i].c_str(), nullptr, 0));
+        state.discoverCount = 0;
+    } else if (verb == "reply" && (count == 2 || count == 3)) {
+        HWND window = count == 3 && words[2] == "0" ? nullptr : state.api;
+        Schedule(Outgoing{Outgoing::AttachReply, Now(), "", "", std::strtol(words[1].c_str(), nullptr, 0),
+                          window});
+    } else if (verb == "refuse" && count == 2) {
+        state.refuseNext = std::atoi(words[1].c_str());
+    } else if (verb == "ring" && count == 3) {
+        state.calls[words[1]] = Call{words[2], ""};
+        NotifyCallStatus(words[1], "RINGING");
+    } else if (verb == "hangup" && count == 2 && state.calls.count(words[1])) {
+        NotifyCallStatus(words[1], "FINISHED");
+    } else if (verb == "contacts") {
+        state.contacts = TextAfterWords(command, 1);
+    } else if (verb == "online" && count == 3) {
+        state.onlineStatus[words[1]] = words[2];
+    } else if (verb == "userstatus" && count == 2) {
+        state.userStatus = words[1];
+    } else if (verb == "answer" && count == 2) {
+        state.answerDelayMs = words[1] == "never" ? -1 : std::atoi(words[1].c_str());
+    } else if (verb == "quit" && count == 1) {
+        PostMessageA(state.control, WM_CLOSE, 0, 0);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace peer
