@@ -241,7 +241,8 @@ TEST_F(Registry, ValuesTooLargeToLoadReadEmpty) {
     EXPECT_EQ(std::string("12", 3), RawGet("TooLong").data);
 }
 
-// Text stored without its terminator must not pick up the bytes of a value loaded before it.
+// Text stored without its terminator must not pick up the bytes of a value loaded before it. (Wine's
+// enumeration terminates such text itself; Windows' does not promise to.)
 TEST_F(Registry, TextStoredWithoutTerminatorEndsWithItsData) {
     RawSetText("A_Long", "zzzzzzzzzzzz");
     RawSetText("C_Long", "yyyyyyyyyyyy");
