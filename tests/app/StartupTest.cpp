@@ -50,9 +50,15 @@ ULONG_PTR SharedWordAddress() {
     return address;
 }
 
+// The frame alone: no base is plugged in, so no device start-up (and no Skype discovery) joins in.
+void ResetWithoutBase() {
+    SimReset();
+    WithSim([](SimState& state) { state.config.plugged = 0; });
+}
+
 class Startup : public ::testing::Test {
 protected:
-    void SetUp() override { SimReset(); }
+    void SetUp() override { ResetWithoutBase(); }
 };
 
 TEST_F(Startup, ShowsMainWindowAndHiddenExitWindowAndWritesBanner) {
@@ -119,7 +125,7 @@ TEST_F(Startup, ExitRequestTestsOnlyTheMarkedBits) {
 
 TEST_F(Startup, CloseBoxAndExitButtonShutDownLikeTheExitRequest) {
     for (UINT message : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_COMMAND)}) {
-        SimReset();
+        ResetWithoutBase();
         Program program;
         ASSERT_TRUE(program.Start());
         size_t before = SimCalls().size();
