@@ -1,0 +1,114 @@
+// The anonymous pipe pair and the worker thread under the real system calls.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "dect/PipePair.h"
+#include "dect/WorkerThread.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+TEST(PipePair, ReadAndWriteNeedACreatedPipe) {
+    PipePair pipe;
+    uint8_t byte = 1;
+    EXPECT_EQ(pipe.Read(&byte, 1), 0);
+    EXPECT_EQ(pipe.Write(&byte, 1), 0);
+    EXPECT_EQ(pipe.Close(), 1) << "closing a pipe never created";
+}
+
+TEST(PipePair, EmptyReadReturnsAtOnceAndBytesComeOutInOrder) {
+    PipePair pipe;
+    ASSERT_EQ(pipe.Create(), 1);
+    char buffer[16] = {};
+    DWORD before = GetTickCount();
+    EXPECT_EQ(pipe.Read(buffer, sizeof buffer), 0);
+    EXPECT_LT(GetTickCount() - before, 100u) << "a read of an empty pipe must not wait";
+
+    EXPECT_EQ(pipe.Write("abcdef", 6), 6);
+    EXPECT_EQ(pipe.Read(buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(pipe.Read(buffer, sizeof buffer), 2) << "only what the pipe holds";
+    EXPECT_EQ(std::string(buffer, 2), "ef");
+
+    EXPECT_EQ(pipe.Close(), 1);
+    EXPECT_EQ(pipe.created, 0);
+    EXPECT_EQ(pipe.Close(), 1) << "a second Close finds nothing to close";
+    EXPECT_EQ(pipe.Write("x", 1), 0);
+}
+
+// Counts its ticks; optionally never looks at stopEvent.
+class CountingWorker : public WorkerThread {
+  public:
+    explicit CountingWorker(bool obeysStop) : obeysStop(obeysStop) {}
+    ~CountingWorker() override { Stop(); }
+    void Run() override {
+        if (obeysStop)
+            TickUntilStopped(1, [this] { ++ticks; });
+        else
+            for (;;) {
+                ++ticks;
+                Sleep(1);
+            }
+    }
+    // A handle of our own, valid after Stop forgets the thread's.
+    HANDLE DuplicateThreadHandle() const {
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        return copy;
+    }
+
+    const bool obeysStop;
+    std::atomic<int> ticks{0};
+};
+
+DWORD ExitCodeOf(HANDLE thread) {
+    DWORD code = 12345;
+    GetExitCodeThread(thread, &code);
+    return code;
+}
+
+TEST(WorkerThread, StartsOnceAtTimeCriticalPriorityAndStopsWithinATick) {
+    CountingWorker worker(true);
+    worker.Start(0);
+    HANDLE first = worker.Handle();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetThreadPriority(first), THREAD_PRIORITY_TIME_CRITICAL);
+    worker.Start(0);
+    EXPECT_EQ(worker.Handle(), first) << "a second Start while running starts nothing";
+    ASSERT_TRUE(test::WaitUntil([&] { return worker.ticks > 5; }, 2000)) << "ticks: " << worker.ticks;
+
+    HANDLE copy = worker.DuplicateThreadHandle();
+    DWORD before = GetTickCount();
+    worker.Stop();
+    EXPECT_LT(GetTickCount() - before, 1000u);
+    EXPECT_EQ(worker.Handle(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(copy, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeOf(copy), 0u) << "a thread that ends by itself exits with 0";
+    CloseHandle(copy);
+
+    worker.Start(0);
+    EXPECT_TRUE(worker.Running()) << "a stopped worker starts again";
+}
+
+TEST(WorkerThread, StopTerminatesAThreadThatNeverEndsAfterTenSeconds) {
+    CountingWorker worker(false);
+    worker.Start(0);
+    ASSERT_TRUE(test::WaitUntil([&] { return worker.ticks > 5; }, 2000));
+    HANDLE copy = worker.DuplicateThreadHandle();
+    DWORD before = GetTickCount();
+    worker.Stop();
+    DWORD took = GetTickCount() - before;
+    EXPECT_GE(took, WorkerThread::StopWaitMs - 50) << "Stop gave up too early";
+    EXPECT_LT(took, WorkerThread::StopWaitMs + 3000) << "Stop took too long";
+    EXPECT_EQ(WaitForSingleObject(copy, 0), WAIT_OBJECT_0) << "the thread still runs";
+    EXPECT_EQ(ExitCodeOf(copy), 1u) << "terminated threads exit with 1";
+    int ticks = worker.ticks;
+    Sleep(50);
+    EXPECT_EQ(worker.ticks, ticks) << "the thread went on running";
+    CloseHandle(copy);
+}
+
+} // namespace
