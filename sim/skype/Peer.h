@@ -40,7 +40,6 @@ struct State {
     std::vector<LPARAM> attachSequence{0}; // one per discover broadcast; the last one repeats
     size_t discoverCount = 0;
     int refuseNext = 0;       // commands still to refuse
-    long received = 0;        // commands received, refused ones included
     int answerDelayMs = 3000; // the far end of an outgoing call answers; -1: never
     int ringDelayMs = 300;    // the far end of an outgoing call starts ringing
     std::string contacts = "echo123, alice, bob";

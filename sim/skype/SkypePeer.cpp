@@ -109,13 +109,17 @@ void OnDiscover(HWND client) {
 
 LRESULT OnCommand(LPARAM lParam) {
     std::string command = CopyDataText(lParam);
-    ++state.received;
+    // Skype's commands carry their terminating zero byte; anything else is shown in the log.
+    const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    DWORD size = copy ? copy->cbData : 0;
+    std::string logged =
+        size == command.size() + 1 ? command : command + "  (cbData " + std::to_string(size) + ")";
     if (state.refuseNext > 0) {
         --state.refuseNext;
-        Log("REFUSED", command);
+        Log("REFUSED", logged);
         return 0;
     }
-    Log("RECV", command);
+    Log("RECV", logged);
     AnswerCommand(command);
     return 1;
 }
