@@ -52,6 +52,9 @@ INT_PTR Dialog::RunModal(HWND owner) {
     while (!ended) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) {
+            // A quit ends every run of the thread: pass it on to the run this one is nested in.
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam));
             result = -1;
             break;
         }
