@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sim/control/ChipControl.h"
 #include "sim/control/SimControl.h"
 #include "sim/shared/ChipQueue.h"
 #include "sim/shared/Frames.h"
@@ -44,7 +45,6 @@ HandsetView ReadHandset() {
             int length = std::min<int>(frame.length, FrameBytesMax);
             view.frames.emplace_back(frame.bytes, frame.bytes + length);
         }
-        view.pendingBytes = state.chip.toSendTail - state.chip.toSendHead;
         return view;
     });
 }
@@ -100,5 +100,5 @@ bool WaitForFrames(uint8_t command, uint32_t count, DWORD timeoutMs) {
 }
 
 bool WaitUntilBaseSent(DWORD timeoutMs) {
-    return WaitForHandset([](const HandsetView& view) { return view.pendingBytes == 0; }, timeoutMs);
+    return WaitForHandset([](const HandsetView&) { return !ChipSending(); }, timeoutMs);
 }

@@ -24,7 +24,6 @@ struct HandsetView {
     uint32_t strayBytes = 0;
     uint32_t requestViolations = 0;           // malformed register requests the chip received
     std::vector<std::vector<uint8_t>> frames; // good frames from the program, in order
-    uint32_t pendingBytes = 0;                // bytes queued for the program, not yet presented
 };
 
 HandsetView ReadHandset();
@@ -48,5 +47,5 @@ bool WaitForHandset(const std::function<bool(const HandsetView&)>& condition, DW
 bool WaitForDisplay(const std::string& text, DWORD timeoutMs);
 // Until the base has received `count` good frames of this command in all.
 bool WaitForFrames(uint8_t command, uint32_t count, DWORD timeoutMs);
-// Until every queued byte has been presented to the program.
+// Until the base has presented every queued byte to the program.
 bool WaitUntilBaseSent(DWORD timeoutMs);
