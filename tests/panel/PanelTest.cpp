@@ -262,7 +262,7 @@ TEST_F(Panel, ScreenshotWithABase) {
     SetWindowPos(panel().window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     UpdateWindow(panel().window);
     test::WaitUntil([] { return false; }, 300);
-    std::string path = panel_test::ScreenshotFolder() + "\\main-window-with-base.bmp";
+    std::string path = panel_test::ScreenshotFolder() + "\\panel-main-window-with-base.bmp";
     EXPECT_TRUE(panel_test::SaveWindowShot(panel().window, path)) << path;
 }
 
