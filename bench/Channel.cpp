@@ -1,0 +1,114 @@
+// The register byte channel against the simulated base: throughput each way next to its limit, and the CPU
+// time the two polling threads take while idle.
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "chip/PhoneLibrary.h"
+#include "dect/ChannelReader.h"
+#include "dect/ChannelWriter.h"
+#include "dect/PhoneDevice.h"
+#include "dect/PipePair.h"
+#include "sim/control/ChipControl.h"
+#include "sim/control/SimControl.h"
+
+namespace {
+
+double Seconds() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double CpuMs(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return -1;
+    auto ms = [](const FILETIME& t) {
+        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4;
+    };
+    return ms(kernel) + ms(user);
+}
+
+std::vector<uint8_t> Pattern(size_t count, int step) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(i * step + 1);
+    return bytes;
+}
+
+void MeasureIdle(ChannelReader& reader, ChannelWriter& writer) {
+    const double seconds = 2;
+    double readerBefore = CpuMs(reader.Handle()), writerBefore = CpuMs(writer.Handle());
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    double readerMs = (CpuMs(reader.Handle()) - readerBefore) / seconds;
+    double writerMs = (CpuMs(writer.Handle()) - writerBefore) / seconds;
+    std::printf("idle CPU: reader %.1f ms/s, writer %.1f ms/s (over %.0f s)\n", readerMs, writerMs, seconds);
+}
+
+void MeasureOutbound(PipePair& outbound) {
+    std::vector<uint8_t> bytes = Pattern(1000, 7);
+    double start = Seconds();
+    outbound.Write(bytes.data(), static_cast<int>(bytes.size()));
+    while (ChipReceived().size() < bytes.size() && Seconds() - start < 30)
+        Sleep(10);
+    double took = Seconds() - start;
+    std::vector<uint8_t> received = ChipReceived();
+    std::printf(
+        "outbound: %zu bytes in %.2f s = %.0f bytes/s, %s; limit one byte per two 1 ms writer ticks = "
+        "500 bytes/s\n",
+        received.size(), took, received.size() / took, received == bytes ? "intact" : "NOT intact");
+}
+
+void MeasureInbound(PipePair& inbound, uint32_t holdMs) {
+    ChipSetNibbleHold(holdMs);
+    std::vector<uint8_t> bytes = Pattern(holdMs >= 10 ? 200 : 400, 5), got;
+    double start = Seconds();
+    ChipQueueForProgram(bytes);
+    uint8_t buffer[256];
+    while (ChipSending() && Seconds() - start < 60) {
+        Sleep(10);
+        while (int count = inbound.Read(buffer, sizeof buffer))
+            got.insert(got.end(), buffer, buffer + count);
+    }
+    double took = Seconds() - start;
+    Sleep(20);
+    while (int count = inbound.Read(buffer, sizeof buffer))
+        got.insert(got.end(), buffer, buffer + count);
+    std::printf(
+        "inbound, %u ms holds: %zu of %zu bytes in %.2f s = %.1f bytes/s, %s; limit two holds a byte = "
+        "%.1f bytes/s\n",
+        holdMs, got.size(), bytes.size(), took, got.size() / took, got == bytes ? "intact" : "NOT intact",
+        1000.0 / (2 * holdMs));
+}
+
+} // namespace
+
+int main() {
+    SimReset();
+    if (!LoadPhoneLibrary())
+        return 1;
+    ChipDetachFirmware(true); // raw bytes: the firmware would answer them
+    PhoneDevice device;
+    PipePair inbound, outbound;
+    inbound.Create();
+    outbound.Create();
+    {
+        ChannelReader reader(&inbound, &device);
+        ChannelWriter writer(&outbound, &device);
+        reader.Start(0);
+        writer.Start(0);
+        MeasureIdle(reader, writer);
+        MeasureOutbound(outbound);
+        MeasureInbound(inbound, 12);
+        MeasureInbound(inbound, 6);
+        reader.Stop();
+        writer.Stop();
+    }
+    inbound.Close();
+    outbound.Close();
+    UnloadPhoneLibrary();
+    return 0;
+}
