@@ -45,7 +45,10 @@ void MainDialog::OnPhoneArrived(DWORD arrivedProductId) {
 }
 
 void MainDialog::OnPhoneRemoved(DWORD removedProductId) {
-    InterlockedDecrement(&devicesPresent);
+    // A base present at start-up came without an arrival notice; its removal must not leave the count
+    // below zero, which would show an absent base as present.
+    if (devicesPresent > 0)
+        InterlockedDecrement(&devicesPresent);
     if (removedProductId != productId)
         return;
     if (dectBase) {
@@ -158,12 +161,7 @@ void MainDialog::OnTimer(UINT_PTR id) {
         StartDevice();
         break;
     case TIMER_SKYPE_PUMP:
-        if (skypeWindow) {
-            SendNextSkypeCommand();
-        } else {
-            SetSkypeConnected(false);
-            DiscoverSkype();
-        }
+        SkypePumpStep();
         SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypePumpMs, nullptr);
         break;
     case TIMER_CONTACTS:

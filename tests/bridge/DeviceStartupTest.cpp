@@ -1,0 +1,296 @@
+// Bringing the base into service, the handset event thread, its teardown at unplug, and the timers, with
+// the main window in the test process over the simulated library and base.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/res/resource.h"
+#include "chip/PhoneLibrary.h"
+#include "dect/DectBase.h"
+#include "dect/PacketLink.h"
+#include "sim/control/HandsetControl.h"
+#include "tests/bridge/BridgeDialog.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+using bridge_test::BridgeDialog;
+using bridge_test::CallsSince;
+using bridge_test::Describe;
+using bridge_test::Pump;
+using bridge_test::PumpUntil;
+using bridge_test::TimerArmed;
+using Strings = std::vector<std::string>;
+
+constexpr DWORD Wait = 5000;
+
+std::string PanelText(HWND dialog) {
+    char text[256] = "";
+    GetDlgItemTextA(dialog, IDC_DEVICE_INFO, text, sizeof text);
+    return text;
+}
+
+std::string Ops(const std::vector<SimCall>& calls) {
+    std::string text;
+    for (const SimCall& call : calls)
+        text += std::to_string(call.op) + (call.text[0] ? std::string(":") + call.text : "") + " ";
+    return text;
+}
+
+class DeviceStartup : public BridgeDialog {
+  protected:
+    bool InService() const { return dialog->dectBase != nullptr && dialog->eventThread != nullptr; }
+    bool KeyReaches(BYTE key) {
+        dialog->lastKey = 0;
+        return HandsetPressKey(key) && PumpUntil([&] { return dialog->lastKey == key; }, Wait);
+    }
+};
+
+TEST_F(DeviceStartup, ABasePresentAtAttachIsBroughtIntoService) {
+    Make();
+    ASSERT_TRUE(InService());
+    EXPECT_EQ(dialog->productId, DectBaseProductId);
+    EXPECT_EQ(GetThreadPriority(dialog->eventThread), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_EQ(Ops(CallsSince(0, {OpOpenDevice, OpSetDeviceName, OpOpenMixer})),
+              "0 20:USB Internet Phone By 31:USB ");
+    EXPECT_EQ(dialog->mixerOpen, 1);
+    EXPECT_EQ(PanelText(dialog->Handle()), "TRL-400");
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, Wait))
+        << "the base never saw the link's first frame";
+    EXPECT_TRUE(KeyReaches('5')) << "a handset key did not reach the window";
+    EXPECT_TRUE(TimerArmed(dialog->Handle(), TIMER_SKYPE_PUMP));
+    EXPECT_TRUE(TimerArmed(dialog->Handle(), TIMER_CONTACTS));
+}
+
+TEST_F(DeviceStartup, TheShortDeviceNameIsTriedWhenTheLongOneFails) {
+    Make([](SimState& state) { state.config.setNameAnswer = 0; });
+    EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName})), "20:USB Internet Phone By 20:USB ");
+    EXPECT_TRUE(InService());
+
+    TearDown();
+    Make([](SimState& state) {
+        state.config.setNameAnswer = 0;
+        state.config.setShortNameAnswer = 0;
+    });
+    EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName})), "20:USB Internet Phone By 20:USB ");
+    EXPECT_TRUE(InService()) << "start-up goes on when neither name is taken";
+}
+
+TEST_F(DeviceStartup, AMixerThatDoesNotOpenIsReportedAndStartUpGoesOn) {
+    std::string caption, text;
+    std::thread user([&] {
+        HWND box = test::WaitForWindow(AppMessageCaption, Wait, "#32770");
+        if (!box)
+            return;
+        caption = AppMessageCaption;
+        test::AnswerMessageBox(GetCurrentProcessId(), IDOK, Wait, &text);
+    });
+    Make([](SimState& state) { state.config.mixerAnswer = 0; });
+    user.join();
+    EXPECT_EQ(caption, "DectBridge") << "no message box captioned DectBridge";
+    EXPECT_EQ(text,
+              "Cannot open mixer device for volume control. Please make sure the device name is correct.");
+    EXPECT_EQ(dialog->mixerOpen, 0);
+    EXPECT_TRUE(InService());
+    EXPECT_FALSE(IsWindowEnabled(dialog->speakerSlider.Handle())) << "audio controls stay disabled";
+}
+
+TEST_F(DeviceStartup, AnotherProductIsNotServed) {
+    Make([](SimState& state) { state.config.productId = 0x1234; });
+    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_EQ(dialog->eventThread, nullptr);
+    EXPECT_EQ(dialog->productId, 0x1234u);
+    EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
+    EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName, OpOpenMixer})), "") << "no naming, no mixer";
+    EXPECT_FALSE(TimerArmed(dialog->Handle(), TIMER_SKYPE_PUMP));
+    EXPECT_FALSE(TimerArmed(dialog->Handle(), TIMER_CONTACTS));
+    EXPECT_FALSE(dialog->StartDevice());
+}
+
+TEST_F(DeviceStartup, StartingAgainWhileInServiceChangesNothing) {
+    Make();
+    ASSERT_TRUE(InService());
+    DectBase* base = dialog->dectBase;
+    HANDLE thread = dialog->eventThread;
+    size_t before = SimCalls().size();
+    KillTimer(dialog->Handle(), TIMER_CONTACTS);
+    EXPECT_TRUE(dialog->StartDevice());
+    EXPECT_EQ(dialog->dectBase, base);
+    EXPECT_EQ(dialog->eventThread, thread);
+    EXPECT_EQ(Describe(CallsSince(before)), "(no calls)");
+    EXPECT_FALSE(TimerArmed(dialog->Handle(), TIMER_CONTACTS)) << "timers are not armed again";
+}
+
+TEST_F(DeviceStartup, ABaseThatDoesNotAnswerEndsTheWindow) {
+    Make([](SimState& state) { state.chip.busBehaviour = BusAbsent; });
+    EXPECT_TRUE(dialog->Ended());
+    EXPECT_EQ(dialog->Result(), -1);
+    EXPECT_EQ(dialog->eventThread, nullptr);
+    EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName, OpOpenMixer})), "");
+}
+
+TEST_F(DeviceStartup, ArrivalsAndRemovalsAreCountedAndOnlyTheFirstArrivalIsServed) {
+    Make([](SimState& state) { state.config.plugged = 0; });
+    ASSERT_EQ(dialog->dectBase, nullptr);
+    ASSERT_TRUE(SimPlug());
+    ASSERT_TRUE(PumpUntil([&] { return dialog->productId != 0; }, Wait));
+    EXPECT_EQ(PanelText(dialog->Handle()), "Opening VOIP device...");
+    DWORD arrived = GetTickCount();
+
+    ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, 0x4321));
+    ASSERT_TRUE(SimPost(WM_PHONE_REMOVED, 0, 0x4321));
+    ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, 0x4321));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->devicesPresent == 2; }, Wait));
+    EXPECT_EQ(dialog->productId, DectBaseProductId) << "a second product is only counted";
+
+    ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000)) << "timer 2 did not start the base";
+    DWORD started = GetTickCount() - arrived;
+    EXPECT_GE(started, 2900u);
+    EXPECT_LE(started, 3500u);
+    EXPECT_TRUE(KeyReaches('7'));
+}
+
+TEST_F(DeviceStartup, RemovalWithinTheStartDelayLeavesNoDevice) {
+    Make([](SimState& state) { state.config.plugged = 0; });
+    ASSERT_TRUE(SimPlug());
+    ASSERT_TRUE(PumpUntil([&] { return dialog->productId != 0; }, Wait));
+    size_t before = SimCalls().size();
+    ASSERT_TRUE(SimUnplug());
+    ASSERT_TRUE(PumpUntil([&] { return dialog->productId == 0; }, Wait));
+    // Timer 2 still fires; the library then reports no product.
+    ASSERT_TRUE(PumpUntil([&] { return !CallsSince(before, {OpOpenDevice}).empty(); }, 4000))
+        << "timer 2 did not run the start-up";
+    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_EQ(dialog->productId, 0u);
+    EXPECT_EQ(dialog->devicesPresent, 0);
+    EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
+}
+
+TEST_F(DeviceStartup, UnplugTearsTheBaseDownAndPluggingInStartsItAgain) {
+    Make();
+    ASSERT_TRUE(InService());
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        HANDLE thread = nullptr;
+        DuplicateHandle(GetCurrentProcess(), dialog->eventThread, GetCurrentProcess(), &thread, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        size_t before = SimCalls().size();
+        ASSERT_TRUE(SimUnplug());
+        ASSERT_TRUE(PumpUntil([&] { return dialog->dectBase == nullptr; }, Wait)) << "no teardown";
+        EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the event thread still runs";
+        CloseHandle(thread);
+        EXPECT_EQ(dialog->eventThread, nullptr) << "the ended thread's handle is kept";
+        EXPECT_EQ(Ops(CallsSince(before, {OpCloseMixer, OpCloseDevice})), "32 1 ");
+        EXPECT_EQ(dialog->mixerOpen, 0);
+        EXPECT_EQ(dialog->productId, 0u);
+        EXPECT_EQ(dialog->devicesPresent, 0) << "the base present at start counts as one";
+        EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
+
+        ASSERT_TRUE(SimPlug());
+        ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000)) << "no start-up after plugging in";
+        EXPECT_EQ(dialog->devicesPresent, 1);
+        EXPECT_TRUE(KeyReaches('3'));
+    }
+}
+
+TEST_F(DeviceStartup, AStrayGoneMessageDoesNotTearTheBaseDown) {
+    Make();
+    ASSERT_TRUE(InService());
+    PostMessageA(dialog->Handle(), WM_HANDSET_EVENT, HANDSET_GONE, 0);
+    Pump(100);
+    EXPECT_TRUE(InService());
+    EXPECT_TRUE(KeyReaches('9'));
+}
+
+// A removal notice with product 0 while the base is torn down must not end the next base's thread.
+TEST_F(DeviceStartup, ARemovalNoticeDuringTeardownDoesNotReachTheNextBase) {
+    Make();
+    ASSERT_TRUE(InService());
+    WithSim([](SimState& state) { return state.config.plugged = 0; });
+    SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, DectBaseProductId);
+    Sleep(100); // the thread takes the notice and ends; its message waits in the queue
+    SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->dectBase == nullptr; }, Wait));
+
+    ASSERT_TRUE(SimPlug());
+    ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000));
+    Pump(100);
+    EXPECT_TRUE(InService()) << "the new base was torn down by an old notice";
+    EXPECT_TRUE(KeyReaches('1'));
+}
+
+TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
+    Make();
+    ASSERT_TRUE(InService());
+    for (char key : std::string("#0207"))
+        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key)));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->dialString == "0207"; }, Wait)) << dialog->dialString;
+    EXPECT_EQ(dialog->dialState, EnteringNumber);
+
+    dialog->currentCall = std::make_unique<CallRecord>(CallRecord{0, "71", "alice", "RINGING"});
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(PumpUntil([&] { return dialog->lastKey == 'C'; }, Wait));
+    ASSERT_TRUE(HandsetHangUp(7));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->lastKey == 'B'; }, Wait));
+    EXPECT_EQ(Commands(), (Strings{"set call 71 status inprogress", "SET CALL 71 STATUS FINISHED"}))
+        << CommandText();
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.lastReleaseAck == 7; }, Wait))
+        << "the release was not acknowledged with its own byte";
+}
+
+TEST_F(DeviceStartup, ShutdownStopsTheEventThread) {
+    Make();
+    ASSERT_TRUE(InService());
+    HANDLE thread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), dialog->eventThread, GetCurrentProcess(), &thread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    dialog->Shutdown();
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(dialog->eventThread, nullptr);
+    EXPECT_EQ(dialog->dectBase, nullptr);
+}
+
+TEST_F(DeviceStartup, ResumeRepeatsTheHandshakeOnTheSameLink) {
+    Make();
+    ASSERT_TRUE(InService());
+    DectBase* base = dialog->dectBase;
+    auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
+    uint32_t before = busBytes();
+    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_EQ(busBytes(), before) << "suspending is no resume";
+    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_GT(busBytes(), before) << "no handshake on resume";
+    before = busBytes();
+    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, 0);
+    EXPECT_GT(busBytes(), before);
+    EXPECT_EQ(dialog->dectBase, base);
+    Pump(50);
+    EXPECT_EQ(ReadHandset().framesByCommand[CmdInit], 1u) << "a second link was opened";
+    EXPECT_TRUE(KeyReaches('4'));
+}
+
+TEST_F(DeviceStartup, TheContactTimerAsksOnlyWhileTheListIsEmpty) {
+    Make([](SimState& state) { state.config.plugged = 0; });
+    HWND window = dialog->Handle();
+    dialog->OnTimer(TIMER_CONTACTS);
+    EXPECT_EQ(Commands(), Strings{"SEARCH FRIENDS"}) << CommandText();
+    EXPECT_FALSE(TimerArmed(window, TIMER_CONTACTS)) << "the USERS answer arms it again, not the timer";
+
+    dialog->contacts.push_back({"alice", ""});
+    dialog->OnTimer(TIMER_CONTACTS);
+    EXPECT_EQ(Commands(), Strings{"SEARCH FRIENDS"}) << CommandText();
+    EXPECT_TRUE(TimerArmed(window, TIMER_CONTACTS));
+}
+
+TEST_F(DeviceStartup, EachTimerIsKilledOnEntryAndOnlyThePumpRearmsItself) {
+    Make([](SimState& state) { state.config.plugged = 0; });
+    HWND window = dialog->Handle();
+    for (UINT_PTR id : {TIMER_START_DEVICE, TIMER_SKYPE_PUMP, TIMER_RING}) {
+        SetTimer(window, id, 100000, nullptr);
+        dialog->OnTimer(id);
+        EXPECT_EQ(TimerArmed(window, id), id == TIMER_SKYPE_PUMP) << "timer " << id;
+    }
+}
+
+} // namespace
