@@ -32,7 +32,7 @@ void ResetSimState(SimState& state) {
     state.chip.busBehaviour = BusAwake;
     state.chip.ident[0] = 0x34;
     state.chip.ident[1] = 0x12;
-    state.chip.nibbleHoldMs = 12;
+    state.chip.nibbleHoldMs = 25; // far above the reader's 3 ms tick, even when Wine schedules it late
     std::memset(state.firmware.display, ' ', 12);
     state.firmware.lastReleaseAck = -1;
 }
