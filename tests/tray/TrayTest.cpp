@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <set>
@@ -65,6 +67,42 @@ std::string ShutdownCalls(size_t from) {
         if (calls[i].op == OpDetachWindow || calls[i].op == OpCloseMixer || calls[i].op == OpCloseDevice)
             text << (text.tellp() > 0 ? " " : "") << calls[i].op;
     return text.str();
+}
+
+// Ids of the running processes whose program file is `exeName`.
+std::set<DWORD> ProcessesNamed(const char* exeName) {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// The command line another process was started with, read from its process parameters.
+std::string CommandLineOf(HANDLE process) {
+    using QueryProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryProcess>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+        !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+        !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr))
+        return "";
+    std::wstring wide(parameters.CommandLine.Length / sizeof(WCHAR), L'\0');
+    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &wide[0], parameters.CommandLine.Length,
+                           nullptr))
+        return "";
+    char narrow[2048] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
 }
 
 // A notify icon of the test's own, to learn whether this shell shows icons as windows at all.
@@ -261,6 +299,8 @@ TEST_F(Tray, MinimiseHidesAndTheIconOrASecondStartBringsTheWindowBack) {
     HWND main = program.MainWindow();
     RECT normal;
     GetWindowRect(main, &normal);
+    // Once every control has painted.
+    Sleep(1000);
     EXPECT_TRUE(SaveScreenshot(main, "main-window.bmp"));
 
     auto minimise = [&] {
@@ -373,6 +413,49 @@ TEST_F(Tray, DismissedMenuChangesNothing) {
     EXPECT_TRUE(ItemDrawnEnabled(menu, 0));
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(MenuClosed());
+}
+
+TEST_F(Tray, UpdateOpensTheUpdateFolderInTheBrowser) {
+    constexpr const char* Browser = "C:\\Program Files\\Internet Explorer\\iexplore.exe";
+    if (GetFileAttributesA(Browser) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no browser at " << Browser << ": Update would do nothing visible";
+    HWND icon = Start();
+    ASSERT_NE(icon, nullptr) << "no tray icon after start";
+    std::set<DWORD> before = ProcessesNamed("iexplore.exe");
+
+    HWND menu = OpenMenu(icon);
+    ASSERT_NE(menu, nullptr) << "a right click on the icon opened no menu";
+    // "Update" has no mnemonic: the second item, by the arrow keys.
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(MenuClosed());
+
+    DWORD browserId = 0;
+    test::WaitUntil(
+        [&] {
+            for (DWORD id : ProcessesNamed("iexplore.exe"))
+                if (!before.count(id))
+                    browserId = id;
+            return browserId != 0;
+        },
+        10000);
+    ASSERT_NE(browserId, 0u) << "Update started no browser";
+    HANDLE browser =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, browserId);
+    ASSERT_NE(browser, nullptr);
+    std::string commandLine = CommandLineOf(browser);
+    // The browser this test made the program start is ended by the test.
+    TerminateProcess(browser, 0);
+    WaitForSingleObject(browser, 5000);
+    CloseHandle(browser);
+    EXPECT_NE(commandLine.find("iexplore.exe"), std::string::npos) << commandLine;
+    std::string url = " ftp://updates.dectbridge.invalid/VoIP/TRL-400/utility/";
+    EXPECT_TRUE(commandLine.size() >= url.size() &&
+                commandLine.compare(commandLine.size() - url.size(), url.size(), url) == 0)
+        << "browser started as: " << commandLine;
+    EXPECT_TRUE(program.Proc().Running());
+    EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
 }
 
 } // namespace
