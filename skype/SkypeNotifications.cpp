@@ -116,9 +116,9 @@ void OnPartnerHandle(MainDialog& dialog, const std::string& handle) {
     SetTimer(dialog.Handle(), TIMER_RING, RingRepeatMs, nullptr);
 }
 
-// CALL {id} {property} {value}: every rule reads four words.
+// CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
 void OnCallNotification(MainDialog& dialog, const Words& words) {
-    if (words.size() < 4)
+    if (words.size() < 4 || words[1].empty())
         return;
     const std::string& id = words[1];
     const std::string& property = words[2];
