@@ -136,6 +136,9 @@ LRESULT CALLBACK ApiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         DeliverDue();
         return 0;
+    case WM_CLOSE: // either window ends the whole peer
+        PostMessageA(state.control, WM_CLOSE, 0, 0);
+        return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
