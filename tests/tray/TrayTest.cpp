@@ -220,25 +220,25 @@ class Tray : public ::testing::Test {
                                5000);
     }
 
-    // Whether the menu's item at `index` (of three) is drawn enabled: in the menu text colour, where a
-    // greyed item has none of it.
-    static bool ItemDrawnEnabled(HWND menu, int index) {
+    // How the menu's item at `index` (of three) is drawn: pixels in the menu text colour and in the grey
+    // text colour. An enabled item shows the former; a greyed one only the latter.
+    struct ItemInk {
+        int text;
+        int grey;
+    };
+    static ItemInk ItemDrawn(HWND menu, int index) {
         RECT rect;
         GetWindowRect(menu, &rect);
         Pixels pixels = CaptureScreen(rect);
         int top = pixels.height * index / 3;
         int bottom = pixels.height * (index + 1) / 3;
-        return CountColour(pixels, top, bottom, SystemRgb(COLOR_MENUTEXT)) > 0;
+        return {CountColour(pixels, top, bottom, SystemRgb(COLOR_MENUTEXT)),
+                CountColour(pixels, top, bottom, SystemRgb(COLOR_GRAYTEXT))};
     }
-
+    static bool ItemDrawnEnabled(HWND menu, int index) { return ItemDrawn(menu, index).text > 0; }
     static bool ItemDrawnGreyed(HWND menu, int index) {
-        RECT rect;
-        GetWindowRect(menu, &rect);
-        Pixels pixels = CaptureScreen(rect);
-        int top = pixels.height * index / 3;
-        int bottom = pixels.height * (index + 1) / 3;
-        return CountColour(pixels, top, bottom, SystemRgb(COLOR_MENUTEXT)) == 0 &&
-               CountColour(pixels, top, bottom, SystemRgb(COLOR_GRAYTEXT)) > 0;
+        ItemInk ink = ItemDrawn(menu, index);
+        return ink.text == 0 && ink.grey > 0;
     }
 
     std::set<HWND> iconsBefore;
