@@ -1,0 +1,159 @@
+// The Skype link of the real DectBridge.exe, run by its own timers over the simulated base, against the
+// peer program: the pace of the queue, the Skype light, the ring on the handset, a missed call.
+#include "dect/PacketLink.h"
+#include "sim/control/HandsetControl.h"
+#include "sim/control/SimControl.h"
+#include "tests/common/Program.h"
+#include "tests/skype/SkypeTestSupport.h"
+
+namespace skype_test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr DWORD Wait = 5000;
+// The program asks for the contact list 5 s after the base came into service.
+constexpr DWORD ContactsWait = 9000;
+
+class ProgramLink : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SimReset();
+        SetSkypeKey(true);
+    }
+    void TearDown() override {
+        if (program.Proc().Running()) {
+            EXPECT_TRUE(program.Exit()) << "the program did not exit on request";
+        }
+        peer.Quit();
+    }
+
+    bool SkypeLight(bool on, DWORD timeoutMs = Wait) {
+        return WaitForHandset([on](const HandsetView& view) { return view.skypeLight == on; }, timeoutMs);
+    }
+    static uint32_t Frames(uint8_t command) { return ReadHandset().framesByCommand[command]; }
+
+    Peer peer;
+    test::Program program;
+};
+
+TEST_F(ProgramLink, CommandsLeaveOneAtATimeAtLeast150MsApartInQueueOrder) {
+    // Not attached when the contact list is asked for: the request waits in the queue.
+    ASSERT_TRUE(peer.Start("/attach none /contacts \"erin, Dave, carol, bob, amy\""));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(test::WaitUntil([] { return ReadHandset().initialised; }, Wait)) << "the base was not served";
+    test::WaitUntil([] { return false; }, 6000);
+    EXPECT_TRUE(peer.Texts("RECV").empty()) << Describe(peer.Texts("RECV"));
+    EXPECT_GT(peer.Lines("DISCOVER").size(), 10u) << "discovery is repeated every 200 ms while not attached";
+    ASSERT_TRUE(peer.Control("reply 0"));
+
+    ASSERT_TRUE(peer.WaitForLine("RECV", "GET USER erin ONLINESTATUS", ContactsWait));
+    Strings expected = {"SEARCH FRIENDS",
+                        "GET USER Dave ONLINESTATUS",
+                        "GET USER amy ONLINESTATUS",
+                        "GET USER bob ONLINESTATUS",
+                        "GET USER carol ONLINESTATUS",
+                        "GET USER erin ONLINESTATUS"};
+    EXPECT_EQ(peer.Texts("RECV"), expected) << Describe(peer.Texts("RECV"));
+    std::vector<PeerLine> received = peer.Lines("RECV");
+    for (size_t i = 1; i < received.size(); ++i)
+        EXPECT_GE(received[i].ms - received[i - 1].ms, 150u)
+            << "\"" << received[i].text << "\" came " << received[i].ms - received[i - 1].ms << " ms after \""
+            << received[i - 1].text << "\"";
+}
+
+TEST_F(ProgramLink, SkypeLightFollowsTheLinkThroughARefusedCommand) {
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(SkypeLight(true)) << "the Skype light did not come on after the attach";
+    ASSERT_TRUE(peer.Control("refuse 1"));
+    // A logged-out status makes the program ask for the user's status; that command is refused.
+    ASSERT_TRUE(peer.Control("notify CONNSTATUS LOGGEDOUT"));
+    ASSERT_TRUE(peer.WaitForLine("REFUSED", "GET USERSTATUS"));
+    EXPECT_TRUE(SkypeLight(false)) << "the light stayed on with the link down";
+    EXPECT_TRUE(SkypeLight(true)) << "the link was not found again";
+    EXPECT_GE(peer.Lines("DISCOVER").size(), 2u);
+}
+
+TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) {
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(SkypeLight(true));
+    uint32_t rings = Frames(CmdIncomingCall);
+    ASSERT_TRUE(peer.Control("ring 71 alice"));
+    std::vector<DWORD> ringTimes;
+    DWORD start = GetTickCount();
+    WaitForHandset(
+        [&](const HandsetView& view) {
+            for (; rings < view.framesByCommand[CmdIncomingCall]; ++rings)
+                ringTimes.push_back(GetTickCount() - start);
+            return ringTimes.size() >= 3;
+        },
+        8000);
+    ASSERT_EQ(ringTimes.size(), 3u) << "rings seen";
+    HandsetView view = ReadHandset();
+    EXPECT_TRUE(view.ringing);
+    EXPECT_EQ(view.caller, "alice");
+    for (size_t i = 1; i < ringTimes.size(); ++i) {
+        DWORD gap = ringTimes[i] - ringTimes[i - 1];
+        EXPECT_TRUE(gap >= 1800 && gap <= 2600)
+            << "ring " << i + 1 << " came " << gap << " ms after the one before";
+    }
+
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(peer.WaitForLine("RECV", "set call 71 status inprogress"));
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& v) { return v.callLight; }, Wait)) << "no call light";
+    uint32_t ringsInCall = Frames(CmdIncomingCall);
+    test::WaitUntil([] { return false; }, 2500);
+    EXPECT_EQ(Frames(CmdIncomingCall), ringsInCall) << "the handset rang again during the call";
+
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_TRUE(peer.Control("hangup 71"));
+    EXPECT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait)) << "no release after the far end hung up";
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& v) { return !v.callLight; }, Wait))
+        << "the call light stayed on";
+}
+
+TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(SkypeLight(true));
+    ASSERT_TRUE(peer.Control("ring 5 bob"));
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    uint32_t connects = Frames(CmdConnect);
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
+    ASSERT_TRUE(WaitForFrames(CmdConnect, connects + 1, Wait));
+    DWORD connected = GetTickCount();
+    ASSERT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait));
+    DWORD gap = GetTickCount() - connected;
+    EXPECT_GE(gap, 400u) << "the release followed the connect after " << gap << " ms";
+    EXPECT_FALSE(ReadHandset().callLight);
+}
+
+TEST_F(ProgramLink, MissingSkypeIsReportedAgainAfterEachDismissal) {
+    SetSkypeKey(false);
+    // The box comes from the device start-up, before the main window is first shown.
+    ASSERT_TRUE(program.Launch());
+    for (int time = 1; time <= 3; ++time) {
+        HWND box = nullptr;
+        char text[64] = "";
+        bool shown = test::WaitUntil(
+            [&] {
+                box = FindWindowA("#32770", "Telvane");
+                return box && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) > 0;
+            },
+            Wait);
+        ASSERT_TRUE(shown) << "no box captioned Telvane, time " << time;
+        EXPECT_STREQ(text, "Cannot detect Skype !!!");
+        EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has an owner window";
+        if (time == 3)
+            SetSkypeKey(true);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        test::WaitUntil([box] { return !IsWindow(box); }, Wait);
+    }
+    EXPECT_TRUE(test::WaitForWindow(test::MainWindowTitle, Wait) != nullptr) << "the program did not go on";
+}
+
+} // namespace
+} // namespace skype_test
