@@ -16,25 +16,24 @@ constexpr const char* SkypeInstallKey = "SOFTWARE\\Skype\\Phone";
 constexpr UINT BroadcastTimeoutMs = 1000;
 constexpr UINT CommandTimeoutMs = 5000;
 
-// Skype's attach statuses.
-enum : LPARAM {
-    AttachSuccess = 0,
-    AttachPending = 1,
-    AttachRefused = 2,
-    AttachNotAvailable = 3,
-    AttachApiAvailable = 0x8001,
+constexpr LPARAM AttachSuccess = 0;
+
+// What each of Skype's attach statuses leaves in the trace; any other status leaves nothing.
+struct AttachStatusTrace {
+    LPARAM status;
+    int level;
+    const char* text;
+};
+constexpr AttachStatusTrace AttachStatusTraces[] = {
+    {AttachSuccess, 20, "Skype Connected"},
+    {1, 10, "!!! Pending authorization"},
+    {2, 10, "!!! Connection refused"},
+    {3, 10, "!!! Skype API not available"},
+    {0x8001, 10, "!!! Try to connect Skype now (API available)"},
 };
 
-bool KeyOpens(HKEY root) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, SkypeInstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 bool SkypeInstalled() {
-    return KeyOpens(HKEY_LOCAL_MACHINE) || KeyOpens(HKEY_CURRENT_USER);
+    return KeyExists(SkypeInstallKey, HKEY_LOCAL_MACHINE) || KeyExists(SkypeInstallKey, HKEY_CURRENT_USER);
 }
 
 } // namespace
@@ -55,27 +54,13 @@ bool MainDialog::DiscoverSkype() {
                                SMTO_NORMAL | SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &answer) != 0;
 }
 
+// Only a success changes the link; every other status is a note in the trace.
 void MainDialog::OnAttachReply(HWND apiWindow, LPARAM status) {
-    switch (status) {
-    case AttachSuccess:
+    if (status == AttachSuccess)
         skypeWindow = apiWindow;
-        Trace(20, "Skype Connected");
-        break;
-    case AttachPending:
-        Trace(10, "!!! Pending authorization");
-        break;
-    case AttachRefused:
-        Trace(10, "!!! Connection refused");
-        break;
-    case AttachNotAvailable:
-        Trace(10, "!!! Skype API not available");
-        break;
-    case AttachApiAvailable:
-        Trace(10, "!!! Try to connect Skype now (API available)");
-        break;
-    default:
-        break;
-    }
+    for (const AttachStatusTrace& entry : AttachStatusTraces)
+        if (entry.status == status)
+            Trace(entry.level, "%s", entry.text);
     SetSkypeConnected(skypeWindow != nullptr);
 }
 
