@@ -1,5 +1,6 @@
 #include "tests/common/Program.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace test {
@@ -62,8 +63,11 @@ bool Program::Exit(DWORD timeoutMs) {
 std::string Program::TraceFile() const {
     char pattern[64];
     std::snprintf(pattern, sizeof pattern, "c:\\temp\\Telvane.log_*_%lX.txt", process.Id());
+    // Wine reuses process ids, so older runs may have left files with this id: the name's date and time
+    // make the newest sort last.
     auto files = FindFiles(pattern);
-    return files.empty() ? "" : files.front();
+    std::sort(files.begin(), files.end());
+    return files.empty() ? "" : files.back();
 }
 
 } // namespace test
