@@ -45,6 +45,7 @@ HandsetView ReadHandset() {
             int length = std::min<int>(frame.length, FrameBytesMax);
             view.frames.emplace_back(frame.bytes, frame.bytes + length);
         }
+        view.pendingBytes = static_cast<uint32_t>(BytesWaitingForProgram(state.chip));
         return view;
     });
 }

@@ -24,6 +24,7 @@ struct HandsetView {
     uint32_t strayBytes = 0;
     uint32_t requestViolations = 0;           // malformed register requests the chip received
     std::vector<std::vector<uint8_t>> frames; // good frames from the program, in order
+    uint32_t pendingBytes = 0;                // bytes queued for the program and not yet presented
 };
 
 HandsetView ReadHandset();
