@@ -97,7 +97,6 @@ TEST_F(Calls, TonesGoOnlyWhileTheCallIsInProgress) {
 
 TEST_F(Calls, ARingingCallIsRefusedWhileANumberIsEntered) {
     Press("#1");
-    Sleep(300);
     ASSERT_TRUE(peer.Control("ring 74 bob"));
     EXPECT_TRUE(WaitForCommand("SET CALL 74 STATUS FINISHED")) << ShowCommands();
     Sleep(300);

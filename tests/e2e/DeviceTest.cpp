@@ -57,7 +57,7 @@ class Device : public e2e::Scene {
 TEST_F(Device, ABasePresentAtStartIsServedAndTheContactsAreAskedForFiveSecondsLater) {
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitAttached()) << "the Skype light did not come on";
-    EXPECT_EQ(InitFrames(), 1u);
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, Wait));
     EXPECT_EQ(DeviceText(program.MainWindow()), "TRL-400");
     EXPECT_TRUE(test::WaitUntil([] { return TrayTipOfProgram() == "TRL-400 Found, Skype Online."; }, Wait))
         << "tray tip \"" << TrayTipOfProgram() << "\"";

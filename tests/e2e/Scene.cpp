@@ -63,6 +63,10 @@ bool Scene::WaitAttached() {
 void Scene::Press(const std::string& keys) {
     for (char key : keys)
         EXPECT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base's queue is full at " << key;
+    // The channel carries about five key frames a second; then the program reads each within its pacing.
+    EXPECT_TRUE(WaitUntilBaseSent(Wait + 300 * static_cast<DWORD>(keys.size())))
+        << "the base kept keys " << keys;
+    Sleep(150);
 }
 
 bool Scene::WaitForCommand(const std::string& command, DWORD timeoutMs) {

@@ -34,7 +34,7 @@ class Scene : public ::testing::Test {
     bool Start(const std::function<void(SimState&)>& configure = {});
     // Until the program is attached to the peer with the base in service (the Skype light is on).
     bool WaitAttached();
-    // Presses the keys on the handset in order.
+    // Presses the keys on the handset in order and waits until the base has sent them to the program.
     void Press(const std::string& keys);
     bool WaitForCommand(const std::string& command, DWORD timeoutMs = Wait);
     // The commands the peer received, in order, from number `from` on.
