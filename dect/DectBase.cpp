@@ -56,6 +56,17 @@ DectBase::~DectBase() {
 
 // The lock is held across the whole handshake, so the channel threads of a running link wait for it.
 int DectBase::Open() {
+    // A running link's writer may be in the middle of a byte; the set-up below would cut it in two.
+    auto* running = static_cast<DectLink*>(link);
+    if (running)
+        running->HoldWriter();
+    int result = Handshake();
+    if (running)
+        running->ResumeWriter();
+    return result;
+}
+
+int DectBase::Handshake() {
     LockRegisters();
     bool awake = ReadIdent();
     if (!awake) {

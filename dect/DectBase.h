@@ -16,4 +16,8 @@ class DectBase : public PhoneDevice {
     UINT_PTR StartTimer(HWND window, UINT_PTR id, UINT intervalMs) override;
     int NeedsEventThread() override;
     int TranslateKey(int value) override;
+
+  private:
+    // Wakes and identifies the base, sets the channel registers idle and opens the link the first time.
+    int Handshake();
 };

@@ -78,6 +78,17 @@ int DectLink::SendRelease() {
     return SendPacket(CmdRelease, payload, sizeof payload);
 }
 
+void DectLink::HoldWriter() {
+    writer->Stop();
+    if (writer->phase == 1)
+        writer->Step();
+}
+
+void DectLink::ResumeWriter() {
+    if (outbound->created)
+        writer->Start(0);
+}
+
 void DectLink::SetCallIndicator(int flag) {
     SetIndicator(CallIndicatorBit, flag);
 }

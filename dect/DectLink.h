@@ -20,6 +20,12 @@ class DectLink : public PacketLink {
     int WriteBytes(const uint8_t* data, int count) override;
     int ReadBytes(uint8_t* buffer, int count) override;
 
+    // Stops the writer between bytes, finishing a byte whose high nibble stands, so that the channel
+    // registers can be set up again without cutting a byte in two; ResumeWriter lets it go on. The caller
+    // must not hold the register lock.
+    void HoldWriter();
+    void ResumeWriter();
+
   private:
     void SetIndicator(uint8_t bit, int on);
 

@@ -7,6 +7,7 @@
 
 #include "sim/control/ChipControl.h"
 #include "sim/control/HandsetControl.h"
+#include "sim/control/SimControl.h"
 #include "tests/dect/DectTestSupport.h"
 
 using dect_test::Hex;
@@ -123,6 +124,21 @@ TEST_F(DectBaseOpenTest, SecondOpenSetsRegistersAgainAndKeepsTheLink) {
     base->Link()->ShowText("again");
     EXPECT_TRUE(WaitForDisplay("again       ", 3000)) << "display: '" << ReadHandset().display << "'";
     EXPECT_EQ(1u, ReadHandset().framesByCommand[CmdInit]);
+}
+
+// A second Open may come while the writer is in the middle of a frame; the frame still arrives whole.
+TEST_F(DectBaseOpenTest, SecondOpenDoesNotCutAFrameInFlight) {
+    for (DWORD pause = 0; pause < 10; ++pause) {
+        SimReset();
+        base = std::make_unique<DectBase>();
+        ASSERT_EQ(1, base->Open());
+        Sleep(pause); // the link's CmdInit goes out, one byte per 2 ms
+        ASSERT_EQ(1, base->Open());
+        EXPECT_TRUE(WaitForFrames(CmdInit, 1, 1000))
+            << "after " << pause << " ms: received " << Hex(ChipReceived()) << ", " << ReadHandset().badFrames
+            << " bad frames";
+        base.reset();
+    }
 }
 
 TEST_F(DectBasePollTest, KeyFramesGiveTheirKeyCode) {
