@@ -3,32 +3,13 @@
 
 #include <cstring>
 
+// The operation codes are the library's interface, so the program's own list serves here too.
+#include "chip/PhoneLibrary.h"
 #include "sim/phone/Chip.h"
 #include "sim/shared/SimMapping.h"
 
 namespace {
 
-enum : int {
-    OpOpenDevice = 0,
-    OpCloseDevice = 1,
-    OpRegisterTransfer = 2,
-    OpAttachWindow = 16,
-    OpDetachWindow = 17,
-    OpDeviceChange = 18,
-    OpGetSerialNumber = 19,
-    OpSetDeviceName = 20,
-    OpOpenMixer = 31,
-    OpCloseMixer = 32,
-    OpGetMicVolume = 33,
-    OpSetMicVolume = 34,
-    OpGetSpeakerVolume = 35,
-    OpSetSpeakerVolume = 36,
-    OpGetMicMute = 39,
-    OpSetMicMute = 40,
-    OpGetSpeakerMute = 41,
-    OpSetSpeakerMute = 42,
-    OpMixerChange = 45,
-};
 
 constexpr const char* FullDeviceName = "USB Internet Phone By";
 
