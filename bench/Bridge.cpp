@@ -12,9 +12,9 @@
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
-#include "tests/skype/SkypeTestSupport.h"
+#include "tests/common/SkypeTestSupport.h"
 // The peer driver of the Skype tests.
-#include "tests/skype/SkypeTestSupport.cpp"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace {
 

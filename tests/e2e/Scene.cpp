@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/res/resource.h"
-#include "tests/tray/ShellTray.h"
+#include "tests/common/ShellTray.h"
 
 namespace e2e {
 

@@ -10,7 +10,7 @@
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
-#include "tests/skype/SkypeTestSupport.h"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace e2e {
 

@@ -15,7 +15,7 @@
 #include "chip/PhoneLibrary.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/TestSupport.h"
-#include "tests/panel/Screenshot.h"
+#include "tests/common/ShellTray.h"
 
 namespace {
 
@@ -262,8 +262,8 @@ TEST_F(Panel, ScreenshotWithABase) {
     SetWindowPos(panel().window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     UpdateWindow(panel().window);
     test::WaitUntil([] { return false; }, 300);
-    std::string path = panel_test::ScreenshotFolder() + "\\panel-main-window-with-base.bmp";
-    EXPECT_TRUE(panel_test::SaveWindowShot(panel().window, path)) << path;
+    EXPECT_TRUE(tray_test::SaveScreenshot(panel().window, "panel-main-window-with-base.bmp"))
+        << tray_test::ScreenshotFolder();
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
 #include "tests/common/TestSupport.h"
-#include "tests/panel/Screenshot.h"
+#include "tests/common/ShellTray.h"
 
 namespace {
 
@@ -165,8 +165,7 @@ TEST_F(RunningPanel, Screenshot) {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     test::WaitUntil([] { return false; }, 500);
-    std::string path = panel_test::ScreenshotFolder() + "\\panel-main-window.bmp";
-    EXPECT_TRUE(panel_test::SaveWindowShot(window, path)) << path;
+    EXPECT_TRUE(tray_test::SaveScreenshot(window, "panel-main-window.bmp")) << tray_test::ScreenshotFolder();
     EXPECT_TRUE(program.Exit());
 }
 

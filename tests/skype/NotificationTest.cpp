@@ -1,7 +1,7 @@
 // Skype's notifications, sent by the peer program to the main window made in the test process; the
 // handset side is seen through a recording link.
 #include "skype/CallRecord.h"
-#include "tests/skype/SkypeTestSupport.h"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace skype_test {
 namespace {

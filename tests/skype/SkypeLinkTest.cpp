@@ -2,7 +2,7 @@
 // Skype API peer program.
 #include <thread>
 
-#include "tests/skype/SkypeTestSupport.h"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace skype_test {
 namespace {

@@ -13,7 +13,7 @@
 #include "app/res/resource.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
-#include "tests/tray/ShellTray.h"
+#include "tests/common/ShellTray.h"
 
 using namespace tray_test;
 

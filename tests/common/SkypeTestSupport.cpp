@@ -1,4 +1,4 @@
-#include "tests/skype/SkypeTestSupport.h"
+#include "tests/common/SkypeTestSupport.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tests/tray/ShellTray.h"
+#include "tests/common/ShellTray.h"
 
 #include <commctrl.h>
 

@@ -1,2 +1,0 @@
-// The Skype peer driver of the Skype tests, built into this program as well.
-#include "tests/skype/SkypeTestSupport.cpp"

@@ -1,2 +1,0 @@
-// The shell tray reader of the tray tests, built into this program as well.
-#include "tests/tray/ShellTray.cpp"
