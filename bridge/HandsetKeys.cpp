@@ -76,12 +76,13 @@ void PressHash(MainDialog& dialog) {
 
 // A key while a Skype call is current: tones while it is in progress, answer while it rings, hang up.
 void CallKey(MainDialog& dialog, BYTE key) {
-    const CallRecord& call = *dialog.currentCall;
+    CallRecord& call = *dialog.currentCall;
     bool tone = IsDigitKey(key) || key == KeyStar || key == KeyHash;
     if (tone && call.status == "INPROGRESS") {
         dialog.QueueSkypeCommand("SET CALL " + call.callId + " DTMF " + static_cast<char>(key));
     } else if (key == KeyRelease) {
         dialog.QueueSkypeCommand("SET CALL " + call.callId + " STATUS FINISHED");
+        call.hungUpOnHandset = true;
         dialog.dialState = Idle; // dialString is left to the call's end
     } else if (key == KeyTake && call.status == "RINGING") {
         dialog.QueueSkypeCommand("set call " + call.callId + " status inprogress");

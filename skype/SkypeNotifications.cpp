@@ -71,9 +71,13 @@ void StartCall(MainDialog& dialog, const std::string& callId, const std::string&
 
 // A terminal status of the current call. The handset is left alone only when it hung up by itself first.
 void EndCall(MainDialog& dialog, const std::string& status) {
-    if (dialog.dialState == InCall || status != "FINISHED") {
+    // A caller who gives up before anyone answers ends with FINISHED too; the handset still rings then and
+    // must be released like after any other unanswered call.
+    const CallRecord& call = *dialog.currentCall;
+    bool stillRinging = !call.outgoing && call.status == "RINGING" && !call.hungUpOnHandset;
+    if (dialog.dialState == InCall || status != "FINISHED" || stillRinging) {
         if (PacketLink* link = HandsetLink(dialog.dectBase)) {
-            if (dialog.currentCall->status != "INPROGRESS") {
+            if (call.status != "INPROGRESS") {
                 link->SendConnect();
                 Sleep(ConnectBeforeReleaseMs);
             }

@@ -144,6 +144,20 @@ TEST_F(SkypeNotifications, FinishedAfterTheHandsetHungUpLeavesTheHandsetAlone) {
     EXPECT_EQ(dialog->dialState, Idle);
 }
 
+TEST_F(SkypeNotifications, CallerWhoGivesUpReleasesTheRingingHandsetUnlessTheHandsetRefusedIt) {
+    StartIncoming("8", "alice");
+    TakeHandset();
+    ASSERT_TRUE(Notify("CALL 8 STATUS FINISHED"));
+    EXPECT_EQ(TakeHandset(), (Strings{"connect", "release", "call light 0"})) << "the handset kept ringing";
+    EXPECT_FALSE(dialog->currentCall);
+
+    StartIncoming("9", "bob");
+    TakeHandset();
+    dialog->HandleHandsetKey('B'); // refused on the handset, which is idle again
+    ASSERT_TRUE(Notify("CALL 9 STATUS FINISHED"));
+    EXPECT_EQ(TakeHandset(), Strings{"call light 0"}) << "no connect, no release";
+}
+
 TEST_F(SkypeNotifications, CallThatNeverWentInProgressIsConnectedAndReleasedHalfASecondLater) {
     for (const char* status : {"MISSED", "FINISHED"}) {
         StartIncoming(status, "alice"); // a call id of its own for each round
