@@ -54,32 +54,11 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
-// The commands the peer has received so far, from its log ("<ms> RECV <command>").
+// The commands the peer has received so far, from its log.
 std::vector<std::string> SkypeCommands() {
     std::vector<std::string> commands;
-    HANDLE file = CreateFileA(PeerLog, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return commands;
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        size_t tag = line.find(" RECV ");
-        if (tag != std::string::npos)
-            commands.push_back(line.substr(tag + 6));
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
+    for (const PeerLine& line : ReadPeerLog(PeerLog, "RECV"))
+        commands.push_back(line.text);
     return commands;
 }
 

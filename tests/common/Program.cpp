@@ -51,7 +51,8 @@ LRESULT Program::SendExitRequest(ULONG_PTR dwData) const {
     char marker[] = "exit";
     COPYDATASTRUCT data = {dwData, sizeof marker, marker};
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000, &answer);
+    SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
+                        &answer);
     return static_cast<LRESULT>(answer);
 }
 

@@ -14,7 +14,7 @@ constexpr const char* ExitRequestTitle = "TigerJetTjInitApp";
 constexpr ULONG_PTR ExitRequestMarker = 0x04C81269;
 
 class Program {
-public:
+  public:
     ~Program();
     // Starts bin\DectBridge.exe (or another copy of it) and waits for its main window; false when the
     // window did not appear.
@@ -30,7 +30,7 @@ public:
     // The trace file this run writes: c:\temp\Telvane.log_*_<pid in hex>.txt ("" when none).
     std::string TraceFile() const;
 
-private:
+  private:
     Process process;
     HWND mainWindow = nullptr;
 };

@@ -103,10 +103,7 @@ bool Peer::Start(const std::string& options) {
     return control && api;
 }
 
-bool Peer::Control(const std::string& command) const {
-    COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size() + 1), const_cast<char*>(command.c_str())};
-    return SendMessageA(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0;
-}
+bool Peer::Control(const std::string& command) const { return PeerControl(command); }
 
 DWORD Peer::Quit() {
     if (!process.Running())
@@ -119,21 +116,7 @@ DWORD Peer::Quit() {
 }
 
 std::vector<PeerLine> Peer::Lines(const std::string& tag) const {
-    std::vector<PeerLine> lines;
-    std::string log = test::ReadWholeFile(PeerLogPath);
-    size_t start = 0;
-    for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        std::string line = log.substr(start, end - start);
-        size_t first = line.find(' ');
-        size_t second = line.find(' ', first + 1);
-        if (first == std::string::npos || second == std::string::npos)
-            continue;
-        PeerLine parsed{static_cast<DWORD>(std::stoul(line.substr(0, first))),
-                        line.substr(first + 1, second - first - 1), line.substr(second + 1)};
-        if (parsed.tag == tag)
-            lines.push_back(parsed);
-    }
-    return lines;
+    return ReadPeerLog(PeerLogPath, tag);
 }
 
 std::vector<std::string> Peer::Texts(const std::string& tag) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "sim/control/PeerControl.h"
 #include "tests/common/TestSupport.h"
 
 namespace skype_test {
@@ -18,12 +19,7 @@ constexpr const char* PeerLogPath = "c:\\temp\\SkypePeerTest.log";
 // Whether Skype counts as installed: HKCU\SOFTWARE\Skype\Phone.
 void SetSkypeKey(bool present);
 
-// One line of the peer's log: "<ms> <TAG> <text>".
-struct PeerLine {
-    DWORD ms;
-    std::string tag;
-    std::string text;
-};
+using ::PeerLine;
 
 class Peer {
   public:

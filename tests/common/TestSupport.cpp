@@ -1,5 +1,7 @@
 #include "tests/common/TestSupport.h"
 
+#include "sim/control/SharedFile.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -36,18 +38,7 @@ HWND WaitForWindow(const char* title, DWORD timeoutMs, const char* className) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    // Shared reading: the program keeps its files open while it runs.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
+    return ReadSharedFile(path);
 }
 
 std::vector<std::string> FindFiles(const std::string& pattern) {
@@ -82,8 +73,8 @@ bool Process::Start(const std::string& exePath, const std::string& arguments) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string folder = exePath.substr(0, exePath.find_last_of('\\'));
-    return CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                          &startup, &info) != 0;
+    return CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &info) != 0;
 }
 
 DWORD Process::Wait(DWORD timeoutMs) {
@@ -96,7 +87,9 @@ DWORD Process::Wait(DWORD timeoutMs) {
     return code;
 }
 
-bool Process::Running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+bool Process::Running() const {
+    return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
+}
 
 void Process::Kill() {
     if (Running()) {

@@ -24,7 +24,7 @@ std::vector<std::string> FindFiles(const std::string& pattern);
 void DeleteFiles(const std::string& pattern);
 
 class Process {
-public:
+  public:
     Process() = default;
     ~Process();
     Process(const Process&) = delete;
@@ -37,7 +37,7 @@ public:
     void Kill();
     DWORD Id() const { return info.dwProcessId; }
 
-private:
+  private:
     PROCESS_INFORMATION info = {};
 };
 
