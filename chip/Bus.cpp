@@ -62,7 +62,9 @@ void SelectLow() {
 }
 
 bool DataIn() {
-    uint8_t value = 0;
+    // A read that fails tells nothing; the released line then counts as high, as it floats, so that a
+    // base that is gone never seems to acknowledge.
+    uint8_t value = DataLevelBit;
     ReadRegister(DataRegister, &value);
     return (value & DataLevelBit) != 0;
 }

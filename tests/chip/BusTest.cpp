@@ -39,6 +39,16 @@ TEST_F(BusTest, AbsentDeviceRefusesTheAddressAndLeavesTheBufferAlone) {
     EXPECT_EQ(Hex(ChipWireLog()), "AC AB") << "no data after a refused address";
 }
 
+// With the base unplugged every register transfer fails: the bus must not read that as acknowledgements.
+TEST_F(BusTest, UnpluggedBaseRefusesTheAddress) {
+    WithSim([](SimState& state) { state.config.plugged = 0; });
+    uint8_t buffer[2] = {0x5A, 0xA5};
+    EXPECT_EQ(BusRead(172, buffer, 2), BusAddressRefused);
+    EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_EQ(buffer[1], 0xA5);
+    EXPECT_EQ(BusWrite(171, WakeUp, 2), BusAddressRefused);
+}
+
 TEST_F(BusTest, UnknownAddressIsRefused) {
     uint8_t buffer[1] = {0x5A};
     EXPECT_EQ(BusRead(0x50, buffer, 1), BusAddressRefused);
