@@ -1,7 +1,7 @@
 #pragma once
 // The chip side of the simulated library, driven from a test or the demonstration (another process than
 // the program). Each call takes the simulation's lock for itself. SimReset puts the chip back to a plugged,
-// awake base with the ident (0x34, 0x12), registers all 0, empty logs and queues, and 12 ms nibble holds.
+// awake base with the ident (0x34, 0x12), registers all 0, empty logs and queues, and 25 ms nibble holds.
 #include <cstdint>
 #include <vector>
 

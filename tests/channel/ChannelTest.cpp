@@ -106,7 +106,7 @@ TEST_F(ChannelTest, BasePresentsNibblesByTheClock) {
 // The real threads with the simulated base, while another thread writes register 16 as the indicator
 // operations do: bytes arrive whole and in order both ways, and every request is well formed. The base
 // holds its nibbles 40 ms here: on a loaded machine under Wine a reader tick now and then comes 10 ms and
-// more late, which the default 12 ms holds do not always cover (ChannelBench shows the default).
+// more late, which the default 25 ms holds do not always cover (ChannelBench shows the default).
 TEST_F(ChannelTest, ThreadsCarryBytesBothWaysBesideOtherRegisterUsers) {
     ChipSetNibbleHold(40);
     std::vector<uint8_t> toBase(256), toProgram(64);

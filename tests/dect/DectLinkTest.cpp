@@ -15,7 +15,7 @@ using dect_test::Joined;
 namespace {
 
 constexpr DWORD FrameTimeoutMs = 3000;
-// A frame from the base: each byte takes two 12 ms nibble holds, the link reads one per 50 ms.
+// A frame from the base: each byte takes two 25 ms nibble holds, the link reads one per 50 ms.
 constexpr DWORD ReceiveTimeoutMs = 5000;
 
 class DectLinkTest : public dect_test::SimulatedBaseTest {};
