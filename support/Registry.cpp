@@ -145,7 +145,11 @@ bool RegistryKey::Open(const char* newPath, HKEY newRoot, REGSAM access, bool re
     if (!newPath)
         return false;
     if (!reopen) {
-        if (!path || !SameName(path->c_str(), newPath)) {
+        // Values made before the first open belong to this key and stay; only another path empties the
+        // cache.
+        if (!path) {
+            path = newPath;
+        } else if (!SameName(path->c_str(), newPath)) {
             values.clear();
             path = newPath;
         }

@@ -132,6 +132,18 @@ TEST_F(Registry, ReopeningTheSamePathKeepsTheCacheAnotherPathEmptiesIt) {
     EXPECT_STREQ("3", key.Value("Elsewhere").Text());
 }
 
+TEST_F(Registry, ValuesMadeBeforeTheFirstOpenStayInTheCache) {
+    RawSetText("Stored", "registry");
+    RegistryKey key;
+    key.Value("Early").SetText("cached"); // no key yet: the cache only
+    key.Value("Stored");
+    ASSERT_TRUE(key.Open(TestPath, HKEY_CURRENT_USER, KEY_QUERY_VALUE));
+    EXPECT_TRUE(key.Value("Early").HasValue());
+    EXPECT_STREQ("cached", key.Value("Early").Text());
+    EXPECT_STREQ("registry", key.Value("Stored").Text());
+    EXPECT_EQ(0u, RawGet("Early").type);
+}
+
 TEST_F(Registry, EachTypeReadsAsText) {
     DWORD all = 4294967295u;
     RawSet(TestPath, "Dword", REG_DWORD, &all, sizeof all);
