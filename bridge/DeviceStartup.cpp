@@ -116,9 +116,15 @@ bool MainDialog::StartDevice() {
         DiscoverSkype();
         SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypePumpMs, nullptr);
         SetTimer(Handle(), TIMER_CONTACTS, FirstContactsRequestMs, nullptr);
-        mixerOpen = OpenMixer(&mixer);
-        if (!mixerOpen)
-            MessageBoxA(Handle(), LoadAppString(IDS_MIXER_FAILED).c_str(), AppMessageCaption, MB_OK);
+        // The missing-Skype and mixer boxes run the window's messages, so the base may have been unplugged
+        // and released while one was up: then no mixer is opened for it and the panel does not name it.
+        if (dectBase) {
+            mixerOpen = OpenMixer(&mixer);
+            if (!mixerOpen)
+                MessageBoxA(Handle(), LoadAppString(IDS_MIXER_FAILED).c_str(), AppMessageCaption, MB_OK);
+        }
+        if (!dectBase)
+            hardwareText = IDS_NOT_FOUND;
     }
     RefreshDevicePanel(hardwareText, productId);
     if (dectBase)

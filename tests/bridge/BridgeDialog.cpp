@@ -66,7 +66,10 @@ void BridgeDialog::Make(const std::function<void(SimState&)>& configure) {
             configure(state);
             return 0;
         });
-    MarkSkypeInstalled();
+    if (skypeInstalled)
+        MarkSkypeInstalled();
+    else
+        RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Phone");
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     skypeWindow = nullptr;

@@ -95,6 +95,41 @@ TEST_F(DeviceStartup, AMixerThatDoesNotOpenIsReportedAndStartUpGoesOn) {
     EXPECT_FALSE(IsWindowEnabled(dialog->speakerSlider.Handle())) << "audio controls stay disabled";
 }
 
+// The user unplugs the base while a box of the start-up is up; the box is answered once the base is
+// released.
+void UnplugWhileBoxIsUp(const char* caption, std::unique_ptr<MainDialog>& dialog, bool& released) {
+    if (!test::WaitForWindow(caption, Wait, "#32770"))
+        return;
+    SimUnplug();
+    released = test::WaitUntil([&] { return dialog && dialog->dectBase == nullptr; }, Wait);
+    bridge_test::MarkSkypeInstalled(); // the next pump step must not ask again
+    test::AnswerMessageBox(GetCurrentProcessId(), IDOK, Wait);
+}
+
+TEST_F(DeviceStartup, ABaseUnpluggedWhileTheMixerBoxIsUpIsNotShownAfterwards) {
+    bool released = false;
+    std::thread user([&] { UnplugWhileBoxIsUp(AppMessageCaption, dialog, released); });
+    Make([](SimState& state) { state.config.mixerAnswer = 0; });
+    user.join();
+    ASSERT_TRUE(released) << "the base was not released while the box was up";
+    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
+}
+
+TEST_F(DeviceStartup, ABaseUnpluggedWhileSkypeIsReportedMissingGetsNoMixer) {
+    skypeInstalled = false;
+    bool released = false;
+    std::thread user([&] { UnplugWhileBoxIsUp("Telvane", dialog, released); });
+    Make();
+    user.join();
+    ASSERT_TRUE(released) << "the base was not released while the box was up";
+    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_EQ(dialog->mixerOpen, 0);
+    std::string ops = Ops(CallsSince(0, {OpOpenMixer, OpCloseMixer, OpCloseDevice}));
+    EXPECT_EQ(ops, "32 1 ") << "a mixer was opened for the released base";
+    EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
+}
+
 TEST_F(DeviceStartup, AnotherProductIsNotServed) {
     Make([](SimState& state) { state.config.productId = 0x1234; });
     EXPECT_EQ(dialog->dectBase, nullptr);
