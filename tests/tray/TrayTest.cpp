@@ -315,11 +315,16 @@ TEST_F(Tray, MinimiseHidesAndTheIconOrASecondStartBringsTheWindowBack) {
         GetWindowRect(main, &now);
         EXPECT_EQ(Describe(now), Describe(normal)) << how << ": not in its normal size and place";
         EXPECT_EQ(GetForegroundWindow(), main) << how << ": not in front";
+        // Wine gives the focus once the display server has answered, a moment after the window comes to the
+        // front.
         GUITHREADINFO thread = {};
-        thread.cbSize = sizeof thread;
-        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
-        EXPECT_TRUE(thread.hwndFocus == main || IsChild(main, thread.hwndFocus))
-            << how << ": the focus is on " << thread.hwndFocus;
+        auto focused = [&] {
+            thread = {};
+            thread.cbSize = sizeof thread;
+            GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+            return thread.hwndFocus == main || IsChild(main, thread.hwndFocus);
+        };
+        EXPECT_TRUE(test::WaitUntil(focused, 3000)) << how << ": the focus is on " << thread.hwndFocus;
     };
 
     ASSERT_TRUE(minimise()) << "minimising did not hide the window";
