@@ -5,12 +5,12 @@
 #include "app/MainDialog.h"
 #include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
+#include "dect/DectBase.h"
 #include "support/Registry.h"
 
 namespace {
 
 constexpr const char* SettingsPath = "SOFTWARE\\Skype\\Dect";
-constexpr DWORD DectProductId = 50076;
 
 // The library's levels run 0..65535; a track bar shows half of that.
 constexpr int LevelBarMax = 32767;
@@ -63,7 +63,7 @@ void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId) {
     char serial[SerialSize + 1] = {};
     if (newProductId != 0)
         GetSerialNumber(serial);
-    deviceIcon.SetIcon(LoadIconResource(newProductId == DectProductId ? IDI_STATE_ON : IDI_STATE_OFF));
+    deviceIcon.SetIcon(LoadIconResource(newProductId == DectBaseProductId ? IDI_STATE_ON : IDI_STATE_OFF));
     bool serialKnown = serial[0] != '\0';
     serialLabel.Show(serialKnown);
     serialValue.Show(serialKnown);
