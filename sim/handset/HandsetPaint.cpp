@@ -12,8 +12,6 @@ constexpr COLORREF Desk = RGB(210, 210, 205);
 constexpr COLORREF Body = RGB(46, 50, 56);
 constexpr COLORREF BodyText = RGB(230, 230, 230);
 constexpr COLORREF DisplayDark = RGB(24, 36, 20);
-constexpr COLORREF Backlight = RGB(168, 196, 140);
-constexpr COLORREF BacklightLit = RGB(214, 240, 120);
 constexpr COLORREF KeyFace = RGB(88, 94, 102);
 constexpr COLORREF TalkFace = RGB(40, 150, 60);
 constexpr COLORREF EndFace = RGB(190, 44, 44);
@@ -70,7 +68,7 @@ void FillRounded(HDC dc, const RECT& rect, COLORREF colour, int radius) {
 void PaintDisplayRow(HWND window, HDC dc) {
     RECT client;
     GetClientRect(window, &client);
-    HBRUSH back = CreateSolidBrush(Lit(window) ? BacklightLit : Backlight);
+    HBRUSH back = CreateSolidBrush(FromRgb(Lit(window) ? BacklightLitRgb : BacklightRgb));
     FillRect(dc, &client, back);
     DeleteObject(back);
     std::string text = WindowText(window);

@@ -21,3 +21,6 @@ enum HandsetWindowId : int {
 constexpr uint32_t SkypeLightOnRgb = 0x0000AFF0;
 constexpr uint32_t CallLightOnRgb = 0x0028C83C;
 constexpr uint32_t LightOffRgb = 0x00505050;
+// The display's backlight; a ringing handset blinks between the two.
+constexpr uint32_t BacklightRgb = 0x00A8C48C;
+constexpr uint32_t BacklightLitRgb = 0x00D6F078;

@@ -145,7 +145,9 @@ struct Child {
 };
 
 void CreateChildren() {
-    const DWORD list = WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    // With its strings marked, a list box's lines can be read from another process.
+    const DWORD list =
+        WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
     const Child children[] = {
         {"STATIC", "Contacts", 0, -1, 10, 8, 250, 16},
         {"LISTBOX", "", list | LBS_USETABSTOPS, IDC_PEER_CONTACTS, 10, 26, 250, 150},
