@@ -122,11 +122,18 @@ void Shot(HWND window, const std::string& name) {
         Say("!! no picture %s", path);
 }
 
-// Shows the handset window above the others, as a person would bring it forward to look at it.
-HWND Handset() {
+// A picture of the handset window once it shows `status` on its display, drawn in full.
+void ShotHandset(const std::string& status, const std::string& name) {
     HWND handset = FindWindowA(nullptr, HandsetWindowTitle);
-    SetWindowPos(handset, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    return handset;
+    WaitFor(
+        [&] {
+            char shown[32] = "";
+            GetDlgItemTextA(handset, IDC_HANDSET_STATUS, shown, sizeof shown);
+            return status == shown;
+        },
+        3000);
+    RedrawWindow(handset, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Shot(handset, name);
 }
 
 void IncomingCall() {
@@ -138,7 +145,7 @@ void IncomingCall() {
         [](const HandsetView& view) { return view.ringing && view.caller.rfind("alice", 0) == 0; }, 5000);
     Say("handset rings, caller \"%s\"", ReadHandset().caller);
     Expect(ringing, "the handset rings with alice");
-    Shot(Handset(), "handset-ringing");
+    ShotHandset("RINGING", "handset-ringing");
     Sleep(2500); // the ring repeats every two seconds while nobody answers
     Say("the user takes the line (talk key)");
     HandsetTakeLine();
@@ -147,7 +154,7 @@ void IncomingCall() {
     Expect(WaitForHandset([](const HandsetView& view) { return view.callLight; }, 5000),
            "the call light goes on");
     Say("call light on: the call is in progress");
-    Shot(Handset(), "handset-in-call");
+    ShotHandset("IN CALL", "handset-in-call");
     Shot(FindWindowA(nullptr, "Skype Peer"), "peer-window");
     Sleep(1000);
     Say("alice hangs up");

@@ -17,7 +17,7 @@ constexpr const char* WindowClass = "DectHandset";
 constexpr UINT_PTR PollTimer = 1;
 constexpr UINT_PTR BlinkTimer = 2;
 constexpr UINT_PTR KeyUpTimer = 3;
-constexpr UINT PollMs = 50;
+constexpr UINT PollMs = 100;
 constexpr UINT BlinkMs = 400;
 constexpr UINT KeyUpMs = 150; // how long a key typed on the keyboard shows pressed
 constexpr int ClientWidth = 250;
@@ -71,7 +71,7 @@ void Show(const HandsetFace& face) {
 }
 
 void Poll() {
-    HandsetFace face = FaceOf(ReadHandset(), SimPlugged());
+    HandsetFace face = FaceOf(ReadHandsetShown(), SimPlugged());
     if (face != shown)
         Show(face);
 }
@@ -219,7 +219,7 @@ bool OpenWindow() {
     if (!window)
         return false;
     AddParts();
-    Show(FaceOf(ReadHandset(), SimPlugged()));
+    Show(FaceOf(ReadHandsetShown(), SimPlugged()));
     SetTimer(window, PollTimer, PollMs, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     return true;

@@ -118,4 +118,15 @@ std::string Desk::DeviceText() const {
     return text;
 }
 
+bool Desk::SaveHandsetPicture(const std::string& name) const {
+    // A window brought forward is blank for a moment until it has painted itself again.
+    bool drawn = test::WaitUntil(
+        [&] {
+            DWORD backlight = HandsetColour(IDC_HANDSET_LINE, 2, 2);
+            return backlight == BacklightRgb || backlight == BacklightLitRgb;
+        },
+        Wait);
+    return drawn && tray_test::SaveScreenshot(handset, name);
+}
+
 } // namespace desk

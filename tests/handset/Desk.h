@@ -37,6 +37,8 @@ class Desk : public ::testing::Test {
     // Chooses a contact in the peer window's list.
     void ChooseContact(const std::string& handle) const;
     std::string DeviceText() const;
+    // Saves a picture of the handset window into the build's screenshots once its display is drawn.
+    bool SaveHandsetPicture(const std::string& name) const;
 
     test::Program program;
     skype_test::Peer peer;

@@ -54,7 +54,7 @@ class Desks : public desk::Desk {
 TEST_F(Desks, ACallFromThePeerWindowRingsTheHandsetWindowWhoseKeysAnswerItUntilTheFarEndHangsUp) {
     CallIn("alice");
     EXPECT_TRUE(Blinks()) << "the ringing display does not blink";
-    EXPECT_TRUE(tray_test::SaveScreenshot(handset, "handset-ringing.bmp"));
+    EXPECT_TRUE(SaveHandsetPicture("handset-ringing.bmp"));
 
     Click(handset, IDC_HANDSET_TALK);
     EXPECT_TRUE(WaitForListedCommand("set call 101 status inprogress"));
@@ -64,7 +64,7 @@ TEST_F(Desks, ACallFromThePeerWindowRingsTheHandsetWindowWhoseKeysAnswerItUntilT
     char call[128] = "";
     GetDlgItemTextA(peerWindow, IDC_PEER_CALL, call, sizeof call);
     EXPECT_STREQ(call, "From alice (call 101): INPROGRESS");
-    EXPECT_TRUE(tray_test::SaveScreenshot(handset, "handset-in-call.bmp"));
+    EXPECT_TRUE(SaveHandsetPicture("handset-in-call.bmp"));
     EXPECT_TRUE(tray_test::SaveScreenshot(peerWindow, "peer-window.bmp"));
 
     Click(peerWindow, IDC_PEER_HANG_UP);
