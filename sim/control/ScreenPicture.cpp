@@ -28,6 +28,9 @@ std::vector<DWORD> ReadScreen(const RECT& area, BITMAPINFOHEADER& header) {
     if (!copied || GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
                              DIB_RGB_COLORS) != height)
         pixels.clear();
+    // The fourth byte is no colour: left as it comes, viewers take it for transparency.
+    for (DWORD& pixel : pixels)
+        pixel &= 0x00FFFFFF;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);

@@ -122,14 +122,17 @@ void Shot(HWND window, const std::string& name) {
         Say("!! no picture %s", path);
 }
 
-// A picture of the handset window once it shows `status` on its display, drawn in full.
-void ShotHandset(const std::string& status, const std::string& name) {
+// A picture of the handset window once its display and call light show what the base has now.
+void ShotHandset(const std::string& name) {
     HWND handset = FindWindowA(nullptr, HandsetWindowTitle);
+    HandsetView base = ReadHandset();
+    std::string line = base.ringing ? base.caller : base.display;
     WaitFor(
         [&] {
             char shown[32] = "";
-            GetDlgItemTextA(handset, IDC_HANDSET_STATUS, shown, sizeof shown);
-            return status == shown;
+            GetDlgItemTextA(handset, IDC_HANDSET_LINE, shown, sizeof shown);
+            bool lit = GetWindowLongPtrA(GetDlgItem(handset, IDC_HANDSET_CALL_LIGHT), GWLP_USERDATA) != 0;
+            return std::string(shown).rfind(line, 0) == 0 && lit == base.callLight;
         },
         3000);
     RedrawWindow(handset, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -145,7 +148,7 @@ void IncomingCall() {
         [](const HandsetView& view) { return view.ringing && view.caller.rfind("alice", 0) == 0; }, 5000);
     Say("handset rings, caller \"%s\"", ReadHandset().caller);
     Expect(ringing, "the handset rings with alice");
-    ShotHandset("RINGING", "handset-ringing");
+    ShotHandset("handset-ringing");
     Sleep(2500); // the ring repeats every two seconds while nobody answers
     Say("the user takes the line (talk key)");
     HandsetTakeLine();
@@ -154,7 +157,7 @@ void IncomingCall() {
     Expect(WaitForHandset([](const HandsetView& view) { return view.callLight; }, 5000),
            "the call light goes on");
     Say("call light on: the call is in progress");
-    ShotHandset("IN CALL", "handset-in-call");
+    ShotHandset("handset-in-call");
     Shot(FindWindowA(nullptr, "Skype Peer"), "peer-window");
     Sleep(1000);
     Say("alice hangs up");

@@ -119,7 +119,7 @@ std::string Desk::DeviceText() const {
 }
 
 bool Desk::SaveHandsetPicture(const std::string& name) const {
-    // A window brought forward is blank for a moment until it has painted itself again.
+    // The window repaints on its own poll: the picture waits until its display is drawn.
     bool drawn = test::WaitUntil(
         [&] {
             DWORD backlight = HandsetColour(IDC_HANDSET_LINE, 2, 2);
