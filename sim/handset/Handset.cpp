@@ -200,13 +200,7 @@ void AddParts() {
 }
 
 bool OpenWindow() {
-    RegisterPartClasses();
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = WindowClass;
-    RegisterClassA(&windowClass);
+    RegisterHandsetClasses(WindowClass, WindowProc);
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     RECT frame = {0, 0, ClientWidth, ClientHeight};
     AdjustWindowRect(&frame, style, FALSE);

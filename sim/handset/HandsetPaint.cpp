@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "sim/handset/HandsetFace.h"
 #include "sim/handset/HandsetWindow.h"
@@ -148,15 +149,17 @@ const char* LettersOf(char key) {
 
 } // namespace
 
-void RegisterPartClasses() {
+void RegisterHandsetClasses(const char* handsetClass, WNDPROC handsetProcedure) {
     MakeFonts();
-    for (const char* name : {DisplayRowClass, LightClass}) {
-        WNDCLASSA partClass = {};
-        partClass.lpfnWndProc = PartProc;
-        partClass.hInstance = GetModuleHandleA(nullptr);
-        partClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        partClass.lpszClassName = name;
-        RegisterClassA(&partClass);
+    const std::pair<const char*, WNDPROC> classes[] = {
+        {handsetClass, handsetProcedure}, {DisplayRowClass, PartProc}, {LightClass, PartProc}};
+    for (const auto& [name, procedure] : classes) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        windowClass.lpszClassName = name;
+        RegisterClassA(&windowClass);
     }
 }
 

@@ -7,7 +7,8 @@
 constexpr const char* DisplayRowClass = "HandsetDisplayRow";
 constexpr const char* LightClass = "HandsetLight";
 
-void RegisterPartClasses();
+// The handset window's own class, with its procedure, and the classes of its parts.
+void RegisterHandsetClasses(const char* handsetClass, WNDPROC handsetProcedure);
 // The handset's body behind its parts.
 void PaintBody(HWND window, HDC dc);
 // An owner-drawn key (WM_DRAWITEM).
