@@ -19,9 +19,12 @@ void Desk::SetUp() {
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(StartHandset());
     // Start-up wakes the base and attaches to Skype: it takes a few seconds on a busy machine.
-    ASSERT_TRUE(WaitForLight(IDC_HANDSET_SKYPE_LIGHT, true, 3 * Wait))
-        << "the program did not attach to the peer; the base's Skype light is "
-        << (ReadHandset().skypeLight ? "on" : "off");
+    bool lit = WaitForLight(IDC_HANDSET_SKYPE_LIGHT, true, 3 * Wait);
+    if (!lit)
+        tray_test::SaveScreenshot(GetDesktopWindow(), "handset-not-attached.bmp");
+    ASSERT_TRUE(lit) << "the handset window shows no Skype light; the base's is "
+                     << (ReadHandset().skypeLight ? "on" : "off")
+                     << "; the screen is in handset-not-attached.bmp";
 }
 
 void Desk::TearDown() {
@@ -43,6 +46,8 @@ bool Desk::StartHandset() {
     if (!handsetProcess.Start(test::BinDir() + "\\Handset.exe"))
         return false;
     handset = test::WaitForWindow(HandsetWindowTitle, Wait);
+    // Its lights are read from the screen: nothing may cover it.
+    SetWindowPos(handset, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return handset != nullptr;
 }
 
