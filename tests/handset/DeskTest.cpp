@@ -52,6 +52,10 @@ class Desks : public desk::Desk {
 };
 
 TEST_F(Desks, ACallFromThePeerWindowRingsTheHandsetWindowWhoseKeysAnswerItUntilTheFarEndHangsUp) {
+    HWND main = program.MainWindow();
+    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(test::WaitUntil([&] { return DeviceText() == "TRL-400"; }, Wait));
+    EXPECT_TRUE(tray_test::SaveScreenshot(main, "desk-main-window.bmp"));
     CallIn("alice");
     EXPECT_TRUE(Blinks()) << "the ringing display does not blink";
     EXPECT_TRUE(SaveHandsetPicture("handset-ringing.bmp"));
