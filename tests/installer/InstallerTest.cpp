@@ -473,4 +473,24 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
     EXPECT_FALSE(Exists(InstallDir()));
 }
 
+TEST_F(Installer, ACopyThatDoesNotExitIsLeftRunningAndTheSetupChangesNothing) {
+    // A copy that takes the request but never ends: this test's own window under the program's title.
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "StubbornCopy";
+    RegisterClassA(&windowClass);
+    HWND stubborn = CreateWindowA("StubbornCopy", test::ExitRequestTitle, WS_OVERLAPPED, 0, 0, 10, 10,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(stubborn, nullptr);
+
+    EXPECT_EQ(Install(), 2u) << "the silent setup did not give up";
+    EXPECT_FALSE(Exists(InstallDir()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
+    EXPECT_TRUE(IsWindow(stubborn));
+    DestroyWindow(stubborn);
+    UnregisterClassA("StubbornCopy", GetModuleHandleA(nullptr));
+}
+
 } // namespace
