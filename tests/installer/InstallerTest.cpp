@@ -41,7 +41,7 @@ std::string InstallDir() {
 std::string MenuDir() {
     return Folder(CSIDL_COMMON_PROGRAMS) + "\\DectBridge";
 }
-std::string Installed(const char* name) {
+std::string Installed(const std::string& name) {
     return InstallDir() + "\\" + name;
 }
 std::string SetupProgram() {
@@ -203,8 +203,9 @@ VersionInfo ReadVersion(const std::string& file) {
     return info;
 }
 
-// Each installed program names the product, its maker and the version it was built as.
-void ExpectVersion(const char* name, const char* description) {
+// Each installed program names the product, its maker, the version it was built as and what it is (the
+// given description, or any when none is given).
+void ExpectVersion(const std::string& name, const char* description = nullptr) {
     SCOPED_TRACE(name);
     VersionInfo info = ReadVersion(Installed(name));
     ASSERT_FALSE(info.block.empty()) << "no version resource";
@@ -216,7 +217,10 @@ void ExpectVersion(const char* name, const char* description) {
     EXPECT_EQ(info.Text("FileVersion"), DECTBRIDGE_VERSION_TEXT);
     EXPECT_EQ(info.Text("ProductVersion"), DECTBRIDGE_VERSION_TEXT);
     EXPECT_EQ(info.Text("OriginalFilename"), name);
-    EXPECT_EQ(info.Text("FileDescription"), description);
+    if (description)
+        EXPECT_EQ(info.Text("FileDescription"), description);
+    else
+        EXPECT_NE(info.Text("FileDescription"), "");
 }
 
 std::string ShortcutTarget(const std::string& link) {
@@ -385,12 +389,19 @@ TEST_F(Installer, SilentInstallPutsEverythingInPlaceAndTheProgramRunsFromThere) 
 }
 
 TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
-    ASSERT_EQ(Install("/AUTOSTART=0 /SIMULATION=1"), 0u);
+    ASSERT_EQ(Install("/AUTOSTART=0 /SIMULATION=1 /SIPLINK=1"), 0u);
     EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first)
         << "start with Windows was declined";
     EXPECT_EQ(ReadWholeFile(Installed("SkypePeer.exe")), ReadWholeFile(BinDir() + "\\SkypePeer.exe"));
     EXPECT_EQ(ShortcutTarget(MenuDir() + "\\Skype Peer (simulated).lnk"), Installed("SkypePeer.exe"));
     ExpectVersion("SkypePeer.exe", "Skype API peer (simulated Skype)");
+    // Every program shipped, whichever optional ones this build has, carries its version resource.
+    for (const char* pattern : {"\\*.exe", "\\*.dll"})
+        for (const std::string& path : test::FindFiles(InstallDir() + pattern)) {
+            std::string name = path.substr(path.find_last_of('\\') + 1);
+            if (name != "Uninstall.exe")
+                ExpectVersion(name);
+        }
 
     // Without switches an installation over this one keeps its choices.
     ASSERT_EQ(Install(), 0u);
@@ -474,14 +485,9 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
 }
 
 TEST_F(Installer, ACopyThatDoesNotExitIsLeftRunningAndTheSetupChangesNothing) {
-    // A copy that takes the request but never ends: this test's own window under the program's title.
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "StubbornCopy";
-    RegisterClassA(&windowClass);
-    HWND stubborn = CreateWindowA("StubbornCopy", test::ExitRequestTitle, WS_OVERLAPPED, 0, 0, 10, 10,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    // A copy that takes the request but never ends: a plain window of this test under the program's title.
+    HWND stubborn = CreateWindowA("STATIC", test::ExitRequestTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(stubborn, nullptr);
 
     EXPECT_EQ(Install(), 2u) << "the silent setup did not give up";
@@ -490,7 +496,6 @@ TEST_F(Installer, ACopyThatDoesNotExitIsLeftRunningAndTheSetupChangesNothing) {
     EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
     EXPECT_TRUE(IsWindow(stubborn));
     DestroyWindow(stubborn);
-    UnregisterClassA("StubbornCopy", GetModuleHandleA(nullptr));
 }
 
 } // namespace
