@@ -56,7 +56,6 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !define MUI_ICON "${SOURCE}/app/res/app.ico"
 !define MUI_UNICON "${SOURCE}/app/res/app.ico"
 !define MUI_ABORTWARNING
-!define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
@@ -67,7 +66,6 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Your settings (country code, contact filter) stay unless you tick them here."
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -156,7 +154,7 @@ Section "Start with Windows" SecAutostart
     WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\${PROGRAM}"'
 SectionEnd
 
-Section /o "Simulated base and Skype peer (to try it without hardware)" SecSimulation
+Section /o "Try without hardware" SecSimulation
     SetOutPath "$INSTDIR"
     File "${BIN}/SkypePeer.exe"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk" "$INSTDIR\SkypePeer.exe"
@@ -167,7 +165,7 @@ Section /o "Simulated base and Skype peer (to try it without hardware)" SecSimul
 SectionEnd
 
 !ifdef SIPLINK
-Section /o "SIP link (calls through a SIP user agent)" SecSipLink
+Section /o "SIP link" SecSipLink
     SetOutPath "$INSTDIR"
     File "${SIPLINK}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk" "$INSTDIR\SipLink.exe"
@@ -258,6 +256,21 @@ Section /o "un.Your settings" SecUnSettings
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "SOFTWARE\Skype"
 SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "${PRODUCT} and its phone library."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} "Start ${PRODUCT} when you log on to Windows."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecSimulation} \
+        "A simulated DECT base and Skype peer, to try ${PRODUCT} without the hardware or Skype."
+!ifdef SIPLINK
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecSipLink} "Calls through a SIP user agent in place of Skype."
+!endif
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} \
+        "Also delete your settings (country code, contact filter). Without this they stay for a later installation."
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 Function un.onInit
     SetShellVarContext all
