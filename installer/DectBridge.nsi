@@ -34,7 +34,8 @@ RequestExecutionLevel admin
 !define EXIT_REQUEST_WINDOW "TigerJetTjInitApp"
 !define EXIT_REQUEST_MARKER 0x04C81269
 !define EXIT_WAIT_MS 30000
-!define SYNCHRONIZE 0x00100000
+; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
+!define WAIT_AND_QUERY 0x00101000
 !define WAIT_OBJECT_0 0
 
 Name "${PRODUCT} ${VERSION}"
@@ -73,6 +74,18 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 
 Var WasRunning
 
+; The process of window $0, opened in $2 for waiting and asking its image (0 when it cannot be opened).
+!macro WINDOW_PROCESS_FUNCTION UN
+Function ${UN}OpenWindowProcess
+    Push $1
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1)'
+    System::Call 'kernel32::OpenProcess(i ${WAIT_AND_QUERY}, i 0, i r1) p .r2'
+    Pop $1
+FunctionEnd
+!macroend
+!insertmacro WINDOW_PROCESS_FUNCTION ""
+!insertmacro WINDOW_PROCESS_FUNCTION "un."
+
 ; Asks every running copy of the program to exit through its exit request and waits until its process
 ; has ended, so that its files are free and its settings saved. A copy that does not end is never killed:
 ; the user may end it and retry; a silent run gives up.
@@ -89,8 +102,7 @@ Function ${UN}StopProgram
         ${EndIf}
         StrCpy $WasRunning 1
         DetailPrint "Asking the running ${PRODUCT} to exit..."
-        System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1)'
-        System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
+        Call ${UN}OpenWindowProcess
         System::Call '*(p ${EXIT_REQUEST_MARKER}, i 0, p 0) p .r3'
         SendMessage $0 ${WM_COPYDATA} 0 $3 /TIMEOUT=5000
         System::Free $3
@@ -116,8 +128,37 @@ FunctionEnd
 !insertmacro STOP_PROGRAM_FUNCTION ""
 !insertmacro STOP_PROGRAM_FUNCTION "un."
 
+; Ends the simulated Skype peer when it runs from this installation, so that its file can be replaced or
+; removed: a WM_CLOSE to its control window ends it in order. A peer run from elsewhere is left alone.
+!macro CLOSE_PEER_FUNCTION UN
+Function ${UN}ClosePeer
+    Push $0
+    Push $2
+    Push $3
+    FindWindow $0 "" "Skype Peer Control"
+    ${If} $0 <> 0
+        Call ${UN}OpenWindowProcess
+        ${If} $2 P<> 0
+            System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
+            ${If} $3 == "$INSTDIR\SkypePeer.exe"
+                DetailPrint "Closing the Skype peer..."
+                SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
+                System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS})'
+            ${EndIf}
+            System::Call 'kernel32::CloseHandle(p r2)'
+        ${EndIf}
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_PEER_FUNCTION ""
+!insertmacro CLOSE_PEER_FUNCTION "un."
+
 ; What the simulation option puts in place, removed when the option is dropped or on uninstall.
-!macro REMOVE_SIMULATION
+!macro REMOVE_SIMULATION UN
+    Call ${UN}ClosePeer
     Delete /REBOOTOK "$INSTDIR\SkypePeer.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk"
     Delete /REBOOTOK "$INSTDIR\Handset.exe"
@@ -155,6 +196,7 @@ Section "Start with Windows" SecAutostart
 SectionEnd
 
 Section /o "Try without hardware" SecSimulation
+    Call ClosePeer
     SetOutPath "$INSTDIR"
     File "${BIN}/SkypePeer.exe"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk" "$INSTDIR\SkypePeer.exe"
@@ -179,7 +221,7 @@ Section "-Finish"
         DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
     ${EndIf}
     ${IfNot} ${SectionIsSelected} ${SecSimulation}
-        !insertmacro REMOVE_SIMULATION
+        !insertmacro REMOVE_SIMULATION ""
     ${EndIf}
 !ifdef SIPLINK
     ${IfNot} ${SectionIsSelected} ${SecSipLink}
@@ -240,7 +282,7 @@ Section "-un.${PRODUCT}"
     Call un.StopProgram
     Delete /REBOOTOK "$INSTDIR\${PROGRAM}"
     Delete /REBOOTOK "$INSTDIR\TjIpSys.dll"
-    !insertmacro REMOVE_SIMULATION
+    !insertmacro REMOVE_SIMULATION "un."
     !insertmacro REMOVE_SIPLINK
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"

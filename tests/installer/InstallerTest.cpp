@@ -460,11 +460,16 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
         Program program;
         ASSERT_TRUE(program.Start(Installed("DectBridge.exe")));
         SetWindowTextA(GetDlgItem(program.MainWindow(), 1059), "49");
+        // The installed Skype peer runs too, and is closed the way its windows allow.
+        test::Process peer;
+        ASSERT_TRUE(peer.Start(Installed("SkypePeer.exe"), "/noregistry"));
+        ASSERT_NE(test::WaitForWindow("Skype Peer Control", 10000), nullptr);
         size_t before = SimCalls().size();
 
         ASSERT_TRUE(Uninstall()) << "the uninstaller did not end";
         EXPECT_EQ(program.Proc().Wait(0), 0u) << "the program is still running";
         EXPECT_TRUE(ShutDownInOrder(CalledOps(before))) << "the program was not asked to exit";
+        EXPECT_EQ(peer.Wait(0), 0u) << "the Skype peer is still running";
     }
     EXPECT_FALSE(Exists(InstallDir()));
     EXPECT_FALSE(Exists(MenuDir()));
