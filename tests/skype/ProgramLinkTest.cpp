@@ -32,6 +32,15 @@ class ProgramLink : public ::testing::Test {
         return WaitForHandset([on](const HandsetView& view) { return view.skypeLight == on; }, timeoutMs);
     }
     static uint32_t Frames(uint8_t command) { return ReadHandset().framesByCommand[command]; }
+    // The program runs attached to the peer, and call 5 from bob rings the handset.
+    void RingBobAtTheAttachedProgram() {
+        ASSERT_TRUE(peer.Start());
+        ASSERT_TRUE(program.Start());
+        ASSERT_TRUE(SkypeLight(true));
+        ASSERT_TRUE(peer.Control("ring 5 bob"));
+        ASSERT_TRUE(
+            WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    }
 
     Peer peer;
     test::Program program;
@@ -115,11 +124,9 @@ TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) 
 }
 
 TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
-    ASSERT_TRUE(peer.Start());
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(SkypeLight(true));
-    ASSERT_TRUE(peer.Control("ring 5 bob"));
-    ASSERT_TRUE(WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    RingBobAtTheAttachedProgram();
+    if (HasFatalFailure())
+        return;
     uint32_t connects = Frames(CmdConnect);
     uint32_t releases = Frames(CmdRelease);
     ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
@@ -157,11 +164,9 @@ TEST_F(ProgramLink, MissingSkypeIsReportedAgainAfterEachDismissal) {
 
 // The pause between a missed call's connect and its release is no wait: the window answers meanwhile.
 TEST_F(ProgramLink, TheWindowAnswersAtOnceWhileAMissedCallsReleaseIsDue) {
-    ASSERT_TRUE(peer.Start());
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(SkypeLight(true));
-    ASSERT_TRUE(peer.Control("ring 5 bob"));
-    ASSERT_TRUE(WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    RingBobAtTheAttachedProgram();
+    if (HasFatalFailure())
+        return;
     uint32_t releases = Frames(CmdRelease);
     ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
     ASSERT_TRUE(peer.WaitForLine("SEND", "CALL 5 STATUS MISSED"));
