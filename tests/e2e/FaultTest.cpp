@@ -1,0 +1,185 @@
+// Faults a user's desk produces, each ending in a known state: the base unplugged in the middle of a ring,
+// a call or a burst of keys; the system resuming while keys and frames are on the wire; no c:\temp.
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "dect/PacketLink.h"
+#include "tests/e2e/Scene.h"
+
+namespace {
+
+using e2e::Wait;
+
+uint32_t Frames(uint8_t command) {
+    return ReadHandset().framesByCommand[command];
+}
+
+// The titles of the visible dialog windows of a process other than its main window: its message boxes.
+struct BoxSearch {
+    DWORD pid;
+    std::string titles;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    char title[256] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == search->pid && IsWindowVisible(window) && std::strcmp(className, "#32770") == 0 &&
+        std::strcmp(title, test::MainWindowTitle) != 0)
+        search->titles += std::string("\"") + title + "\" ";
+    return TRUE;
+}
+
+std::string MessageBoxes(DWORD pid) {
+    BoxSearch search = {pid, ""};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    return search.titles;
+}
+
+class Faults : public e2e::Scene {
+  protected:
+    void StartServing() {
+        ASSERT_TRUE(Start());
+        ASSERT_TRUE(WaitAttached());
+        ASSERT_TRUE(WaitForContacts("echo123"));
+        ASSERT_TRUE(peer.Control("answer 300"));
+    }
+    // Rings call id from the caller and waits until the handset rings with it.
+    void Ring(const std::string& id, const std::string& caller) {
+        ASSERT_TRUE(peer.Control("ring " + id + " " + caller));
+        ASSERT_TRUE(WaitForHandset(
+            [&](const HandsetView& view) { return view.ringing && view.caller == caller; }, Wait))
+            << "the handset did not ring with " << caller << "; commands: " << ShowCommands();
+    }
+    // A complete call after the fault: rings, is answered, goes in progress and ends.
+    void ExpectACallWorks(const std::string& id) {
+        Ring(id, "carol");
+        ASSERT_TRUE(HandsetTakeLine());
+        EXPECT_TRUE(WaitForCommand("set call " + id + " status inprogress")) << ShowCommands();
+        EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
+        ASSERT_TRUE(peer.Control("hangup " + id));
+        EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.callLight; }, Wait));
+    }
+    // Keys pressed one at a time as fast as the base sends them, until stopped.
+    void StartKeys(const char* keys) {
+        pressing = true;
+        presser = std::thread([this, keys] {
+            size_t count = strlen(keys);
+            for (size_t i = 0; pressing; Sleep(10))
+                if (ReadHandset().pendingBytes == 0)
+                    HandsetPressKey(static_cast<uint8_t>(keys[i++ % count]));
+        });
+    }
+    void StopKeys() {
+        pressing = false;
+        if (presser.joinable())
+            presser.join();
+    }
+    void TearDown() override {
+        StopKeys();
+        Scene::TearDown();
+        if (moved)
+            MoveFileExA("c:\\temp-away", "c:\\temp", 0);
+    }
+
+    bool moved = false;
+    std::atomic<bool> pressing{false};
+    std::thread presser;
+};
+
+// Unplugged while the call rings, while it is in progress, and while keys arrive: the ended call sends
+// nothing more, neither to the handset once the base is back nor to Skype, and the next call works.
+TEST_F(Faults, UnplugDuringARingACallAndAKeyBurstThenTheNextCallWorks) {
+    StartServing();
+    enum Moment { Ringing, InCall, KeyBurst };
+    for (Moment moment : {Ringing, InCall, KeyBurst}) {
+        SCOPED_TRACE("unplugged " + std::string(moment == Ringing  ? "while ringing"
+                                                : moment == InCall ? "in a call"
+                                                                   : "during a key burst"));
+        std::string id = std::to_string(300 + moment);
+        if (moment == KeyBurst) {
+            StartKeys("#1234567890");
+        } else {
+            Ring(id, "alice");
+        }
+        if (moment == InCall) {
+            ASSERT_TRUE(HandsetTakeLine());
+            ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
+        }
+        Sleep(300);
+        uint32_t inits = Frames(CmdInit);
+        ASSERT_TRUE(SimUnplug());
+        StopKeys();
+        if (moment != KeyBurst) {
+            ASSERT_TRUE(peer.Control("hangup " + id));
+        }
+        Sleep(2500); // longer than a ring repeat
+        size_t commandsBefore = Commands().size();
+        ASSERT_TRUE(SimPlug());
+        ASSERT_TRUE(WaitForFrames(CmdInit, inits + 1, Wait)) << "no start-up after plugging in";
+        ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, Wait));
+        uint32_t rings = Frames(CmdIncomingCall);
+        Sleep(2500);
+        EXPECT_EQ(Frames(CmdIncomingCall), rings) << "the ended call still rings the handset";
+        for (const std::string& command : Commands(commandsBefore))
+            EXPECT_EQ(command.find(" " + id + " "), std::string::npos)
+                << "sent for the ended call: " << command;
+        // A number left half entered is left with the handset's end key.
+        Press("B");
+        ExpectACallWorks(std::to_string(310 + moment));
+    }
+    EXPECT_EQ(ReadHandset().badFrames, 0u);
+}
+
+// Resume repeats the handshake while the handset sends keys and the program sends frames (the ring
+// repeats, the contacts shown while browsing): no half frame reaches the base and no key is cut.
+TEST_F(Faults, ResumeDuringAKeyBurstAndOutgoingFramesCutsNoFrame) {
+    StartServing();
+    Ring("320", "alice");
+    StartKeys("22222");
+    auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
+    for (int resume = 0; resume < 4; ++resume) {
+        uint32_t before = busBytes();
+        PostMessageA(program.MainWindow(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+        EXPECT_TRUE(test::WaitUntil([&] { return busBytes() > before; }, Wait)) << "no handshake on resume";
+        Sleep(700);
+    }
+    StopKeys();
+    ASSERT_TRUE(peer.Control("hangup 320"));
+    ASSERT_TRUE(WaitUntilBaseSent(Wait));
+    HandsetView view = ReadHandset();
+    EXPECT_EQ(view.badFrames, 0u) << "a frame reached the base cut";
+    EXPECT_EQ(view.strayBytes, 0u);
+    EXPECT_EQ(view.requestViolations, 0u);
+    EXPECT_GE(view.framesByCommand[CmdIncomingCall], 2u);
+    Press("B");
+    ExpectACallWorks("321");
+}
+
+// Without c:\temp the trace has nowhere to go: the program says nothing about it, creates nothing, and
+// serves calls as before.
+TEST_F(Faults, NoTempFolderMeansNoTraceAndNoError) {
+    ASSERT_TRUE(peer.Start());
+    // The peer's log stays open under its new name; c:\temp comes back in TearDown.
+    ASSERT_TRUE(MoveFileExA("c:\\temp", "c:\\temp-away", 0)) << GetLastError();
+    moved = true;
+    test::Process& process = program.Proc();
+    ASSERT_TRUE(process.Start(test::BinDir() + "\\DectBridge.exe"));
+    EXPECT_TRUE(WaitAttached()) << "the program did not serve without c:\\temp";
+    Sleep(500);
+    EXPECT_EQ(MessageBoxes(process.Id()), "") << "a message box came up";
+    EXPECT_EQ(GetFileAttributesA("c:\\temp"), INVALID_FILE_ATTRIBUTES) << "c:\\temp was created";
+    ASSERT_TRUE(peer.Control("ring 330 alice"));
+    EXPECT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller == "alice"; }, Wait));
+    ASSERT_TRUE(peer.Control("hangup 330"));
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.ringing; }, Wait));
+    EXPECT_TRUE(process.Running());
+}
+
+} // namespace
