@@ -1,9 +1,12 @@
 // Faults a user's desk produces, each ending in a known state: the base unplugged in the middle of a ring,
-// a call or a burst of keys; the system resuming while keys and frames are on the wire; no c:\temp.
+// a call or a burst of keys; the system resuming while keys and frames are on the wire; no c:\temp; a
+// second copy starting while the run ends.
 #include <atomic>
 #include <cstring>
 #include <thread>
 
+#include "app/res/resource.h"
+#include "chip/PhoneLibrary.h"
 #include "dect/PacketLink.h"
 #include "tests/e2e/Scene.h"
 
@@ -39,6 +42,24 @@ std::string MessageBoxes(DWORD pid) {
     BoxSearch search = {pid, ""};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     return search.titles;
+}
+
+// The library operations of an orderly shutdown since call number `from`, in order.
+std::string ShutdownOps(size_t from) {
+    std::string text;
+    auto calls = SimCalls();
+    for (size_t i = from; i < calls.size(); ++i)
+        if (calls[i].op == OpDetachWindow || calls[i].op == OpCloseMixer || calls[i].op == OpCloseDevice)
+            text += std::to_string(calls[i].op) + " ";
+    return text;
+}
+
+std::string StoredCountryCode() {
+    char text[64] = "";
+    DWORD size = sizeof text;
+    RegGetValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", "CountryCode", RRF_RT_REG_SZ, nullptr, text,
+                 &size);
+    return text;
 }
 
 class Faults : public e2e::Scene {
@@ -87,6 +108,21 @@ class Faults : public e2e::Scene {
             MoveFileExA("c:\\temp-away", "c:\\temp", 0);
     }
 
+    // Serving, with a country code typed that only an orderly shutdown saves.
+    void StartServingWithCountryCode(const char* typed) {
+        StartServing();
+        SetDlgItemTextA(program.MainWindow(), IDC_COUNTRY_CODE, typed);
+        shutdownFrom = SimCalls().size();
+    }
+    // Everything an orderly shutdown leaves: the library detached and closed, the country code saved, the
+    // tray icon gone, the base's channel idle.
+    void ExpectOrderlyShutdown(const char* typed) {
+        EXPECT_EQ(ShutdownOps(shutdownFrom), "17 32 1 ") << "detach, close mixer, close device";
+        EXPECT_EQ(StoredCountryCode(), typed);
+        EXPECT_EQ(e2e::TrayTipOfProgram(), "") << "the tray icon stayed";
+    }
+
+    size_t shutdownFrom = 0;
     bool moved = false;
     std::atomic<bool> pressing{false};
     std::thread presser;
@@ -180,6 +216,21 @@ TEST_F(Faults, NoTempFolderMeansNoTraceAndNoError) {
     ASSERT_TRUE(peer.Control("hangup 330"));
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.ringing; }, Wait));
     EXPECT_TRUE(process.Running());
+}
+
+// A second copy started while the first shuts down: the first still shuts down in order, and the second
+// either ends at once or runs alone and serves.
+TEST_F(Faults, ASecondCopyDuringShutdownLeavesOneOrderlyEnd) {
+    StartServingWithCountryCode("45");
+    test::Program second;
+    PostMessageA(program.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(second.Launch());
+    ASSERT_EQ(program.Proc().Wait(10000), 0u) << "the first copy did not end in order";
+    ExpectOrderlyShutdown("45");
+    if (second.Proc().Wait(3000) == static_cast<DWORD>(STILL_ACTIVE)) {
+        EXPECT_TRUE(WaitAttached()) << "the second copy runs but does not serve";
+        EXPECT_TRUE(second.Exit()) << "the second copy did not end on request";
+    }
 }
 
 } // namespace
