@@ -139,33 +139,38 @@ std::string LastQueriedCall(skype_test::Peer& peer) {
     return "";
 }
 
-// One call from start to end; the end from the far side or from the handset. Answers whether every step
-// happened.
-bool Incoming(skype_test::Peer& peer, int number, bool farEnd) {
+// One call from start to end; the end from the far side or from the handset. Answers the step that did
+// not happen, or nullptr when every step did.
+const char* Incoming(skype_test::Peer& peer, int number, bool farEnd) {
     std::string id = std::to_string(5000 + number);
     if (!peer.Control("ring " + id + " alice") ||
         !WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller == "alice"; },
-                        StepWaitMs) ||
-        !HandsetTakeLine() || !Light(true))
-        return false;
+                        StepWaitMs))
+        return "the handset did not ring";
+    if (!HandsetTakeLine() || !Light(true))
+        return "the answer on the handset did not connect";
     if (farEnd ? !peer.Control("hangup " + id) : !HandsetHangUp(ReleaseEcho))
-        return false;
-    return Light(false) && peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs);
+        return "the end could not be given";
+    if (!Light(false) || !peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs))
+        return "the call did not end";
+    return nullptr;
 }
 
-bool Outgoing(skype_test::Peer& peer, bool farEnd) {
+const char* Outgoing(skype_test::Peer& peer, bool farEnd) {
     std::string before = LastQueriedCall(peer);
     for (char key : std::string("#123#"))
         if (!HandsetPressKey(static_cast<uint8_t>(key)))
-            return false;
+            return "the base took no more keys";
     if (!Light(true))
-        return false;
+        return "the dialled call did not connect";
     std::string id = LastQueriedCall(peer);
     if (id.empty() || id == before)
-        return false;
+        return "Skype was not asked about the dialled call";
     if (farEnd ? !peer.Control("hangup " + id) : !HandsetHangUp(ReleaseEcho))
-        return false;
-    return Light(false) && peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs);
+        return "the end could not be given";
+    if (!Light(false) || !peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs))
+        return "the call did not end";
+    return nullptr;
 }
 
 void PrintGrowth(const Sample& first, const Sample& last) {
@@ -206,11 +211,11 @@ int main(int argc, char** argv) {
     DWORD start = GetTickCount();
     for (int call = 1; call <= calls; ++call) {
         bool farEnd = (call / 2) % 2 == 0;
-        bool done = call % 2 ? Incoming(peer, call, farEnd) : Outgoing(peer, farEnd);
-        if (!done) {
+        const char* failure = call % 2 ? Incoming(peer, call, farEnd) : Outgoing(peer, farEnd);
+        if (failure) {
             ++failed;
-            std::printf("call %d (%s, ended by %s) failed\n", call, call % 2 ? "incoming" : "outgoing",
-                        farEnd ? "the far end" : "the handset");
+            std::printf("call %d (%s, ended by %s) failed: %s\n", call, call % 2 ? "incoming" : "outgoing",
+                        farEnd ? "the far end" : "the handset", failure);
             // Whatever is left of it ends before the next call starts.
             HandsetHangUp(ReleaseEcho);
             Light(false);
