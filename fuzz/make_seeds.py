@@ -65,3 +65,48 @@ values = {
 }
 for name, (mode, data) in values.items():
     write("RegistryConversions", name, bytes([mode, 0x80, 0x05]) + data)
+
+# Call rules: a settings byte, then steps. 0 a notification (0 for raw bytes, length, bytes, cbData), 1 a
+# handset key (an index into the target's key list), 2 a timer (0 contacts, 1 ring, 2 release), 3 a base in
+# service.
+
+
+def notify(text, cbdata=None):
+    data = text.encode()
+    return bytes([0, 0, len(data), *data, len(data) + 1 if cbdata is None else cbdata])
+
+
+def key(k):
+    return bytes([1, {"0": 0, "1": 1, "2": 2, "5": 3, "9": 4, "*": 5, "#": 6, "B": 7, "C": 8, "D": 9}[k]])
+
+
+def keys(ks):
+    return b"".join(key(k) for k in ks)
+
+
+def timer(which):
+    return bytes([2, which])
+
+
+calls = {
+    "incoming-answered": notify("CALL 71 STATUS RINGING") + notify("CALL 71 PARTNER_HANDLE alice") + timer(1)
+    + key("C") + notify("CALL 71 STATUS INPROGRESS") + keys("5*#") + notify("CALL 71 STATUS FINISHED"),
+    "incoming-pc": notify("CALL 73 STATUS RINGING") + notify("CALL 73 PARTNER_HANDLE bob")
+    + notify("CALL 73 STATUS INPROGRESS") + key("B") + notify("CALL 73 STATUS FINISHED"),
+    "missed": notify("CALL 5 STATUS RINGING") + notify("CALL 5 PARTNER_HANDLE alice") + timer(1)
+    + notify("CALL 5 STATUS MISSED") + notify("CALL 6 STATUS RINGING") + timer(2) + timer(2),
+    "outgoing": keys("#0125#") + notify("CALL 72 STATUS ROUTING") + notify("CALL 72 PARTNER_HANDLE 0125")
+    + notify("CALL 72 STATUS RINGING") + notify("CALL 72 STATUS INPROGRESS") + key("B")
+    + notify("CALL 72 STATUS FINISHED"),
+    "refused": keys("#1") + notify("CALL 8 STATUS RINGING") + key("B") + notify("CALL 9 STATUS RINGING")
+    + notify("CALL 10 STATUS ROUTING") + notify("CALL 9 STATUS ONHOLD"),
+    "contacts": bytes([3, 1]) + timer(0) + notify("USERS bob, Alice, carol, 123, alice")
+    + notify("USER alice ONLINESTATUS ONLINE") + keys("##22#") + notify("CALL 74 STATUS ROUTING"),
+    "errors": notify("ERROR 24 x") + notify("ERROR 68 Invalid") + notify("USERSTATUS LOGGEDOUT")
+    + notify("CONNSTATUS ONLINE") + notify("ERROR") + notify("CALL 5") + notify("CALL 5 STATUS"),
+    "raw": notify("CALL 5 STATUS RINGING\0junk", 40) + notify("USERS a,  b, ,", 3) + notify("", 0)
+    + notify("call 5 status ringing"),
+}
+for name, steps in calls.items():
+    write("CallRules", name, b"\x00" + steps)
+write("CallRules", "online-only", b"\x01" + calls["contacts"])
