@@ -1,6 +1,8 @@
 // Faults a user's desk produces, each ending in a known state: the base unplugged in the middle of a ring,
 // a call or a burst of keys; the system resuming while keys and frames are on the wire; no c:\temp; a
-// second copy starting while the run ends.
+// foreign WM_QUIT; a second copy starting while the run ends; Skype going away and coming back; a contact
+// list long enough to fill the command queue for minutes.
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -231,6 +233,57 @@ TEST_F(Faults, ASecondCopyDuringShutdownLeavesOneOrderlyEnd) {
         EXPECT_TRUE(WaitAttached()) << "the second copy runs but does not serve";
         EXPECT_TRUE(second.Exit()) << "the second copy did not end on request";
     }
+}
+
+// Any process can post WM_QUIT; the run still ends through the orderly shutdown.
+TEST_F(Faults, AForeignQuitShutsDownInOrder) {
+    StartServingWithCountryCode("41");
+    PostMessageA(program.MainWindow(), WM_QUIT, 0, 0);
+    ASSERT_EQ(program.Proc().Wait(10000), 0u) << "the program did not end, or not with 0";
+    ExpectOrderlyShutdown("41");
+}
+
+// A Skype that goes away while nothing is queued is noticed within a pump step (its light goes off on the
+// handset), and a new Skype is found: what was queued meanwhile leaves to it in order, and calls work.
+TEST_F(Faults, ASkypeWindowThatGoesAwayIsNoticedAndANewOneIsFound) {
+    StartServing();
+    ASSERT_EQ(peer.Quit(), 0u);
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.skypeLight; }, Wait))
+        << "the program still takes the gone Skype for attached";
+    Press("#12#");
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(WaitAttached()) << "the new Skype was not found";
+    EXPECT_TRUE(WaitForCommand("CALL 12")) << ShowCommands();
+    // The new Skype's first call; ended once the program has taken it for its current call.
+    EXPECT_TRUE(WaitForCommand("GET CALL 101 PARTNER_HANDLE")) << ShowCommands();
+    Press("B");
+    ASSERT_TRUE(peer.WaitForLine("SEND", "CALL 101 STATUS FINISHED")) << ShowCommands();
+    ExpectACallWorks("340");
+}
+
+// A long contact list fills the queue with status queries; a call that rings meanwhile is still asked
+// about at once, and one answer adds no more than its bound.
+TEST_F(Faults, ALongContactListDelaysNoCall) {
+    std::string names;
+    for (int i = 0; i < 3000; ++i)
+        names += (i ? ", u" : "u") + std::to_string(10000 + i);
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(peer.Control("contacts " + names));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(WaitAttached());
+    ASSERT_TRUE(WaitForCommand("GET USER u10000 ONLINESTATUS", e2e::ContactsWait)) << ShowCommands();
+    Ring("350", "alice");
+    ASSERT_TRUE(HandsetTakeLine());
+    EXPECT_TRUE(WaitForCommand("set call 350 status inprogress")) << "the answer waited behind the contacts";
+    // A second call meanwhile is turned away at once too.
+    ASSERT_TRUE(peer.Control("ring 351 bob"));
+    EXPECT_TRUE(WaitForCommand("SET CALL 351 STATUS FINISHED")) << "the refusal waited behind the contacts";
+    ASSERT_TRUE(peer.Control("hangup 350"));
+    std::vector<std::string> all = Commands();
+    EXPECT_LE(std::count_if(all.begin(), all.end(),
+                            [](const std::string& command) { return command.rfind("GET USER ", 0) == 0; }),
+              1000)
+        << "one answer added more than its bound";
 }
 
 } // namespace
