@@ -139,6 +139,15 @@ std::string LastQueriedCall(skype_test::Peer& peer) {
     return "";
 }
 
+// Ends call id from the far side or from the handset; answers the step that did not happen, or nullptr.
+const char* End(skype_test::Peer& peer, const std::string& id, bool farEnd) {
+    if (farEnd ? !peer.Control("hangup " + id) : !HandsetHangUp(ReleaseEcho))
+        return "the end could not be given";
+    if (!Light(false) || !peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs))
+        return "the call did not end";
+    return nullptr;
+}
+
 // One call from start to end; the end from the far side or from the handset. Answers the step that did
 // not happen, or nullptr when every step did.
 const char* Incoming(skype_test::Peer& peer, int number, bool farEnd) {
@@ -149,11 +158,7 @@ const char* Incoming(skype_test::Peer& peer, int number, bool farEnd) {
         return "the handset did not ring";
     if (!HandsetTakeLine() || !Light(true))
         return "the answer on the handset did not connect";
-    if (farEnd ? !peer.Control("hangup " + id) : !HandsetHangUp(ReleaseEcho))
-        return "the end could not be given";
-    if (!Light(false) || !peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs))
-        return "the call did not end";
-    return nullptr;
+    return End(peer, id, farEnd);
 }
 
 const char* Outgoing(skype_test::Peer& peer, bool farEnd) {
@@ -166,11 +171,7 @@ const char* Outgoing(skype_test::Peer& peer, bool farEnd) {
     std::string id = LastQueriedCall(peer);
     if (id.empty() || id == before)
         return "Skype was not asked about the dialled call";
-    if (farEnd ? !peer.Control("hangup " + id) : !HandsetHangUp(ReleaseEcho))
-        return "the end could not be given";
-    if (!Light(false) || !peer.WaitForLine("SEND", "CALL " + id + " STATUS FINISHED", StepWaitMs))
-        return "the call did not end";
-    return nullptr;
+    return End(peer, id, farEnd);
 }
 
 void PrintGrowth(const Sample& first, const Sample& last) {
