@@ -243,6 +243,19 @@ TEST_F(Faults, AForeignQuitShutsDownInOrder) {
     ExpectOrderlyShutdown("41");
 }
 
+// The system may end the process once WM_ENDSESSION returns, so the shutdown is done by then.
+TEST_F(Faults, TheEndOfTheSessionShutsDownInOrder) {
+    StartServingWithCountryCode("43");
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(program.MainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer),
+              0);
+    EXPECT_NE(answer, 0u) << "the program refused the end of the session";
+    ASSERT_NE(SendMessageTimeoutA(program.MainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer),
+              0);
+    ExpectOrderlyShutdown("43");
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
+}
+
 // A Skype that goes away while nothing is queued is noticed within a pump step (its light goes off on the
 // handset), and a new Skype is found: what was queued meanwhile leaves to it in order, and calls work.
 TEST_F(Faults, ASkypeWindowThatGoesAwayIsNoticedAndANewOneIsFound) {
