@@ -1,0 +1,123 @@
+#include "siplink/ApiWindow.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* ClassName = "SipLinkApi";
+constexpr const char* Title = "SipLink API";
+constexpr UINT WM_DELIVER = WM_APP + 1;
+// The client may hang; SipLink must not.
+constexpr UINT SendTimeoutMs = 5000;
+
+} // namespace
+
+bool ApiWindow::Create() {
+    if (window)
+        return true;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = ClassName;
+    RegisterClassA(&windowClass);
+    // Top-level, since the discover message is broadcast to top-level windows; never shown.
+    window = CreateWindowExA(0, ClassName, Title, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), this);
+    return window != nullptr;
+}
+
+void ApiWindow::Destroy() {
+    if (!window)
+        return;
+    DeliverQueued();
+    DestroyWindow(window);
+    window = nullptr;
+    client = nullptr;
+    log.Write("CLOSED", "");
+}
+
+void ApiWindow::Notify(const std::string& text) {
+    Queue(Outgoing{false, text});
+}
+
+void ApiWindow::Queue(const Outgoing& item) {
+    if (!window) {
+        log.Write("DROP", item.text);
+        return;
+    }
+    outbox.push_back(item);
+    PostMessageA(window, WM_DELIVER, 0, 0);
+}
+
+void ApiWindow::DeliverQueued() {
+    while (!outbox.empty()) {
+        Outgoing item = outbox.front();
+        outbox.pop_front();
+        if (!client) {
+            log.Write("DROP", item.text);
+            continue;
+        }
+        DWORD_PTR answer = 0;
+        if (item.attach) {
+            log.Write("ATTACH", "0");
+            SendMessageTimeoutA(client, attachMessage, reinterpret_cast<WPARAM>(window), 0, SMTO_NORMAL,
+                                SendTimeoutMs, &answer);
+            continue;
+        }
+        COPYDATASTRUCT copy = {0, static_cast<DWORD>(item.text.size() + 1),
+                               const_cast<char*>(item.text.c_str())};
+        if (!SendMessageTimeoutA(client, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                                 reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, SendTimeoutMs, &answer))
+            answer = 0;
+        log.Write("SEND", item.text + (answer ? "" : "  (not taken)"));
+    }
+}
+
+LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {
+    if (!client || sender != client) {
+        log.Write("IGNORED", "a command from a window that has not discovered SipLink");
+        return 0;
+    }
+    // The text up to its first zero byte; a missing terminator is forgiven, a missing buffer is empty.
+    std::string command;
+    if (data && data->lpData)
+        command.assign(static_cast<const char*>(data->lpData),
+                       strnlen(static_cast<const char*>(data->lpData), data->cbData));
+    log.Write("RECV", command);
+    onCommand(command);
+    return 1;
+}
+
+LRESULT CALLBACK ApiWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrA(
+            window, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    auto* self = reinterpret_cast<ApiWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self || self->window != window)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT ApiWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == discoverMessage && discoverMessage != 0) {
+        HWND discoverer = reinterpret_cast<HWND>(wParam);
+        if (!IsWindow(discoverer))
+            return 0;
+        client = discoverer;
+        log.Write("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(discoverer)));
+        Queue(Outgoing{true, ""});
+        return 1;
+    }
+    switch (message) {
+    case WM_COPYDATA:
+        return OnCommand(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_DELIVER:
+        DeliverQueued();
+        return 0;
+    case WM_CLOSE: // only SipLink itself ends its API window
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A headless baresip on loopback, started from a Win32 program under Wine through agent.sh (Wine runs a
+// Unix program given to CreateProcess). The agent's folder lies under the build's bin folder; the
+// script ends the agent when this object asks, or when this process ends and its standard input closes.
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct AgentConfig {
+    std::string name;         // the account's user part
+    int sipPort = 0;          // the SIP port; the port above it is taken too
+    int rtpFirst = 0;         // ten RTP ports from here
+    int controlPort = 0;      // the control connection
+    int answerTimeoutS = 120; // an incoming call nobody answers is given up after this
+    // Every request goes to this SIP port (the place of a provider's proxy); 0: straight to the address.
+    int outboundPort = 0;
+    std::vector<std::pair<std::string, std::string>> contacts; // name, SIP address
+};
+
+class AgentProcess {
+  public:
+    AgentProcess() = default;
+    ~AgentProcess() { Stop(); }
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+
+    // Starts the agent; answers false when the script could not be started.
+    bool Start(const AgentConfig& config);
+    // Ends the agent in order (SIGTERM) and waits until it is gone.
+    void Stop();
+    // Kills the agent at once (SIGKILL) and waits until it is gone; Start runs it again.
+    void Kill();
+    bool Running() const;
+    // What the agent printed (its folder's log).
+    std::string Output() const;
+
+  private:
+    void EndWith(const char* flagFile);
+    std::string Path(const char* file) const; // Windows path of a file in the agent's folder
+
+    std::string folder;     // Windows path
+    HANDLE input = nullptr; // the write end of the script's standard input
+};
+
+// The Unix path Wine gives a Windows path; "" when not run by Wine.
+std::string UnixPath(const std::string& windowsPath);

@@ -1,0 +1,66 @@
+#!/bin/sh
+# Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
+#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT [CONTACT ADDRESS]...
+# OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
+# to a provider's proxy (a dialled number then reaches the agent at that port).
+# DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
+# The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the standard
+# input ends: whoever started the script holds it open, so the agent never outlives its starter.
+set -u
+[ $# -ge 7 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT [CONTACT ADDRESS]..." >&2; exit 2; }
+dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7
+shift 7
+mkdir -p "$dir"
+rm -f "$dir/stop" "$dir/kill"
+cat >"$dir/config" <<CONFIG
+sip_listen         127.0.0.1:$sip
+net_interface      127.0.0.1
+audio_player       aubridge,$name
+audio_source       ausine,440
+audio_alert        aubridge,${name}alert
+ausrc_srate        48000
+auplay_srate       48000
+ausrc_channels     2
+rtp_ports          $rtp-$((rtp + 9))
+dns_server         127.0.0.1:53
+call_local_timeout $timeout
+module_path        /usr/lib/baresip/modules
+module             g711.so
+module             aubridge.so
+module             ausine.so
+module_tmp         uuid.so
+module_tmp         account.so
+module_app         contact.so
+module_app         menu.so
+module_app         presence.so
+module_app         ctrl_tcp.so
+ctrl_tcp_listen    127.0.0.1:$control
+CONFIG
+proxy=
+[ "$outbound" != 0 ] && proxy=";outbound=\"sip:127.0.0.1:$outbound\""
+echo "<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
+    >"$dir/accounts"
+: >"$dir/contacts"
+while [ $# -ge 2 ]; do
+    echo "\"$1\" <$2>;presence=p2p" >>"$dir/contacts"
+    shift 2
+done
+
+baresip -f "$dir" </dev/null >"$dir/log" 2>&1 &
+agent=$!
+echo "$agent" >"$dir/pid"
+# The standard input is watched by a reader of its own; its end is noted as a file.
+(while read -r _; do :; done; touch "$dir/stop") &
+reader=$!
+while kill -0 "$agent" 2>/dev/null; do
+    if [ -e "$dir/kill" ]; then
+        kill -KILL "$agent"
+    elif [ -e "$dir/stop" ]; then
+        kill -TERM "$agent"
+        break
+    fi
+    sleep 0.05
+done
+wait "$agent"
+kill "$reader" 2>/dev/null
+rm -f "$dir/pid"
