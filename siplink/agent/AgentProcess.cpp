@@ -19,6 +19,22 @@ void WaitWhile(const std::string& path, DWORD timeoutMs) {
         Sleep(20);
 }
 
+// This process's own pid on the Unix side, which the script watches; "0" when it cannot be read.
+std::string UnixProcessId() {
+    std::string stat;
+    HANDLE file = CreateFileA("Z:\\proc\\self\\stat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    char buffer[32] = "";
+    DWORD count = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, buffer, sizeof buffer - 1, &count, nullptr);
+        CloseHandle(file);
+    }
+    stat.assign(buffer, count);
+    size_t digits = stat.find_first_not_of("0123456789");
+    return digits == 0 || digits == std::string::npos ? "0" : stat.substr(0, digits);
+}
+
 std::string Quoted(const std::string& word) {
     return "\"" + word + "\"";
 }
@@ -55,37 +71,18 @@ bool AgentProcess::Start(const AgentConfig& config) {
     std::string line = Quoted(script) + " " + Quoted(unixFolder) + " " + config.name + " " +
                        std::to_string(config.sipPort) + " " + std::to_string(config.rtpFirst) + " " +
                        std::to_string(config.controlPort) + " " + std::to_string(config.answerTimeoutS) +
-                       " " + std::to_string(config.outboundPort);
+                       " " + std::to_string(config.outboundPort) + " " + UnixProcessId();
     for (const auto& [name, address] : config.contacts)
         line += " " + Quoted(name) + " " + Quoted(address);
 
-    // The script reads its standard input until it ends: this process holds the only write end.
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    if (!CreatePipe(&readEnd, &input, &inherit, 0))
-        return false;
-    SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = readEnd;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info = {};
     DeleteFileA(Path("stop").c_str());
     DeleteFileA(Path("kill").c_str());
-    bool started =
-        CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    CloseHandle(readEnd);
-    if (info.hProcess)
-        CloseHandle(info.hProcess);
-    if (info.hThread)
-        CloseHandle(info.hThread);
-    if (!started) {
-        CloseHandle(input);
-        input = nullptr;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    // Wine gives no handle of a Unix process; the script's pid file tells when the agent runs and ends.
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    }
     // The script writes the agent's pid file once the agent runs.
     DWORD since = GetTickCount();
     while (!Running() && GetTickCount() - since < 5000)
@@ -93,20 +90,24 @@ bool AgentProcess::Start(const AgentConfig& config) {
     return Running();
 }
 
+void AgentProcess::Flag(const char* file) {
+    if (!Running())
+        return;
+    HANDLE flag = CreateFileA(Path(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (flag != INVALID_HANDLE_VALUE)
+        CloseHandle(flag);
+}
+
+void AgentProcess::AskToStop() {
+    Flag("stop");
+}
+
 void AgentProcess::EndWith(const char* flagFile) {
     if (folder.empty())
         return;
-    if (Running()) {
-        HANDLE flag = CreateFileA(Path(flagFile).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (flag != INVALID_HANDLE_VALUE)
-            CloseHandle(flag);
-        WaitWhile(Path("pid"), 10000);
-    }
-    if (input) {
-        CloseHandle(input);
-        input = nullptr;
-    }
+    Flag(flagFile);
+    WaitWhile(Path("pid"), 10000);
 }
 
 void AgentProcess::Stop() {

@@ -1,7 +1,7 @@
 #pragma once
 // A headless baresip on loopback, started from a Win32 program under Wine through agent.sh (Wine runs a
 // Unix program given to CreateProcess). The agent's folder lies under the build's bin folder; the
-// script ends the agent when this object asks, or when this process ends and its standard input closes.
+// script ends the agent when this object asks, or when this process has ended.
 #include <windows.h>
 
 #include <string>
@@ -28,7 +28,9 @@ class AgentProcess {
 
     // Starts the agent; answers false when the script could not be started.
     bool Start(const AgentConfig& config);
-    // Ends the agent in order (SIGTERM) and waits until it is gone.
+    // Asks the agent to end in order (SIGTERM; SIGKILL after 3 s) without waiting.
+    void AskToStop();
+    // Ends the agent in order and waits until it is gone.
     void Stop();
     // Kills the agent at once (SIGKILL) and waits until it is gone; Start runs it again.
     void Kill();
@@ -37,11 +39,11 @@ class AgentProcess {
     std::string Output() const;
 
   private:
+    void Flag(const char* file);
     void EndWith(const char* flagFile);
     std::string Path(const char* file) const; // Windows path of a file in the agent's folder
 
-    std::string folder;     // Windows path
-    HANDLE input = nullptr; // the write end of the script's standard input
+    std::string folder; // Windows path
 };
 
 // The Unix path Wine gives a Windows path; "" when not run by Wine.

@@ -1,16 +1,23 @@
-#!/bin/sh
+#!/bin/bash
 # Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
-#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT [CONTACT ADDRESS]...
+#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]...
 # OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
 # to a provider's proxy (a dialled number then reaches the agent at that port).
 # DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
-# The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the standard
-# input ends: whoever started the script holds it open, so the agent never outlives its starter.
+# The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
+# WATCH_PID (0: none) ends, so that an agent never outlives the program that started it.
 set -u
-[ $# -ge 7 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT [CONTACT ADDRESS]..." >&2; exit 2; }
-dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7
-shift 7
+[ $# -ge 8 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]..." >&2; exit 2; }
+dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8
+shift 8
 mkdir -p "$dir"
+# Started by a Win32 program under Wine, the script holds that program's output (a test runner's pipe,
+# say) and Wine's own descriptors: it lets go of all of them.
+exec </dev/null >"$dir/script.log" 2>&1
+for fd in /proc/$$/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+done 2>/dev/null
 rm -f "$dir/stop" "$dir/kill"
 cat >"$dir/config" <<CONFIG
 sip_listen         127.0.0.1:$sip
@@ -49,18 +56,18 @@ done
 baresip -f "$dir" </dev/null >"$dir/log" 2>&1 &
 agent=$!
 echo "$agent" >"$dir/pid"
-# The standard input is watched by a reader of its own; its end is noted as a file.
-(while read -r _; do :; done; touch "$dir/stop") &
-reader=$!
+# An orderly end waits for the agent's goodbyes (unsubscribing from contacts) up to 3 s: a contact that
+# is not there would keep it for a SIP time-out.
+grace=30
 while kill -0 "$agent" 2>/dev/null; do
-    if [ -e "$dir/kill" ]; then
+    [ "$watch" != 0 ] && ! kill -0 "$watch" 2>/dev/null && touch "$dir/stop"
+    if [ -e "$dir/kill" ] || [ "$grace" -le 0 ]; then
         kill -KILL "$agent"
     elif [ -e "$dir/stop" ]; then
-        kill -TERM "$agent"
-        break
+        [ "$grace" -eq 30 ] && kill -TERM "$agent"
+        grace=$((grace - 1))
     fi
-    sleep 0.05
+    sleep 0.1
 done
 wait "$agent"
-kill "$reader" 2>/dev/null
 rm -f "$dir/pid"

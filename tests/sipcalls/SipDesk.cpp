@@ -1,0 +1,132 @@
+#include "tests/sipcalls/SipDesk.h"
+
+#include "dect/PacketLink.h"
+#include "sim/control/SimControl.h"
+
+namespace sipcalls {
+
+namespace {
+
+constexpr const char* SipLinkLogPath = "c:\\temp\\SipCallsLink.log";
+
+void WriteSetting(const char* name, const char* text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(strlen(text) + 1));
+    RegCloseKey(key);
+}
+
+} // namespace
+
+AgentConfig NearAgentConfig() {
+    AgentConfig config;
+    config.name = "alice";
+    config.sipPort = NearSipPort;
+    config.rtpFirst = 35100;
+    config.controlPort = NearControlPort;
+    // A number is completed with the near agent's domain: the far end plays the provider's proxy.
+    config.outboundPort = FarSipPort;
+    config.contacts = {{"bob", FarAddress}};
+    return config;
+}
+
+AgentConfig FarAgentConfig() {
+    AgentConfig config;
+    config.name = FarNumber;
+    config.sipPort = FarSipPort;
+    config.rtpFirst = 35120;
+    config.controlPort = FarControlPort;
+    config.answerTimeoutS = FarAnswerTimeoutS;
+    config.contacts = {{"alice", NearAddress}};
+    return config;
+}
+
+bool SipLinkProcess::Start(int controlPort, const std::string& path) {
+    logPath = path;
+    CreateDirectoryA("c:\\temp", nullptr);
+    DeleteFileA(logPath.c_str());
+    return process.Start(test::BinDir() + "\\SipLink.exe",
+                         "--control 127.0.0.1:" + std::to_string(controlPort) + " --log " + logPath) &&
+           WaitForLog("READY", "");
+}
+
+void SipLinkProcess::Stop() {
+    if (!process.Running())
+        return;
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "SipLinkMain", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process.Id())
+            PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(process.Wait(5000), 0u) << "SipLink did not end on WM_CLOSE";
+    process.Kill();
+}
+
+bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs) const {
+    std::string wanted = " " + tag + " " + text + "\r\n";
+    return test::WaitUntil([&] { return Log().find(wanted) != std::string::npos; }, timeoutMs);
+}
+
+void SipDesk::SetUp() {
+    SimReset();
+    WriteSetting("CountryCode", "");
+    WriteSetting("ShowOnlineOnly", "0");
+    ASSERT_TRUE(farAgent.Start(FarAgentConfig())) << "the far agent did not start";
+    ASSERT_TRUE(nearAgent.Start(NearAgentConfig())) << "the near agent did not start";
+    ASSERT_TRUE(farEnd.Connect(FarControlPort)) << farAgent.Output();
+    ASSERT_TRUE(sipLink.Start(NearControlPort, SipLinkLogPath));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
+}
+
+void SipDesk::TearDown() {
+    if (program.Proc().Running()) {
+        EXPECT_TRUE(program.Exit()) << "the program did not exit on request";
+    }
+    sipLink.Stop();
+    farEnd.Close();
+    nearAgent.AskToStop();
+    farAgent.AskToStop();
+    nearAgent.Stop();
+    farAgent.Stop();
+}
+
+bool SipDesk::WaitForSkypeLight(bool on, DWORD timeoutMs) {
+    return WaitForHandset([&](const HandsetView& view) { return view.skypeLight == on; }, timeoutMs);
+}
+
+bool SipDesk::WaitForCallLight(bool on, DWORD timeoutMs) {
+    return WaitForHandset([&](const HandsetView& view) { return view.callLight == on; }, timeoutMs);
+}
+
+void SipDesk::Press(const std::string& keys) {
+    for (char key : keys)
+        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base took no more keys at " << key;
+    ASSERT_TRUE(WaitUntilBaseSent(Wait + 300 * static_cast<DWORD>(keys.size()))) << "the base kept " << keys;
+}
+
+void SipDesk::Dial(const std::string& number) {
+    Press("#" + number + "#");
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL " + number)) << ShowLog();
+}
+
+void SipDesk::FarAnswers() {
+    ASSERT_TRUE(farEnd.Command("accept"));
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED"));
+    ASSERT_TRUE(WaitForCallLight(true)) << "the call light did not come on" << ShowLog();
+}
+
+bool SipDesk::WaitForRelease(uint32_t count, DWORD timeoutMs) {
+    return WaitForFrames(CmdRelease, count, timeoutMs);
+}
+
+uint32_t SipDesk::Releases() {
+    return ReadHandset().framesByCommand[CmdRelease];
+}
+
+} // namespace sipcalls
