@@ -139,3 +139,25 @@ std::string AgentProcess::Output() const {
 std::string AgentProcess::Path(const char* file) const {
     return folder + "\\" + file;
 }
+
+AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
+    AgentPair pair;
+    pair.farNumber = "5550100";
+    pair.nearAddress = "sip:alice@127.0.0.1:" + std::to_string(base + 60);
+    pair.farAddress = "sip:" + pair.farNumber + "@127.0.0.1:" + std::to_string(base + 80);
+
+    pair.nearEnd.name = "alice";
+    pair.nearEnd.sipPort = base + 60;
+    pair.nearEnd.rtpFirst = base + 100;
+    pair.nearEnd.controlPort = base + 444;
+    pair.nearEnd.outboundPort = base + 80;
+    pair.nearEnd.contacts = {{"bob", pair.farAddress}};
+
+    pair.farEnd.name = pair.farNumber;
+    pair.farEnd.sipPort = base + 80;
+    pair.farEnd.rtpFirst = base + 120;
+    pair.farEnd.controlPort = base + 446;
+    pair.farEnd.answerTimeoutS = farAnswerTimeoutS;
+    pair.farEnd.contacts = {{"alice", pair.nearAddress}};
+    return pair;
+}

@@ -3,25 +3,24 @@
 
 namespace {
 
-using sipcalls::FarAddress;
-using sipcalls::NearAddress;
+using sipcalls::Agents;
 using sipcalls::Wait;
 
 class SipCalls : public sipcalls::SipDesk {
   protected:
     // The far end calls the near agent; the handset rings showing the caller.
     void FarCalls() {
-        ASSERT_TRUE(farEnd.Command("dial", NearAddress));
+        ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
         ASSERT_TRUE(WaitForHandset(
             [](const HandsetView& view) { return view.ringing && view.caller == "bob"; }, Wait))
             << "the handset did not ring with the far end's name" << ShowLog();
     }
     // The handset dials the number; the far end rings with the call from the near agent.
-    void DialFarEnd(const std::string& number = sipcalls::FarNumber) {
+    void DialFarEnd(const std::string& number = Agents.farNumber) {
         Dial(number);
         AgentMessage incoming;
         ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << ShowLog();
-        EXPECT_EQ(incoming.peerUri, NearAddress);
+        EXPECT_EQ(incoming.peerUri, Agents.nearAddress);
     }
     // The call ends for the handset: it is released and the call light is off.
     void ExpectReleased(uint32_t releasesBefore, const std::string& status) {
@@ -60,7 +59,7 @@ TEST_F(SipCalls, AContactChosenOnTheHandsetIsCalledAndTheFarEndHangsUp) {
     ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL bob")) << ShowLog();
     AgentMessage incoming;
     ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << ShowLog();
-    EXPECT_EQ(incoming.peerUri, NearAddress);
+    EXPECT_EQ(incoming.peerUri, Agents.nearAddress);
     FarAnswers();
 
     uint32_t releases = Releases();
@@ -117,7 +116,7 @@ TEST_F(SipCalls, TheAgentKilledMidCallReleasesTheHandsetAndTheLineComesBack) {
     EXPECT_TRUE(WaitForSkypeLight(false)) << "the program still shows a line" << ShowLog();
 
     ASSERT_TRUE(farEnd.Command("hangup")); // the far end's side of the lost call
-    ASSERT_TRUE(nearAgent.Start(sipcalls::NearAgentConfig()));
+    ASSERT_TRUE(nearAgent.Start(Agents.nearEnd));
     ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach again" << ShowLog();
     DialFarEnd();
     FarAnswers();

@@ -21,29 +21,6 @@ void WriteSetting(const char* name, const char* text) {
 
 } // namespace
 
-AgentConfig NearAgentConfig() {
-    AgentConfig config;
-    config.name = "alice";
-    config.sipPort = NearSipPort;
-    config.rtpFirst = 35100;
-    config.controlPort = NearControlPort;
-    // A number is completed with the near agent's domain: the far end plays the provider's proxy.
-    config.outboundPort = FarSipPort;
-    config.contacts = {{"bob", FarAddress}};
-    return config;
-}
-
-AgentConfig FarAgentConfig() {
-    AgentConfig config;
-    config.name = FarNumber;
-    config.sipPort = FarSipPort;
-    config.rtpFirst = 35120;
-    config.controlPort = FarControlPort;
-    config.answerTimeoutS = FarAnswerTimeoutS;
-    config.contacts = {{"alice", NearAddress}};
-    return config;
-}
-
 bool SipLinkProcess::Start(int controlPort, const std::string& path) {
     logPath = path;
     CreateDirectoryA("c:\\temp", nullptr);
@@ -76,10 +53,10 @@ void SipDesk::SetUp() {
     SimReset();
     WriteSetting("CountryCode", "");
     WriteSetting("ShowOnlineOnly", "0");
-    ASSERT_TRUE(farAgent.Start(FarAgentConfig())) << "the far agent did not start";
-    ASSERT_TRUE(nearAgent.Start(NearAgentConfig())) << "the near agent did not start";
-    ASSERT_TRUE(farEnd.Connect(FarControlPort)) << farAgent.Output();
-    ASSERT_TRUE(sipLink.Start(NearControlPort, SipLinkLogPath));
+    ASSERT_TRUE(farAgent.Start(Agents.farEnd)) << "the far agent did not start";
+    ASSERT_TRUE(nearAgent.Start(Agents.nearEnd)) << "the near agent did not start";
+    ASSERT_TRUE(farEnd.Connect(Agents.farEnd.controlPort)) << farAgent.Output();
+    ASSERT_TRUE(sipLink.Start(Agents.nearEnd.controlPort, SipLinkLogPath));
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
 }
@@ -105,9 +82,11 @@ bool SipDesk::WaitForCallLight(bool on, DWORD timeoutMs) {
 }
 
 void SipDesk::Press(const std::string& keys) {
-    for (char key : keys)
-        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base took no more keys at " << key;
-    ASSERT_TRUE(WaitUntilBaseSent(Wait + 300 * static_cast<DWORD>(keys.size()))) << "the base kept " << keys;
+    // One key at a time: a key pressed while the same key is still on its way can be lost.
+    for (char key : keys) {
+        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base took no key " << key;
+        ASSERT_TRUE(WaitUntilBaseSent(Wait)) << "the base kept the key " << key;
+    }
 }
 
 void SipDesk::Dial(const std::string& number) {

@@ -16,20 +16,10 @@
 namespace sipcalls {
 
 constexpr DWORD Wait = 5000;
-// Ports of this test program only (other test programs use other ranges).
-constexpr int NearSipPort = 35060;
-constexpr int FarSipPort = 35080;
-constexpr int NearControlPort = 35444;
-constexpr int FarControlPort = 35446;
-// The far end gives up a call it does not answer after this (the caller hears busy).
+// This test program's ports (other programs use other ranges) and the far end's time-out for a call
+// nobody answers (the caller then hears busy).
 constexpr int FarAnswerTimeoutS = 3;
-constexpr const char* FarNumber = "5550100";
-// The near agent's address, as the far end sees its calls come.
-constexpr const char* NearAddress = "sip:alice@127.0.0.1:35060";
-constexpr const char* FarAddress = "sip:5550100@127.0.0.1:35080";
-
-AgentConfig NearAgentConfig();
-AgentConfig FarAgentConfig();
+const AgentPair Agents = LoopbackAgents(35000, FarAnswerTimeoutS);
 
 // SipLink.exe as a test runs it: started with its log, ended as a user would (WM_CLOSE).
 class SipLinkProcess {
@@ -53,7 +43,7 @@ class SipDesk : public ::testing::Test {
 
     bool WaitForSkypeLight(bool on, DWORD timeoutMs = Wait);
     bool WaitForCallLight(bool on, DWORD timeoutMs = Wait);
-    // Presses the keys and waits until the base has handed them all to the program.
+    // Presses the keys, each once the base has handed the one before to the program.
     void Press(const std::string& keys);
     // Types the number after '#' and sends it with '#'; waits until the far end rings.
     void Dial(const std::string& number);
