@@ -76,7 +76,7 @@ bool AgentClient::WaitForEvent(const std::string& type, DWORD timeoutMs, AgentMe
 std::vector<AgentMessage> AgentClient::Events(const std::string& type) const {
     std::vector<AgentMessage> found;
     for (const AgentMessage& event : events)
-        if (event.type == type)
+        if (type.empty() || event.type == type)
             found.push_back(event);
     return found;
 }

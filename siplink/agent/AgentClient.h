@@ -24,13 +24,12 @@ class AgentClient {
                  DWORD timeoutMs = 5000);
     // Waits for an event of this type that no earlier wait took; gives it in `event` when asked.
     bool WaitForEvent(const std::string& type, DWORD timeoutMs = 5000, AgentMessage* event = nullptr);
-    // The events of this type so far, taken or not.
+    // The events of this type ("": of every type) so far, taken or not.
     std::vector<AgentMessage> Events(const std::string& type) const;
-
-  private:
     // Reads what arrives within the time; false when the connection is gone.
     bool Receive(DWORD timeoutMs);
 
+  private:
     SOCKET socket = INVALID_SOCKET;
     NetstringReader reader;
     std::vector<AgentMessage> events;
