@@ -16,6 +16,7 @@
 #include "sim/control/SimControl.h"
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
+#include "siplink/agent/SipLinkEnd.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
 
@@ -114,9 +115,7 @@ bool RunSip() {
                   [&] { return farEnd.Command("accept"); }, [&] { return farEnd.Command("hangup"); }};
         ok = Run(road, agents.farNumber, program);
     }
-    HWND window = FindWindowA("SipLinkMain", nullptr);
-    if (window)
-        PostMessageA(window, WM_CLOSE, 0, 0);
+    AskSipLinkToEnd(sipLink.Id());
     if (sipLink.Wait(5000) == STILL_ACTIVE)
         sipLink.Kill();
     nearAgent.AskToStop();

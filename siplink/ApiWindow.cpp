@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "siplink/HiddenWindow.h"
+
 namespace {
 
 constexpr const char* ClassName = "SipLinkApi";
@@ -15,14 +17,7 @@ constexpr UINT SendTimeoutMs = 5000;
 bool ApiWindow::Create() {
     if (window)
         return true;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = ClassName;
-    RegisterClassA(&windowClass);
-    // Top-level, since the discover message is broadcast to top-level windows; never shown.
-    window = CreateWindowExA(0, ClassName, Title, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), this);
+    window = CreateHiddenWindow(ClassName, Title, this);
     return window != nullptr;
 }
 
@@ -88,18 +83,7 @@ LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {
     return 1;
 }
 
-LRESULT CALLBACK ApiWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrA(
-            window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<ApiWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || self->window != window)
-        return DefWindowProcA(window, message, wParam, lParam);
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT ApiWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ApiWindow::Handle(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == discoverMessage && discoverMessage != 0) {
         HWND discoverer = reinterpret_cast<HWND>(wParam);
         if (!IsWindow(discoverer))
@@ -118,6 +102,6 @@ LRESULT ApiWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: // only SipLink itself ends its API window
         return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcA(handle, message, wParam, lParam);
     }
 }

@@ -25,6 +25,7 @@ class ApiWindow {
     // Queued: sent after the message being handled has returned, never from inside the client's send.
     void Notify(const std::string& text);
     bool Exists() const { return window != nullptr; }
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
     struct Outgoing {
@@ -32,8 +33,6 @@ class ApiWindow {
         std::string text;
     };
 
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Queue(const Outgoing& item);
     void DeliverQueued();
     LRESULT OnCommand(HWND sender, const COPYDATASTRUCT* data);

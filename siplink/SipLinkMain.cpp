@@ -11,6 +11,7 @@
 
 #include "siplink/AgentSocket.h"
 #include "siplink/ApiWindow.h"
+#include "siplink/HiddenWindow.h"
 #include "siplink/InstallKey.h"
 #include "siplink/LogFile.h"
 #include "siplink/SipLink.h"
@@ -75,10 +76,9 @@ class Shell : public LinkOutput {
     void Notify(const std::string& text) override { api.Notify(text); }
     void ToAgent(const std::string& frame) override;
     void Log(const std::string& tag, const std::string& text) override { log.Write(tag, text); }
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnSocket(WPARAM wParam, LPARAM lParam);
     void OnTick();
     // The connection is gone or given up: the program is told, the API window closes.
@@ -104,13 +104,7 @@ Shell::~Shell() {
 }
 
 bool Shell::Create() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = MainClassName;
-    RegisterClassA(&windowClass);
-    main = CreateWindowExA(0, MainClassName, MainTitle, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), this);
+    main = CreateHiddenWindow(MainClassName, MainTitle, this);
     if (!main)
         return false;
     socket = std::make_unique<AgentSocket>(main, WM_AGENT_SOCKET);
@@ -128,18 +122,7 @@ void Shell::ToAgent(const std::string& frame) {
         Lose("the connection took no more");
 }
 
-LRESULT CALLBACK Shell::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrA(
-            window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<Shell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || self->main != window)
-        return DefWindowProcA(window, message, wParam, lParam);
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT Shell::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_AGENT_SOCKET:
         OnSocket(wParam, lParam);
@@ -151,7 +134,7 @@ LRESULT Shell::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcA(main, message, wParam, lParam);
+        return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 

@@ -122,20 +122,6 @@ bool AgentProcess::Running() const {
     return !folder.empty() && FileExists(Path("pid"));
 }
 
-std::string AgentProcess::Output() const {
-    std::string text;
-    HANDLE file = CreateFileA(Path("log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0)
-        text.append(buffer, count);
-    CloseHandle(file);
-    return text;
-}
-
 std::string AgentProcess::Path(const char* file) const {
     return folder + "\\" + file;
 }

@@ -35,8 +35,8 @@ class AgentProcess {
     // Kills the agent at once (SIGKILL) and waits until it is gone; Start runs it again.
     void Kill();
     bool Running() const;
-    // What the agent printed (its folder's log).
-    std::string Output() const;
+    // The Windows path of the agent's output.
+    std::string LogPath() const { return Path("log"); }
 
   private:
     void Flag(const char* file);

@@ -13,6 +13,7 @@
 #include "sim/control/SimControl.h"
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
+#include "siplink/agent/SipLinkEnd.h"
 #include "tests/common/Program.h"
 
 namespace {
@@ -100,9 +101,7 @@ int main() {
         ShowHandset();
     }
     program.Exit();
-    HWND window = FindWindowA("SipLinkMain", nullptr);
-    if (window)
-        PostMessageA(window, WM_CLOSE, 0, 0);
+    AskSipLinkToEnd(sipLink.Id());
     sipLink.Wait(5000);
     nearAgent.AskToStop();
     farAgent.AskToStop();

@@ -2,6 +2,7 @@
 
 #include "dect/PacketLink.h"
 #include "sim/control/SimControl.h"
+#include "siplink/agent/SipLinkEnd.h"
 
 namespace sipcalls {
 
@@ -9,14 +10,10 @@ namespace {
 
 constexpr const char* SipLinkLogPath = "c:\\temp\\SipCallsLink.log";
 
+// A setting under HKCU\SOFTWARE\Skype\Dect, as the panel stores it.
 void WriteSetting(const char* name, const char* text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(strlen(text) + 1));
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", name, REG_SZ, text,
+                    static_cast<DWORD>(strlen(text) + 1));
 }
 
 } // namespace
@@ -33,13 +30,7 @@ bool SipLinkProcess::Start(int controlPort, const std::string& path) {
 void SipLinkProcess::Stop() {
     if (!process.Running())
         return;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "SipLinkMain", nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process.Id())
-            PostMessageA(window, WM_CLOSE, 0, 0);
-    }
+    AskSipLinkToEnd(process.Id());
     EXPECT_EQ(process.Wait(5000), 0u) << "SipLink did not end on WM_CLOSE";
     process.Kill();
 }
@@ -55,7 +46,7 @@ void SipDesk::SetUp() {
     WriteSetting("ShowOnlineOnly", "0");
     ASSERT_TRUE(farAgent.Start(Agents.farEnd)) << "the far agent did not start";
     ASSERT_TRUE(nearAgent.Start(Agents.nearEnd)) << "the near agent did not start";
-    ASSERT_TRUE(farEnd.Connect(Agents.farEnd.controlPort)) << farAgent.Output();
+    ASSERT_TRUE(farEnd.Connect(Agents.farEnd.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
     ASSERT_TRUE(sipLink.Start(Agents.nearEnd.controlPort, SipLinkLogPath));
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();

@@ -11,6 +11,7 @@
 
 #include "siplink/Json.h"
 #include "siplink/Netstring.h"
+#include "siplink/agent/SipLinkEnd.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -166,13 +167,7 @@ bool KeyExists() {
 // Asks SipLink to end as a user would (WM_CLOSE to its main window); answers its exit code. Its last
 // notifications are taken meanwhile, as the program takes them.
 DWORD EndSipLink(test::Process& process) {
-    HWND main = nullptr;
-    while ((main = FindWindowExA(nullptr, main, "SipLinkMain", nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(main, &owner);
-        if (owner == process.Id())
-            PostMessageA(main, WM_CLOSE, 0, 0);
-    }
+    AskSipLinkToEnd(process.Id());
     test::WaitUntil(
         [&] {
             MSG msg;
