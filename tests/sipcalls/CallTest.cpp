@@ -33,6 +33,15 @@ class SipCalls : public sipcalls::SipDesk {
         EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL " + std::to_string(++callsEnded) + " STATUS " + status))
             << ShowLog();
     }
+    // The end key ends the call at the far end.
+    void HangUpAtTheHandset() {
+        ASSERT_TRUE(HandsetHangUp(1));
+        AgentMessage closed;
+        ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
+        EXPECT_EQ(closed.param, "Connection reset by peer")
+            << "the far end did not see the other side end it";
+        EXPECT_TRUE(WaitForCallLight(false));
+    }
     int callsEnded = 0;
 };
 
@@ -45,11 +54,7 @@ TEST_F(SipCalls, ADialledNumberRingsTheFarEndTalksSendsATone) {
     ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
     EXPECT_EQ(tone.param, "5");
 
-    ASSERT_TRUE(HandsetHangUp(1));
-    AgentMessage closed;
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
-    EXPECT_EQ(closed.param, "Connection reset by peer");
-    EXPECT_TRUE(WaitForCallLight(false));
+    HangUpAtTheHandset();
 }
 
 TEST_F(SipCalls, AContactChosenOnTheHandsetIsCalledAndTheFarEndHangsUp) {
@@ -77,11 +82,7 @@ TEST_F(SipCalls, TheFarEndCallsTheTalkKeyAnswersTheEndKeyHangsUp) {
     EXPECT_TRUE(WaitForCallLight(true)) << ShowLog();
     EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 PARTNER_HANDLE bob")) << ShowLog();
 
-    ASSERT_TRUE(HandsetHangUp(2));
-    AgentMessage closed;
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
-    EXPECT_EQ(closed.param, "Connection reset by peer");
-    EXPECT_TRUE(WaitForCallLight(false));
+    HangUpAtTheHandset();
 }
 
 TEST_F(SipCalls, ACallTheFarEndGivesUpBeforeTheAnswerIsMissed) {
