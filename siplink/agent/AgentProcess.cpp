@@ -19,8 +19,9 @@ void WaitWhile(const std::string& path, DWORD timeoutMs) {
         Sleep(20);
 }
 
-// This process's own pid on the Unix side, which the script watches; "0" when it cannot be read.
-std::string UnixProcessId() {
+// The pid of the Unix process that opens files for this program, which the script watches: under Wine
+// that is the Wine server, so an agent ends at the latest with the Wine session. "0" when unreadable.
+std::string FileOpenerPid() {
     std::string stat;
     HANDLE file = CreateFileA("Z:\\proc\\self\\stat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
@@ -63,6 +64,8 @@ bool AgentProcess::Start(const AgentConfig& config) {
     std::string agents = BinFolder() + "\\sipagents";
     CreateDirectoryA(agents.c_str(), nullptr);
     folder = agents + "\\" + config.name + "-" + std::to_string(config.sipPort);
+    // An agent left in this folder by a program that ended without stopping it holds the ports.
+    Stop();
     std::string unixFolder = UnixPath(folder);
     std::string script = BinFolder() + "\\sipagent.sh";
     if (unixFolder.empty() || !FileExists(script))
@@ -71,7 +74,7 @@ bool AgentProcess::Start(const AgentConfig& config) {
     std::string line = Quoted(script) + " " + Quoted(unixFolder) + " " + config.name + " " +
                        std::to_string(config.sipPort) + " " + std::to_string(config.rtpFirst) + " " +
                        std::to_string(config.controlPort) + " " + std::to_string(config.answerTimeoutS) +
-                       " " + std::to_string(config.outboundPort) + " " + UnixProcessId();
+                       " " + std::to_string(config.outboundPort) + " " + FileOpenerPid();
     for (const auto& [name, address] : config.contacts)
         line += " " + Quoted(name) + " " + Quoted(address);
 

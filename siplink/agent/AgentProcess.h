@@ -1,7 +1,8 @@
 #pragma once
 // A headless baresip on loopback, started from a Win32 program under Wine through agent.sh (Wine runs a
 // Unix program given to CreateProcess). The agent's folder lies under the build's bin folder; the
-// script ends the agent when this object asks, or when this process has ended.
+// script ends the agent when this object asks, when the next start in the same folder finds it still
+// there, or when the Wine session ends.
 #include <windows.h>
 
 #include <string>

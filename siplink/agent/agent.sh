@@ -5,7 +5,7 @@
 # to a provider's proxy (a dialled number then reaches the agent at that port).
 # DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
 # The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
-# WATCH_PID (0: none) ends, so that an agent never outlives the program that started it.
+# WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
 set -u
 [ $# -ge 8 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]..." >&2; exit 2; }
 dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8
