@@ -51,12 +51,19 @@ void SipLink::AgentConnected() {
     contacts.Forget();
     contactsAsked = false;
     RequestContacts();
+    // Only a call the agent still knows is hung up: a bare hangup would end whatever call is current.
+    for (const std::string& agentId : orphans)
+        ToAgent({"callfind", agentId, Purpose::Orphan, ""});
+    orphans.clear();
 }
 
 void SipLink::AgentLost() {
     if (!connected)
         return;
     connected = false;
+    for (const SipCall& call : calls)
+        if (!call.agentId.empty())
+            orphans.push_back(call.agentId);
     while (!calls.empty())
         End(calls.front().id, LostStatus(calls.front()));
     pending.clear();
@@ -159,6 +166,10 @@ void SipLink::OnReply(const AgentMessage& reply) {
             End(call->id, "FAILED");
         break;
     }
+    case Purpose::Orphan:
+        if (reply.ok && reply.data.find(sent.params) != std::string::npos)
+            ToAgent({"hangup", "", Purpose::Plain, ""});
+        break;
     case Purpose::Plain:
         break;
     }

@@ -27,7 +27,7 @@ class SipLink {
     explicit SipLink(LinkOutput& output) : output(output) {}
 
     void AgentConnected();
-    // The connection is gone: the calls end for the program.
+    // The connection is gone: the calls end for the program (and at the agent once it is back).
     void AgentLost();
     void AgentBytes(const char* bytes, size_t count);
     // One command from the program; every command is answered.
@@ -42,7 +42,7 @@ class SipLink {
 
   private:
     // What the reply of a command is looked at for.
-    enum class Purpose { Plain, Contacts, Dial };
+    enum class Purpose { Plain, Contacts, Dial, Orphan };
     struct Pending {
         std::string command;
         std::string params;
@@ -84,6 +84,9 @@ class SipLink {
     unsigned nextToken = 1;
 
     std::vector<SipCall> calls; // at most one rung through; a dialled call without agent id yet
+    // Agent ids of calls that ended for the program when the connection dropped: if the agent lived on,
+    // they are hung up there once connected again.
+    std::vector<std::string> orphans;
     std::deque<std::pair<SipCall, std::string>> ended; // recent calls and their last status
     unsigned nextCallId = 1;
 

@@ -21,6 +21,8 @@ namespace {
 constexpr const char* MainClassName = "SipLinkMain";
 constexpr const char* MainTitle = "SipLink";
 constexpr UINT WM_AGENT_SOCKET = WM_APP + 10;
+// A send that failed is taken as the connection lost once the link is done with what it was doing.
+constexpr UINT WM_AGENT_BROKEN = WM_APP + 11;
 constexpr UINT_PTR TickTimer = 1;
 constexpr UINT TickMs = 250;
 constexpr DWORD ReconnectMs = 1000;
@@ -119,13 +121,16 @@ void Shell::ToAgent(const std::string& frame) {
     log.Write("AGENT>", frame);
     sentAt = GetTickCount();
     if (!socket->Send(frame))
-        Lose("the connection took no more");
+        PostMessageA(main, WM_AGENT_BROKEN, 0, 0);
 }
 
 LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_AGENT_SOCKET:
         OnSocket(wParam, lParam);
+        return 0;
+    case WM_AGENT_BROKEN:
+        Lose("the connection took no more");
         return 0;
     case WM_TIMER:
         OnTick();
@@ -178,7 +183,8 @@ void Shell::OnTick() {
 
 void Shell::Lose(const std::string& why) {
     bool wasConnected = link.Connected();
-    socket->Close();
+    if (socket)
+        socket->Close();
     link.AgentLost();
     api.Destroy();
     if (wasConnected)

@@ -110,6 +110,17 @@ TEST_F(SipCalls, ANumberNotFoundARefusalAndNoAnswerEachEndTheCall) {
     EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 3 STATUS BUSY")) << ShowLog();
 }
 
+TEST_F(SipCalls, ACallToWhereNobodyIsFailsAfterTheSipTimeOut) {
+    // The one slow road: nothing answers at the far end's address, the agent gives up after ~37 s.
+    farEnd.Close();
+    farAgent.Stop();
+    uint32_t releases = Releases();
+    Dial(Agents.farNumber);
+    EXPECT_TRUE(WaitForRelease(releases + 1, 60000)) << "the handset was not released" << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FAILED")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(false));
+}
+
 TEST_F(SipCalls, TheAgentKilledMidCallReleasesTheHandsetAndTheLineComesBack) {
     DialFarEnd();
     FarAnswers();

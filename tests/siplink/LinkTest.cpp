@@ -209,12 +209,31 @@ TEST_F(Link, TheAgentGoneEndsTheCallsAndLogsTheUserOut) {
     link.AgentLost();
     EXPECT_TRUE(NewNotes().empty()) << "a second loss told again";
 
-    Connect(); // sends only its own command, none left from the old connection
+    // Back on a new connection, the lost call is hung up at the agent, if the agent still has it; commands
+    // of the old connection are not sent.
+    link.AgentConnected();
+    ASSERT_EQ(commands.back(), "contacts");
+    Reply(true, ContactText);
+    ASSERT_EQ(commands.back(), "callfind talking");
+    Reply(true, "setting current call: talking\n");
+    ASSERT_EQ(commands.back(), "hangup");
+    Reply();
+    notesTaken = notes.size();
     IncomingFromAlice("ringing", "2");
     link.AgentLost();
     inFlight = false;
     EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS MISSED", "USERSTATUS LOGGEDOUT"}))
         << "a ringing call must stop the handset's ring";
+    // A restarted agent does not know the call: nothing is hung up.
+    link.AgentConnected();
+    ASSERT_EQ(commands.back(), "contacts");
+    Reply(true, ContactText);
+    ASSERT_EQ(commands.back(), "callfind ringing");
+    Reply(false, "command not found (callfind)\n");
+    EXPECT_FALSE(inFlight) << commands.back();
+    link.AgentLost();
+    link.AgentConnected();
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"}) << "a call hung up twice";
 }
 
 TEST_F(Link, ContactsAndTheirPresenceComeFromTheAgent) {
