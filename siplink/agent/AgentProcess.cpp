@@ -131,7 +131,7 @@ std::string AgentProcess::Path(const char* file) const {
 
 AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
     AgentPair pair;
-    pair.farNumber = "5550100";
+    pair.farNumber = "42";
     pair.nearAddress = "sip:alice@127.0.0.1:" + std::to_string(base + 60);
     pair.farAddress = "sip:" + pair.farNumber + "@127.0.0.1:" + std::to_string(base + 80);
 

@@ -52,12 +52,14 @@ std::string UnixPath(const std::string& windowsPath);
 
 // The loopback pair of the tests, the benchmark and ./dev sip, on ports from `base` on: the near agent
 // "alice", which SipLink drives (every request goes to the far end, as to a provider's proxy; its one
-// contact "bob" is the far end), and the far agent "5550100" (its contact "alice" is the near one).
+// contact "bob" is the far end), and the far agent "42" (its contact "alice" is the near one).
 struct AgentPair {
     AgentConfig nearEnd;
     AgentConfig farEnd;
     std::string nearAddress; // as the far end sees the near agent's calls come
     std::string farAddress;
-    std::string farNumber; // a number the handset can dial to reach the far end
+    // A number the handset can dial to reach the far end: short, since each key is a frame through the
+    // simulated base's channel, which loses some when the machine is heavily loaded.
+    std::string farNumber;
 };
 AgentPair LoopbackAgents(int base, int farAnswerTimeoutS = 120);

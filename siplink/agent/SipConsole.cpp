@@ -19,7 +19,7 @@
 namespace {
 
 const char* const Help = "commands:\n"
-                         "  keys K...     press handset keys (0-9 * #), e.g. keys #5550100# or keys ###\n"
+                         "  keys K...     press handset keys (0-9 * #), e.g. keys #42# or keys ###\n"
                          "  talk | end    the handset's talk key (take the line) | end key\n"
                          "  far dial      the far end calls the handset\n"
                          "  far answer | far hangup | far tone D\n"

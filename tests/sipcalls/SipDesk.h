@@ -15,7 +15,8 @@
 
 namespace sipcalls {
 
-constexpr DWORD Wait = 5000;
+// Generous: on a loaded machine a step through the simulated base and the program can take seconds.
+constexpr DWORD Wait = 10000;
 // This test program's ports (other programs use other ranges) and the far end's time-out for a call
 // nobody answers (the caller then hears busy).
 constexpr int FarAnswerTimeoutS = 3;

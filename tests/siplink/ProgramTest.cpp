@@ -181,13 +181,14 @@ DWORD EndSipLink(test::Process& process) {
     return code;
 }
 
-// Runs SipLink with the arguments to its end (ending it after a while if it runs on).
-DWORD RunSipLink(const std::string& arguments, DWORD runMs = 0) {
+// Runs SipLink with the arguments to its end; with `untilReady`, ends it once its main window is there.
+DWORD RunSipLink(const std::string& arguments, bool untilReady = false) {
     test::Process process;
     if (!process.Start(test::BinDir() + "\\SipLink.exe", arguments))
         return STILL_ACTIVE;
-    if (runMs == 0 || process.Wait(runMs) != STILL_ACTIVE)
-        return process.Wait(5000);
+    if (!untilReady)
+        return process.Wait(10000);
+    test::WaitUntil([&] { return AskSipLinkToEnd(process.Id()) || !process.Running(); }, 10000);
     return EndSipLink(process);
 }
 
@@ -276,7 +277,7 @@ TEST_F(Program, BadInputIsAnsweredOrSkippedAndTheLinkGoesOn) {
 TEST(SipLinkInstall, TheSkypeKeyIsMadeWhenMissingAndOnlyWhatWasMadeIsRemoved) {
     const std::string noAgent = "--control 127.0.0.1:1";
     RegDeleteKeyA(HKEY_CURRENT_USER, SkypeKey);
-    EXPECT_EQ(RunSipLink(noAgent, 500), 0u);
+    EXPECT_EQ(RunSipLink(noAgent, true), 0u);
     EXPECT_TRUE(KeyExists()) << "the key the program looks for must stay while SipLink is installed";
     EXPECT_EQ(RunSipLink("--uninstall"), 0u);
     EXPECT_FALSE(KeyExists()) << "uninstalling left the key SipLink made";
@@ -287,7 +288,7 @@ TEST(SipLinkInstall, TheSkypeKeyIsMadeWhenMissingAndOnlyWhatWasMadeIsRemoved) {
         RegCreateKeyExA(HKEY_CURRENT_USER, SkypeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
         ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(RunSipLink(noAgent, 500), 0u);
+    EXPECT_EQ(RunSipLink(noAgent, true), 0u);
     EXPECT_EQ(RunSipLink("--uninstall"), 0u);
     EXPECT_TRUE(KeyExists());
 
