@@ -24,7 +24,6 @@ class ApiWindow {
     void Destroy();
     // Queued: sent after the message being handled has returned, never from inside the client's send.
     void Notify(const std::string& text);
-    bool Exists() const { return window != nullptr; }
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:

@@ -40,8 +40,7 @@ std::string Quoted(const std::string& word) {
     return "\"" + word + "\"";
 }
 
-} // namespace
-
+// The Unix path Wine gives a Windows path; "" when not run by Wine.
 std::string UnixPath(const std::string& windowsPath) {
     // Wine's own conversion; its result is allocated on the process heap.
     using Convert = char*(__cdecl*)(const wchar_t*);
@@ -58,6 +57,8 @@ std::string UnixPath(const std::string& windowsPath) {
     HeapFree(GetProcessHeap(), 0, unix);
     return result;
 }
+
+} // namespace
 
 bool AgentProcess::Start(const AgentConfig& config) {
     Stop();

@@ -47,9 +47,6 @@ class AgentProcess {
     std::string folder; // Windows path
 };
 
-// The Unix path Wine gives a Windows path; "" when not run by Wine.
-std::string UnixPath(const std::string& windowsPath);
-
 // The loopback pair of the tests, the benchmark and ./dev sip, on ports from `base` on: the near agent
 // "alice", which SipLink drives (every request goes to the far end, as to a provider's proxy; its one
 // contact "bob" is the far end), and the far agent "42" (its contact "alice" is the near one).
