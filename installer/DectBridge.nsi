@@ -34,6 +34,12 @@ RequestExecutionLevel admin
 !define EXIT_REQUEST_WINDOW "TigerJetTjInitApp"
 !define EXIT_REQUEST_MARKER 0x04C81269
 !define EXIT_WAIT_MS 30000
+; The top windows by which our other programs are found and closed: the Skype peer's control window, the
+; handset, and the SIP link's hidden main window (its API window, "SipLink API", does not end it).
+!define PEER_WINDOW "Skype Peer Control"
+!define HANDSET_WINDOW "DECT Handset"
+!define SIPLINK_WINDOW "SipLink"
+!define SIPLINK_UNINSTALL_WAIT_MS 10000
 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
 !define WAIT_AND_QUERY 0x00101000
 !define WAIT_OBJECT_0 0
@@ -128,44 +134,116 @@ FunctionEnd
 !insertmacro STOP_PROGRAM_FUNCTION ""
 !insertmacro STOP_PROGRAM_FUNCTION "un."
 
-; Ends the simulated Skype peer when it runs from this installation, so that its file can be replaced or
-; removed: a WM_CLOSE to its control window ends it in order. A peer run from elsewhere is left alone.
-!macro CLOSE_PEER_FUNCTION UN
-Function ${UN}ClosePeer
+; Ends every copy of one of our programs that runs from this installation, found by the title of its top
+; window, so that its file can be replaced or removed: a WM_CLOSE to that window ends it in order. A copy
+; run from elsewhere is left alone. Use through CLOSE_OURS.
+!macro CLOSE_OURS_FUNCTION UN
+Function ${UN}CloseOurs
+    Exch $4 ; the window title
+    Exch
+    Exch $5 ; the program's file name
     Push $0
     Push $2
     Push $3
-    FindWindow $0 "" "Skype Peer Control"
-    ${If} $0 <> 0
+    Push $6
+    StrCpy $6 0
+    ${Do}
+        FindWindow $0 "" "$4" 0 $6
+        ${If} $0 = 0
+            ${Break}
+        ${EndIf}
+        StrCpy $6 $0
         Call ${UN}OpenWindowProcess
         ${If} $2 P<> 0
             System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
-            ${If} $3 == "$INSTDIR\SkypePeer.exe"
-                DetailPrint "Closing the Skype peer..."
+            ${If} $3 == "$INSTDIR\$5"
+                DetailPrint "Closing $5..."
                 SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
                 System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS})'
+                ; The search goes on after a window that is still there, or starts over.
+                System::Call 'user32::IsWindow(p r0) i .r3'
+                ${If} $3 = 0
+                    StrCpy $6 0
+                ${EndIf}
             ${EndIf}
             System::Call 'kernel32::CloseHandle(p r2)'
         ${EndIf}
-    ${EndIf}
+    ${Loop}
+    Pop $6
     Pop $3
     Pop $2
     Pop $0
+    Pop $5
+    Pop $4
 FunctionEnd
 !macroend
-!insertmacro CLOSE_PEER_FUNCTION ""
-!insertmacro CLOSE_PEER_FUNCTION "un."
+!insertmacro CLOSE_OURS_FUNCTION ""
+!insertmacro CLOSE_OURS_FUNCTION "un."
+
+!macro CLOSE_OURS UN TITLE FILE
+    Push "${FILE}"
+    Push "${TITLE}"
+    Call ${UN}CloseOurs
+!macroend
 
 ; What the simulation option puts in place, removed when the option is dropped or on uninstall.
 !macro REMOVE_SIMULATION UN
-    Call ${UN}ClosePeer
+    !insertmacro CLOSE_OURS "${UN}" "${PEER_WINDOW}" SkypePeer.exe
+    !insertmacro CLOSE_OURS "${UN}" "${HANDSET_WINDOW}" Handset.exe
     Delete /REBOOTOK "$INSTDIR\SkypePeer.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk"
     Delete /REBOOTOK "$INSTDIR\Handset.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\Handset (simulated).lnk"
 !macroend
 
-!macro REMOVE_SIPLINK
+!ifdef SIPLINK
+; The SIP link made the registry key by which programs find Skype installed, and only it knows what of
+; that key it made: it is asked to take that away. The wait is bounded so that a hung link cannot hold
+; up the removal.
+!macro SIPLINK_UNINSTALL_FUNCTION UN
+Function ${UN}SipLinkUninstall
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    ; STARTUPINFOW (68 bytes, its size first, the rest zero) and PROCESS_INFORMATION
+    System::Call '*(i 68, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0) p .r1'
+    System::Call '*(p 0, p 0, i 0, i 0) p .r2'
+    StrCpy $3 '"$INSTDIR\SipLink.exe" --uninstall'
+    System::Call 'kernel32::CreateProcessW(p 0, w r3, p 0, p 0, i 0, i 0, p 0, p 0, p r1, p r2) i .r3'
+    ${If} $3 <> 0
+        System::Call '*$2(p .r0, p .r3)'
+        System::Call 'kernel32::CloseHandle(p r3)'
+        System::Call 'kernel32::WaitForSingleObject(p r0, i ${SIPLINK_UNINSTALL_WAIT_MS}) i .r3'
+        ${If} $3 = ${WAIT_OBJECT_0}
+            System::Call 'kernel32::GetExitCodeProcess(p r0, *i .r3)'
+        ${EndIf}
+        ${If} $3 <> 0
+            DetailPrint "The SIP link could not remove its registry key (HKCU\SOFTWARE\Skype\Phone)."
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p r0)'
+    ${EndIf}
+    System::Free $1
+    System::Free $2
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+!macroend
+!insertmacro SIPLINK_UNINSTALL_FUNCTION ""
+!insertmacro SIPLINK_UNINSTALL_FUNCTION "un."
+
+; The SIP link option's files, and what the link itself made, removed when the option is dropped or on
+; uninstall.
+!endif
+!macro REMOVE_SIPLINK UN
+!ifdef SIPLINK
+    ${If} ${FileExists} "$INSTDIR\SipLink.exe"
+        !insertmacro CLOSE_OURS "${UN}" "${SIPLINK_WINDOW}" SipLink.exe
+        Call ${UN}SipLinkUninstall
+    ${EndIf}
+!endif
     Delete /REBOOTOK "$INSTDIR\SipLink.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk"
 !macroend
@@ -196,7 +274,8 @@ Section "Start with Windows" SecAutostart
 SectionEnd
 
 Section /o "Try without hardware" SecSimulation
-    Call ClosePeer
+    !insertmacro CLOSE_OURS "" "${PEER_WINDOW}" SkypePeer.exe
+    !insertmacro CLOSE_OURS "" "${HANDSET_WINDOW}" Handset.exe
     SetOutPath "$INSTDIR"
     File "${BIN}/SkypePeer.exe"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk" "$INSTDIR\SkypePeer.exe"
@@ -208,6 +287,7 @@ SectionEnd
 
 !ifdef SIPLINK
 Section /o "SIP link" SecSipLink
+    !insertmacro CLOSE_OURS "" "${SIPLINK_WINDOW}" SipLink.exe
     SetOutPath "$INSTDIR"
     File "${SIPLINK}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk" "$INSTDIR\SipLink.exe"
@@ -225,7 +305,7 @@ Section "-Finish"
     ${EndIf}
 !ifdef SIPLINK
     ${IfNot} ${SectionIsSelected} ${SecSipLink}
-        !insertmacro REMOVE_SIPLINK
+        !insertmacro REMOVE_SIPLINK ""
     ${EndIf}
 !endif
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -283,7 +363,7 @@ Section "-un.${PRODUCT}"
     Delete /REBOOTOK "$INSTDIR\${PROGRAM}"
     Delete /REBOOTOK "$INSTDIR\TjIpSys.dll"
     !insertmacro REMOVE_SIMULATION "un."
-    !insertmacro REMOVE_SIPLINK
+    !insertmacro REMOVE_SIPLINK "un."
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"

@@ -27,6 +27,10 @@ using test::WaitUntil;
 constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\DectBridge";
 constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* SettingsKey = "SOFTWARE\\Skype\\Dect";
+// The key SipLink makes so that programs find Skype installed; only its --uninstall takes it away.
+constexpr const char* SkypeProbeKey = "SOFTWARE\\Skype\\Phone";
+constexpr const char* SipLinkTitle = "SipLink";
+constexpr const char* HandsetTitle = "DECT Handset";
 constexpr DWORD SetupTimeoutMs = 120000;
 
 std::string Folder(int csidl) {
@@ -173,6 +177,20 @@ bool ExitCopy(DWORD pid) {
     bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
     CloseHandle(process);
     return ended;
+}
+
+// A program of ours started from `path`, once its window (by title) is up.
+bool StartWithWindow(test::Process& process, const std::string& path, const std::string& arguments,
+                     const char* title) {
+    return process.Start(path, arguments) &&
+           WaitUntil([&] { return WindowOf(process.Id(), title) != nullptr; }, 10000);
+}
+
+// The installed SIP link, running, with no agent to reach: by then it has made its key.
+bool StartInstalledSipLink(test::Process& link) {
+    return !KeyExists(HKEY_CURRENT_USER, SkypeProbeKey) &&
+           StartWithWindow(link, Installed("SipLink.exe"), "--control 127.0.0.1:9", SipLinkTitle) &&
+           KeyExists(HKEY_CURRENT_USER, SkypeProbeKey);
 }
 
 struct VersionInfo {
@@ -337,6 +355,11 @@ class Installer : public ::testing::Test {
         // A test that failed half-way leaves no installation behind for the next one.
         if (Exists(Installed("Uninstall.exe")))
             Uninstall();
+        // Nor a key a SIP link made and a failed test did not see removed.
+        test::Process link;
+        if (KeyExists(HKEY_CURRENT_USER, SkypeProbeKey) &&
+            link.Start(BinDir() + "\\SipLink.exe", "--uninstall"))
+            link.Wait(10000);
         CoUninitialize();
     }
     SavedSettings savedSettings;
@@ -395,6 +418,12 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
     EXPECT_EQ(ReadWholeFile(Installed("SkypePeer.exe")), ReadWholeFile(BinDir() + "\\SkypePeer.exe"));
     EXPECT_EQ(ShortcutTarget(MenuDir() + "\\Skype Peer (simulated).lnk"), Installed("SkypePeer.exe"));
     ExpectVersion("SkypePeer.exe", "Skype API peer (simulated Skype)");
+    EXPECT_EQ(ReadWholeFile(Installed("Handset.exe")), ReadWholeFile(BinDir() + "\\Handset.exe"));
+    EXPECT_EQ(ShortcutTarget(MenuDir() + "\\Handset (simulated).lnk"), Installed("Handset.exe"));
+    ExpectVersion("Handset.exe", "Simulated DECT handset");
+    EXPECT_EQ(ReadWholeFile(Installed("SipLink.exe")), ReadWholeFile(BinDir() + "\\SipLink.exe"));
+    EXPECT_EQ(ShortcutTarget(MenuDir() + "\\SIP Link.lnk"), Installed("SipLink.exe"));
+    ExpectVersion("SipLink.exe", "SIP link for DectBridge");
     // Every program shipped, whichever optional ones this build has, carries its version resource.
     for (const char* pattern : {"\\*.exe", "\\*.dll"})
         for (const std::string& path : test::FindFiles(InstallDir() + pattern)) {
@@ -407,12 +436,21 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
     ASSERT_EQ(Install(), 0u);
     EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
     EXPECT_TRUE(Exists(Installed("SkypePeer.exe")));
+    EXPECT_TRUE(Exists(Installed("SipLink.exe")));
 
-    // Options changed on a later installation: what was dropped goes, what was added comes.
-    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=0"), 0u);
+    // Options changed on a later installation: what was dropped goes, what was added comes. The SIP link
+    // that runs is closed, and takes away the key it made.
+    test::Process link;
+    ASSERT_TRUE(StartInstalledSipLink(link));
+    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=0 /SIPLINK=0"), 0u);
+    EXPECT_EQ(link.Wait(0), 0u) << "the SIP link was not closed";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SkypeProbeKey)) << "the SIP link's key is left";
     EXPECT_TRUE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
     EXPECT_FALSE(Exists(Installed("SkypePeer.exe")));
     EXPECT_FALSE(Exists(MenuDir() + "\\Skype Peer (simulated).lnk"));
+    EXPECT_FALSE(Exists(Installed("Handset.exe")));
+    EXPECT_FALSE(Exists(Installed("SipLink.exe")));
+    EXPECT_FALSE(Exists(MenuDir() + "\\SIP Link.lnk"));
     EXPECT_TRUE(Exists(MenuDir() + "\\DectBridge.lnk"));
 }
 
@@ -455,7 +493,7 @@ TEST_F(Installer, InstallingOverARunningCopyEndsItByRequestAndRunsTheNewFiles) {
 }
 
 TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
-    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=1"), 0u);
+    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=1 /SIPLINK=1"), 0u);
     {
         Program program;
         ASSERT_TRUE(program.Start(Installed("DectBridge.exe")));
@@ -464,12 +502,24 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
         test::Process peer;
         ASSERT_TRUE(peer.Start(Installed("SkypePeer.exe"), "/noregistry"));
         ASSERT_NE(test::WaitForWindow("Skype Peer Control", 10000), nullptr);
+        // So do the installed handset and SIP link; a handset run from elsewhere is not the uninstaller's.
+        test::Process handset, link, otherHandset;
+        ASSERT_TRUE(StartWithWindow(handset, Installed("Handset.exe"), "", HandsetTitle));
+        ASSERT_TRUE(StartWithWindow(otherHandset, BinDir() + "\\Handset.exe", "", HandsetTitle));
+        ASSERT_TRUE(StartInstalledSipLink(link));
         size_t before = SimCalls().size();
 
         ASSERT_TRUE(Uninstall()) << "the uninstaller did not end";
         EXPECT_EQ(program.Proc().Wait(0), 0u) << "the program is still running";
         EXPECT_TRUE(ShutDownInOrder(CalledOps(before))) << "the program was not asked to exit";
         EXPECT_EQ(peer.Wait(0), 0u) << "the Skype peer is still running";
+        EXPECT_EQ(handset.Wait(0), 0u) << "the handset is still running";
+        EXPECT_EQ(link.Wait(0), 0u) << "the SIP link is still running";
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SkypeProbeKey)) << "the SIP link's key is left";
+        EXPECT_EQ(otherHandset.Wait(0), static_cast<DWORD>(STILL_ACTIVE))
+            << "a handset not installed was closed";
+        PostMessageA(WindowOf(otherHandset.Id(), HandsetTitle), WM_CLOSE, 0, 0);
+        EXPECT_EQ(otherHandset.Wait(10000), 0u);
     }
     EXPECT_FALSE(Exists(InstallDir()));
     EXPECT_FALSE(Exists(MenuDir()));
