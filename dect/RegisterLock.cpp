@@ -25,19 +25,17 @@ RegisterLock::~RegisterLock() {
 
 bool RegisterLock::LockWithin(DWORD timeoutMs) {
     DWORD self = GetCurrentThreadId();
-    if (owner.load() == self) {
-        ++depth;
-        return true;
-    }
+    if (owner.load() == self)
+        return true; // left by a dead thread that had this id
     DWORD start = GetTickCount();
     for (;;) {
         DWORD held = 0;
         if (owner.compare_exchange_strong(held, self))
-            break;
+            return true;
         DWORD waited = GetTickCount() - start;
         // A dead owner never unlocks: its lock is taken over, whatever it was doing.
         if (waited >= OwnerCheckMs && !ThreadAlive(held) && owner.compare_exchange_strong(held, self))
-            break;
+            return true;
         if (timeoutMs != INFINITE && waited >= timeoutMs)
             return false;
         ++waiters;
@@ -52,14 +50,12 @@ bool RegisterLock::LockWithin(DWORD timeoutMs) {
         }
         --waiters;
         if (taken)
-            break;
+            return true;
     }
-    depth = 1;
-    return true;
 }
 
 void RegisterLock::Unlock() {
-    if (owner.load() != GetCurrentThreadId() || --depth > 0)
+    if (owner.load() != GetCurrentThreadId())
         return;
     owner.store(0);
     if (waiters.load() > 0)

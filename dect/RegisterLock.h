@@ -1,8 +1,9 @@
 #pragma once
 // The lock over a device's registers. Its owner is known by thread id, so a lock whose owner died holding
 // it (a channel thread terminated because it would not stop) is taken over by the next thread that asks,
-// instead of being held for ever; and a thread that must not wait long asks with a time bound. The owner
-// may take it again while it holds it.
+// instead of being held for ever; and a thread that must not wait long asks with a time bound. It is not
+// taken twice by one thread, so a thread that finds its own id as the owner finds a dead thread's whose id
+// the system gave again.
 #include <windows.h>
 
 #include <atomic>
@@ -22,7 +23,6 @@ class RegisterLock {
 
   private:
     std::atomic<DWORD> owner{0}; // thread id, 0 when free
-    int depth = 0;               // how often the owner has taken it
     std::atomic<LONG> waiters{0};
     HANDLE released; // auto-reset: set by an unlock that others wait for
 };
