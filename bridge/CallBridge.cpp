@@ -84,6 +84,18 @@ void CallBridge::OnCallNotification(const Words& words) {
     const std::string& property = words[2];
     const std::string& value = words[3];
     bool statusNotice = property == "STATUS";
+    if (id == abandonedCallId) {
+        if (statusNotice && IsTerminalStatus(value))
+            abandonedCallId.clear();
+        return;
+    }
+    bool notCurrent = !currentCall || currentCall->callId != id;
+    if (finishWhenRouted && notCurrent && statusNotice && value == "ROUTING") {
+        finishWhenRouted = false;
+        abandonedCallId = id;
+        skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
+        return;
+    }
     if (!currentCall) {
         if (!statusNotice)
             return;
@@ -116,6 +128,10 @@ void CallBridge::StartCall(const std::string& callId, CallStatus status) {
     currentCall->callId = callId;
     currentCall->status = status;
     currentCall->tag = ++lastTag;
+    // A routed call is the one the handset dialled, if any: it is named now, so giving it up later is a
+    // plain hang-up of the current call.
+    if (currentCall->outgoing)
+        dialTag = NoCall;
     skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_HANDLE", currentCall->tag);
 }
 

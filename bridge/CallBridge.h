@@ -76,6 +76,11 @@ class CallBridge {
     CallTag lastTag = NoCall;
     // Carried by the calls the handset dialled that Skype has not yet reported.
     CallTag dialTag = NoCall;
+    // A dialled call was given up after its CALL may have left: the next routing of a call that is not
+    // current is that one, and is finished at Skype instead of taken as the handset's call.
+    bool finishWhenRouted = false;
+    // The call so finished; what Skype still says of it is not for the handset, up to its end.
+    std::string abandonedCallId;
 
     // A connect waits this long for its release; meanwhile the steps asked later wait in order. A null
     // step stands for another connect's pause.

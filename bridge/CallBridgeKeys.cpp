@@ -54,10 +54,14 @@ void CallBridge::CallKey(uint8_t key) {
     }
 }
 
-// A number dialled while Skype could not be told yet must not be called when Skype appears later.
+// A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose
+// CALL has already left is finished once Skype names it.
 void CallBridge::AbandonDialledCall() {
+    if (dialTag == NoCall)
+        return;
     skype.DropSkypeCommands(dialTag);
     dialTag = NoCall;
+    finishWhenRouted = true;
 }
 
 // '#' with no current call: start entering a number, call it, start browsing, call the contact shown, or
@@ -96,6 +100,9 @@ void CallBridge::CallTypedNumber() {
 }
 
 void CallBridge::PlaceCall(const std::string& target) {
+    // Were the call given up earlier routed after this one left, the two routings could not be told apart;
+    // the call the user wants now is not put at risk.
+    finishWhenRouted = false;
     if (dialTag == NoCall)
         dialTag = ++lastTag;
     skype.QueueSkypeCommand("CALL " + target, dialTag);

@@ -105,6 +105,65 @@ TEST_F(OutgoingCall, ANumberGivenUpBeforeSkypeHeardOfItIsNeverCalled) {
     EXPECT_EQ(skype.Send(), Strings{"CALL 456"});
 }
 
+// The CALL has left, but the end key comes before Skype names the call: once named, it is finished at Skype
+// and never becomes the handset's call; what Skype says of it afterwards leaves the handset alone.
+TEST_F(OutgoingCall, ANumberGivenUpAfterItLeftIsFinishedWhenSkypeNamesIt) {
+    Press("#0207#");
+    ASSERT_EQ(skype.Send(), Strings{"CALL 0207"});
+    handset.Take();
+    Press("B");
+    EXPECT_EQ(bridge.State(), Idle);
+
+    Notify("CALL 101 STATUS ROUTING");
+    EXPECT_EQ(bridge.CurrentCall(), nullptr);
+    EXPECT_EQ(skype.Send(), Strings{"SET CALL 101 STATUS FINISHED"});
+    for (const char* later : {"CALL 101 PARTNER_HANDLE +44207", "CALL 101 STATUS RINGING",
+                              "CALL 101 STATUS INPROGRESS", "CALL 101 STATUS FINISHED"}) {
+        Notify(later);
+        EXPECT_EQ(bridge.CurrentCall(), nullptr) << later;
+    }
+    EXPECT_EQ(skype.Send(), Strings{}) << "the call is finished once";
+    EXPECT_EQ(handset.Take(), Strings{}) << "no ring, no display, no connect";
+    EXPECT_EQ(timers.Take(BridgeTimer::Ring), 0u);
+    EXPECT_EQ(bridge.State(), Idle);
+
+    StartIncoming("102", "alice");
+    EXPECT_FALSE(Call().outgoing);
+    EXPECT_EQ(handset.Take(), Strings{"ring alice"});
+}
+
+// Only the call given up is finished: a call that rings in before it is named, or a call placed after it,
+// goes on as usual.
+TEST_F(OutgoingCall, OnlyTheNumberGivenUpIsFinished) {
+    Press("#0207#B");
+    skype.Send();
+    handset.Take();
+    StartIncoming("102", "alice");
+    EXPECT_EQ(handset.Take(), Strings{"ring alice"});
+    Notify("CALL 101 STATUS ROUTING");
+    EXPECT_EQ(skype.Send(), Strings{"SET CALL 101 STATUS FINISHED"});
+    Notify("CALL 101 STATUS RINGING");
+    EXPECT_EQ(skype.Send(), Strings{}) << "the given-up call is not refused a second time";
+    EXPECT_EQ(Call().callId, "102");
+    Notify("CALL 102 STATUS FINISHED");
+    EXPECT_EQ(bridge.CurrentCall(), nullptr);
+    ASSERT_TRUE(Expire(BridgeTimer::Release));
+    handset.Take();
+
+    Notify("CALL 103 STATUS ROUTING");
+    ASSERT_NE(bridge.CurrentCall(), nullptr) << "a call placed at the PC later is the handset's";
+    EXPECT_EQ(skype.Send(), Strings{"GET CALL 103 PARTNER_HANDLE"});
+    Notify("CALL 103 STATUS FINISHED");
+
+    // A number given up and another dialled before Skype named either: which routing is whose cannot be
+    // told, so the call the user wants is not risked.
+    Press("#0207#B#0208#");
+    skype.Send();
+    Notify("CALL 104 STATUS ROUTING");
+    ASSERT_NE(bridge.CurrentCall(), nullptr);
+    EXPECT_EQ(Call().callId, "104");
+}
+
 TEST_F(OutgoingCall, TonesOnlyWhileTheCallIsInProgress) {
     Notify("CALL 71 STATUS ROUTING");
     skype.Send();
