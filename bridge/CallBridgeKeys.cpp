@@ -55,13 +55,14 @@ void CallBridge::CallKey(uint8_t key) {
 }
 
 // A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose
-// CALL has already left is finished once Skype names it.
+// CALL has already left is finished once Skype names it. A CALL dropped unsent leaves nothing to finish, so
+// a call the user starts at the PC afterwards is not taken for it.
 void CallBridge::AbandonDialledCall() {
     if (dialTag == NoCall)
         return;
-    skype.DropSkypeCommands(dialTag);
+    bool neverLeft = skype.DropSkypeCommands(dialTag);
     dialTag = NoCall;
-    finishWhenRouted = true;
+    finishWhenRouted = !neverLeft;
 }
 
 // '#' with no current call: start entering a number, call it, start browsing, call the contact shown, or

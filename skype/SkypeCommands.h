@@ -12,8 +12,8 @@ class SkypeCommands {
   public:
     // Appends a copy of the text at the tail; it leaves after the commands about a call, in queue order.
     virtual void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) = 0;
-    // Removes every waiting command of that call (nothing for NoCall).
-    virtual void DropSkypeCommands(CallTag call) = 0;
+    // Removes every waiting command of that call (nothing for NoCall); answers whether any was waiting.
+    virtual bool DropSkypeCommands(CallTag call) = 0;
 
   protected:
     ~SkypeCommands() = default;

@@ -90,12 +90,14 @@ void SkypeLink::QueueSkypeCommand(const std::string& text, CallTag call) {
     skypeCommands.push_back(QueuedCommand{text, call});
 }
 
-void SkypeLink::DropSkypeCommands(CallTag call) {
+bool SkypeLink::DropSkypeCommands(CallTag call) {
     if (call == NoCall)
-        return;
-    skypeCommands.erase(std::remove_if(skypeCommands.begin(), skypeCommands.end(),
-                                       [call](const QueuedCommand& command) { return command.call == call; }),
-                        skypeCommands.end());
+        return false;
+    auto kept = std::remove_if(skypeCommands.begin(), skypeCommands.end(),
+                               [call](const QueuedCommand& command) { return command.call == call; });
+    bool dropped = kept != skypeCommands.end();
+    skypeCommands.erase(kept, skypeCommands.end());
+    return dropped;
 }
 
 void SkypeLink::SendNextSkypeCommand() {

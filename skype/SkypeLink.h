@@ -43,7 +43,7 @@ class SkypeLink : public SkypeCommands {
     void OnCopyData(HWND sender, const COPYDATASTRUCT* data);
 
     void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) override;
-    void DropSkypeCommands(CallTag call) override;
+    bool DropSkypeCommands(CallTag call) override;
 
     bool Attached() const { return skypeWindow != nullptr; }
     HWND SkypeWindow() const { return skypeWindow; }

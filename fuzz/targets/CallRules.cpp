@@ -22,7 +22,7 @@ struct Command {
 class FakeSkype : public SkypeCommands {
   public:
     void QueueSkypeCommand(const std::string& text, CallTag call) override { sent.push_back({text, call}); }
-    void DropSkypeCommands(CallTag) override {}
+    bool DropSkypeCommands(CallTag) override { return false; }
     std::vector<Command> sent;
 };
 

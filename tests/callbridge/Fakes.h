@@ -18,12 +18,14 @@ using Strings = std::vector<std::string>;
 class FakeSkype : public SkypeCommands {
   public:
     void QueueSkypeCommand(const std::string& text, CallTag call) override { queue.push_back({text, call}); }
-    void DropSkypeCommands(CallTag call) override {
+    bool DropSkypeCommands(CallTag call) override {
         if (call == NoCall)
-            return;
-        queue.erase(
-            std::remove_if(queue.begin(), queue.end(), [call](const Entry& e) { return e.call == call; }),
-            queue.end());
+            return false;
+        auto kept =
+            std::remove_if(queue.begin(), queue.end(), [call](const Entry& e) { return e.call == call; });
+        bool dropped = kept != queue.end();
+        queue.erase(kept, queue.end());
+        return dropped;
     }
     Strings Waiting() const {
         Strings texts;

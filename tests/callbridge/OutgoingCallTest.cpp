@@ -100,6 +100,13 @@ TEST_F(OutgoingCall, ANumberGivenUpBeforeSkypeHeardOfItIsNeverCalled) {
     EXPECT_EQ(skype.Send(), Strings{"GET USERSTATUS"}) << "only the number's own command is dropped";
     EXPECT_EQ(bridge.State(), Idle);
 
+    // Nothing of it reached Skype, so a call the user then places at the PC is not finished in its stead.
+    Notify("CALL 101 STATUS ROUTING");
+    EXPECT_EQ(skype.Send(), Strings{"GET CALL 101 PARTNER_HANDLE"});
+    ASSERT_NE(bridge.CurrentCall(), nullptr) << "the call placed at the PC is not the handset's";
+    Notify("CALL 101 STATUS FINISHED");
+    skype.Send();
+
     // A number dialled afterwards is called as usual.
     Press("#456#");
     EXPECT_EQ(skype.Send(), Strings{"CALL 456"});
@@ -135,8 +142,9 @@ TEST_F(OutgoingCall, ANumberGivenUpAfterItLeftIsFinishedWhenSkypeNamesIt) {
 // Only the call given up is finished: a call that rings in before it is named, or a call placed after it,
 // goes on as usual.
 TEST_F(OutgoingCall, OnlyTheNumberGivenUpIsFinished) {
-    Press("#0207#B");
+    Press("#0207#");
     skype.Send();
+    Press("B");
     handset.Take();
     StartIncoming("102", "alice");
     EXPECT_EQ(handset.Take(), Strings{"ring alice"});
