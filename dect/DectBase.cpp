@@ -12,9 +12,6 @@ constexpr uint8_t IdentReadAddress = 0xAC;
 constexpr uint8_t WakeWriteAddress = 0xAB;
 constexpr DWORD WakePauseMs = 200;
 constexpr LONG NoEvent = -1;
-constexpr LONG ReleaseEvent = 'B';
-constexpr LONG ConnectEvent = 'C';
-constexpr uint8_t KeyMark = 1; // payload byte 1 of a key frame
 
 // The channel registers in their idle state and the indicators off, written in this order.
 struct RegisterSetting {
@@ -99,32 +96,11 @@ int DectBase::PollEvent() {
     uint8_t payload[ReceiveBufferSize] = {};
     int length = 0;
     int command = link->ReceivePacket(payload, &length);
-    // A frame too short for what its command carries is dropped like an unknown one.
-    int payloadLength = length - 2;
-    switch (command) {
-    case CmdKey:
-        if (payloadLength < 3 || payload[1] != KeyMark)
-            return 0;
-        eventCode = payload[2];
-        return 1;
-    case CmdRelease:
-        if (payloadLength < 1)
-            return 0;
-        link->SendPacket(CmdReleaseAck, payload, 1);
-        eventCode = ReleaseEvent;
-        return 1;
-    case CmdConnect:
-        eventCode = ConnectEvent;
-        return 1;
-    case CmdKeyNotice:
-        if (payloadLength < 3)
-            return 0;
-        if (payload[1] == KeyMark)
-            eventCode = payload[2];
-        return 1;
-    default:
-        return 0;
-    }
+    HandsetFrameEvent event = DecodeHandsetFrame(command, payload, length);
+    if (event.acknowledge)
+        link->SendPacket(CmdReleaseAck, &event.acknowledgeByte, 1);
+    eventCode = event.eventCode;
+    return event.result;
 }
 
 int DectBase::TakeKeyCode() {

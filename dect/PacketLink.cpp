@@ -11,9 +11,6 @@
 namespace {
 
 constexpr int TrafficLevel = 20;
-// Room for the longest frame a length byte can announce, plus the byte after it that the payload copy
-// covers, so that no length byte makes the copy run past the buffer.
-constexpr int FrameBufferSize = FrameHeaderLength + 255 + 1;
 
 // Every byte as "%02x ", in order.
 std::string HexDump(const uint8_t* bytes, int count) {
@@ -27,13 +24,6 @@ std::string HexDump(const uint8_t* bytes, int count) {
 }
 
 } // namespace
-
-uint8_t FrameChecksum(const uint8_t* bytes, int count) {
-    uint8_t sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum = static_cast<uint8_t>(sum + bytes[i]);
-    return static_cast<uint8_t>(-sum);
-}
 
 int PacketLink::SendPacket(uint8_t command, const uint8_t* payload, int length) {
     uint8_t frame[MaxPayloadLength + FrameOverhead];
@@ -80,7 +70,7 @@ bool ReadPaced(PacketLink& link, uint8_t* frame, int& count, int wanted) {
 } // namespace
 
 int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
-    uint8_t frame[FrameBufferSize] = {};
+    uint8_t frame[MaxFrameLength] = {};
     if (ReadBytes(frame, 1) != 1)
         return 0;
     int count = 1;
@@ -88,23 +78,26 @@ int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
         Trace(TrafficLevel, "1.Reach max read times...");
         return 0;
     }
-    if (frame[0] != FrameStart || frame[1] != FrameStart)
+    if (!HasFrameStart(frame))
         return 0;
-    int bodyLength = frame[2];
-    if (!ReadPaced(*this, frame, count, bodyLength + FrameHeaderLength)) {
+    if (!ReadPaced(*this, frame, count, AnnouncedFrameLength(frame))) {
         Trace(TrafficLevel, "2.Reach max read times");
         return 0;
     }
     int result = 0;
-    if (bodyLength < 2) {
-        // The length byte leaves no room for a command.
+    switch (CheckFrame(frame)) {
+    case FrameVerdict::Good:
+        result = TakePayload(frame, buffer, length);
+        break;
+    case FrameVerdict::NoCommand:
         Trace(TrafficLevel, "No command in frame, drop it");
-    } else if (FrameChecksum(frame + 2, bodyLength) == frame[bodyLength + 2]) {
-        result = frame[3];
-        *length = bodyLength;
-        std::memcpy(buffer, frame + 4, bodyLength);
-    } else {
+        break;
+    case FrameVerdict::TooLong:
+        Trace(TrafficLevel, "Frame too long, drop it");
+        break;
+    case FrameVerdict::BadChecksum:
         Trace(TrafficLevel, "Check sum error, drop it");
+        break;
     }
     Trace(TrafficLevel, "[DECT -> MAIN] : %s", HexDump(frame, count).c_str());
     return result;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/RegistryData.h"
+
 enum RegistryOptions : DWORD {
     CreateKey = 1,     // Open creates the key when it is missing
     OpenPerAccess = 2, // the key is held closed between accesses; each read or write reopens it
@@ -20,9 +22,6 @@ class RegistryKey;
 
 class RegistryValue {
   public:
-    // Text() results are cut to fit this buffer, terminator included.
-    static constexpr size_t TextBufferSize = 2048;
-
     RegistryValue(RegistryKey* owner, const char* name);
     virtual ~RegistryValue() = default;
     RegistryValue(const RegistryValue&) = delete;
@@ -38,25 +37,22 @@ class RegistryValue {
     // The value's text form: REG_SZ as stored, REG_BINARY up to its first zero byte, REG_DWORD in decimal,
     // REG_MULTI_SZ in registry layout (read as plain text it is the first string).
     const char* Text();
-    DWORD Number() const { return number; }
-    DWORD Type() const { return type; }
+    DWORD Number() const { return data.number; }
+    DWORD Type() const { return data.type; }
     bool HasValue() const { return hasValue; }
     const std::string& Name() const { return name; }
-    const std::vector<BYTE>& Bytes() const { return bytes; }
-    const std::vector<std::string>& Strings() const { return strings; }
+    const std::vector<BYTE>& Bytes() const { return data.bytes; }
+    const std::vector<std::string>& Strings() const { return data.strings; }
 
   private:
     char* TextBuffer();
-    void Write(DWORD registryType, const void* data, DWORD size);
+    void Write(DWORD registryType, const void* bytes, DWORD size);
 
     std::string name;
-    DWORD type = 0;
     RegistryKey* owner;
     bool hasValue = false;
-    DWORD number = 0;
+    RegistryData data;
     std::unique_ptr<char[]> text;
-    std::vector<BYTE> bytes;
-    std::vector<std::string> strings;
 };
 
 class RegistryKey {
