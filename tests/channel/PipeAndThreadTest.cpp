@@ -67,7 +67,7 @@ TEST(PipePair, EveryWriteSetsTheEventForTheReader) {
     EXPECT_EQ(pipe.dataEvent, nullptr);
 }
 
-// Counts its ticks; optionally never looks at stopEvent.
+// Counts its ticks; optionally never looks whether it is to stop.
 class CountingWorker : public WorkerThread {
   public:
     explicit CountingWorker(bool obeysStop) : obeysStop(obeysStop) {}
