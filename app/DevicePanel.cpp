@@ -52,9 +52,79 @@ HICON LoadIconResource(int id) {
     return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
 }
 
+// The icon is set only when it changes, so that a repeated state does not redraw it.
+void ShowIcon(const fw::IconStatic& control, int id) {
+    HICON icon = LoadIconResource(id);
+    if (reinterpret_cast<HICON>(SendMessageA(control.Handle(), STM_GETICON, 0, 0)) != icon)
+        control.SetIcon(icon);
+}
+
+std::string ControlText(HWND control) {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// Enter in the country code edit would reach the dialog as the Exit button's command: the edit asks for
+// the key and keeps it.
+LRESULT CALLBACK CountryCodeEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(edit, GWLP_USERDATA));
+    const auto* keyMessage = reinterpret_cast<const MSG*>(lParam);
+    if (message == WM_GETDLGCODE && keyMessage && keyMessage->wParam == VK_RETURN &&
+        (keyMessage->message == WM_KEYDOWN || keyMessage->message == WM_CHAR))
+        return CallWindowProcA(previous, edit, message, wParam, lParam) | DLGC_WANTMESSAGE;
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && wParam == VK_RETURN)
+        return 0;
+    return CallWindowProcA(previous, edit, message, wParam, lParam);
+}
+
 } // namespace
 
-void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId) {
+void MainDialog::KeepEnterInCountryCode() {
+    HWND edit = countryCodeEdit.Handle();
+    LONG_PTR previous =
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountryCodeEditProc));
+    SetWindowLongPtrA(edit, GWLP_USERDATA, previous);
+}
+
+// Members go to their controls only when they differ: rewriting an edit while the user types puts the
+// caret back at its start.
+void MainDialog::DoDataExchange(fw::DataExchange& dx) {
+    auto text = [&](int id, std::string& member) {
+        if (dx.ToMembers() || ControlText(Control(id)) != member)
+            dx.Text(id, member);
+    };
+    auto check = [&](int id, int& member) {
+        if (dx.ToMembers() || (IsDlgButtonChecked(Handle(), id) == BST_CHECKED) != (member != 0))
+            dx.Check(id, member);
+    };
+    text(IDC_DEVICE_INFO, deviceInfoText);
+    text(IDC_SERIAL_VALUE, serialText);
+    check(IDC_SPEAKER_MUTE, speakerMuted);
+    check(IDC_MIC_MUTE, micMuted);
+    text(IDC_SKYPE_STATUS, skypeStatusText);
+    text(IDC_COUNTRY_CODE, countryCode);
+}
+
+void MainDialog::ShowSkypeLink(bool attached) {
+    skypeConnected = attached;
+    session.SetSkypeIndicator(attached);
+    skypeStatusText = attached ? "Connect" : "Disconnect";
+    ShowIcon(skypeIcon, attached ? IDI_STATE_ON : IDI_STATE_OFF);
+    UpdateTrayIcon(DeviceTrayState());
+    UpdateData(false);
+}
+
+std::string MainDialog::CountryCode() const {
+    return countryCode;
+}
+
+// The box itself is the setting's live value.
+bool MainDialog::OnlineOnly() const {
+    return onlineOnlyBox.Checked();
+}
+
+void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId, bool mixerOpen) {
     if (textId != 0) {
         char text[256] = "";
         LoadStringA(GetModuleHandleA(nullptr), textId, text, sizeof text);
@@ -63,7 +133,7 @@ void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId) {
     char serial[SerialSize + 1] = {};
     if (newProductId != 0)
         GetSerialNumber(serial);
-    deviceIcon.SetIcon(LoadIconResource(newProductId == DectBaseProductId ? IDI_STATE_ON : IDI_STATE_OFF));
+    ShowIcon(deviceIcon, newProductId == DectBaseProductId ? IDI_STATE_ON : IDI_STATE_OFF);
     bool serialKnown = serial[0] != '\0';
     serialLabel.Show(serialKnown);
     serialValue.Show(serialKnown);

@@ -1,11 +1,10 @@
-// The main window's frame: construction, initialisation, the routing of messages and timers, the orderly
-// shutdown and the first placement.
+// The main window's frame: construction, initialisation, the routing of messages, the orderly shutdown
+// and the first placement.
 #include "app/MainDialog.h"
 
 #include "app/Version.h"
 #include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
-#include "dect/DectBase.h"
 #include "support/TraceLog.h"
 
 // Shared by every instance of the program: a data section of its own, read/write/shared.
@@ -21,6 +20,7 @@ const fw::MessageEntry<MainDialog> messageTable[] = {
     {WM_TIMER, -1, -1, &MainDialog::OnTimerMessage},
     {WM_COMMAND, IDOK, BN_CLICKED, &MainDialog::OnExit},
     {WM_COMMAND, IDCANCEL, -1, &MainDialog::OnCancel},
+    {WM_DESTROY, -1, -1, &MainDialog::OnDestroy},
     {WM_COMMAND, IDC_SPEAKER_MUTE, BN_CLICKED, &MainDialog::OnSpeakerMute},
     {WM_COMMAND, IDC_MIC_MUTE, BN_CLICKED, &MainDialog::OnMicMute},
     {WM_HSCROLL, -1, -1, &MainDialog::OnHScroll},
@@ -32,48 +32,48 @@ const fw::MessageEntry<MainDialog> messageTable[] = {
 constexpr RECT DeviceIconRect = {15, 15, 47, 47};
 constexpr RECT SkypeIconRect = {15, 45, 47, 77};
 
-HICON LoadIconResource(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
+HICON LoadIconResource(int id) {
+    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+}
 
 } // namespace
 
 MainDialog::MainDialog() : fw::Dialog(IDD_MAIN) {
     appIcon = LoadIconResource(IDI_APP);
-    deviceRemovedEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     SetTraceFile("c:\\temp\\Telvane.log");
     SetTraceLevel(40);
     Trace(10, "%s %s started", ProgramName, ProgramVersion);
 }
 
 MainDialog::~MainDialog() {
-    // After a run that ended without Shutdown (the base did not answer), release what is still held.
-    delete dectBase;
-    dectBase = nullptr;
-    if (deviceRemovedEvent)
-        CloseHandle(deviceRemovedEvent);
+    // Destroying the window runs the orderly shutdown when nothing else has.
+    if (Handle())
+        DestroyWindow(Handle());
 }
 
 BOOL MainDialog::OnInitDialog() {
     sharedMainWindow = static_cast<LONG>(reinterpret_cast<LONG_PTR>(Handle()));
+    skype.SetWindow(Handle());
 
     deviceIcon.Create(Handle(), DeviceIconRect, IDC_ICON_STATIC);
     skypeIcon.Create(Handle(), SkypeIconRect, IDC_ICON_STATIC);
     deviceIcon.SetIcon(LoadIconResource(IDI_STATE_OFF));
     skypeIcon.SetIcon(LoadIconResource(IDI_STATE_OFF));
     countryCodeEdit.Attach(Control(IDC_COUNTRY_CODE));
+    KeepEnterInCountryCode();
     onlineOnlyBox.Attach(Control(IDC_ONLINE_ONLY));
-    speakerMuteBox.Attach(Control(IDC_SPEAKER_MUTE));
-    micMuteBox.Attach(Control(IDC_MIC_MUTE));
     speakerSlider.Attach(Control(IDC_SPEAKER_LEVEL));
     micSlider.Attach(Control(IDC_MIC_LEVEL));
     serialLabel.Attach(Control(IDC_SERIAL_LABEL));
     serialValue.Attach(Control(IDC_SERIAL_VALUE));
 
     fw::Dialog::OnInitDialog();
-    RefreshDevicePanel(IDS_NOT_FOUND, 0);
+    RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
 
     if (!LoadPhoneLibrary()) {
+        shutDown = true; // nothing to release: no library, no tray icon
         EndDialog(-1);
         return FALSE;
     }
@@ -85,15 +85,6 @@ BOOL MainDialog::OnInitDialog() {
     return FALSE;
 }
 
-void MainDialog::DoDataExchange(fw::DataExchange& dx) {
-    dx.Text(IDC_DEVICE_INFO, deviceInfoText);
-    dx.Text(IDC_SERIAL_VALUE, serialText);
-    dx.Check(IDC_SPEAKER_MUTE, speakerMuted);
-    dx.Check(IDC_MIC_MUTE, micMuted);
-    dx.Text(IDC_SKYPE_STATUS, skypeStatusText);
-    dx.Text(IDC_COUNTRY_CODE, countryCode);
-}
-
 bool MainDialog::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return fw::RouteThrough(messageTable, this, message, wParam, lParam, result);
 }
@@ -101,8 +92,7 @@ bool MainDialog::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COPYDATA:
-        if (skypeWindow && reinterpret_cast<HWND>(wParam) == skypeWindow && lParam)
-            HandleSkypeNotification(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        skype.OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         break;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMECRITICAL || wParam == PBT_APMRESUMESUSPEND)
@@ -113,14 +103,14 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_MIXER_CHANGE:
         MixerChange(wParam, lParam);
-        RefreshDevicePanel(0, productId);
+        RefreshDevicePanel(0, session.ProductId(), session.MixerOpen());
         return 1;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
         break;
     case WM_HANDSET_EVENT:
         if (wParam == HANDSET_KEY)
-            HandleHandsetKey(static_cast<LONG>(lParam));
+            bridge.HandleHandsetKey(static_cast<int32_t>(lParam));
         else if (wParam == HANDSET_GONE)
             OnHandsetGone();
         break;
@@ -130,10 +120,12 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_PHONE_REMOVED:
         OnPhoneRemoved(static_cast<DWORD>(lParam));
         break;
-    case WM_PHONE_KEY:
-        if (dectBase)
-            HandleHandsetKey(dectBase->TranslateKey(static_cast<int>(wParam)));
+    case WM_PHONE_KEY: {
+        int32_t code = 0;
+        if (session.TranslateKey(static_cast<int>(wParam), code))
+            bridge.HandleHandsetKey(code);
         break;
+    }
     case WM_PHONE_SHOW:
         ShowWindow(Handle(), wParam ? SW_SHOWNORMAL : SW_HIDE);
         break;
@@ -141,19 +133,18 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     // The attach message is registered at run time, so it is compared after every fixed number.
-    if (attachMessage != 0 && message == attachMessage)
-        OnAttachReply(reinterpret_cast<HWND>(wParam), lParam);
+    if (skype.IsAttachMessage(message))
+        skype.OnAttachReply(reinterpret_cast<HWND>(wParam), lParam);
     return PlatformWindowProc(message, wParam, lParam);
+}
+
+void MainDialog::OnSkypeNotification(const std::string& text) {
+    bridge.HandleSkypeNotification(text);
 }
 
 LRESULT MainDialog::OnClose(WPARAM, LPARAM) {
     RemoveTrayIcon();
     Shutdown();
-    return 0;
-}
-
-LRESULT MainDialog::OnTimerMessage(WPARAM wParam, LPARAM) {
-    OnTimer(wParam);
     return 0;
 }
 
@@ -163,37 +154,37 @@ LRESULT MainDialog::OnExit(WPARAM, LPARAM) {
 }
 
 // Escape must not end the modal run behind Shutdown's back; the window stays as it is.
-LRESULT MainDialog::OnCancel(WPARAM, LPARAM) { return 0; }
+LRESULT MainDialog::OnCancel(WPARAM, LPARAM) {
+    return 0;
+}
+
+// However the run ended (a WM_QUIT from anyone, the window destroyed, a base that did not answer), what
+// it holds is released in the same order as by Shutdown.
+LRESULT MainDialog::OnDestroy(WPARAM wParam, LPARAM lParam) {
+    ReleaseAll();
+    return PlatformWindowProc(WM_DESTROY, wParam, lParam);
+}
 
 void MainDialog::Shutdown() {
     if (shutDown)
         return;
+    ReleaseAll();
+    PostMessageA(Handle(), WM_QUIT, 0, 0);
+}
+
+void MainDialog::ReleaseAll() {
+    if (shutDown)
+        return;
     shutDown = true;
-    if (eventThread) {
-        stopEventThread = 1;
-        WaitForSingleObject(eventThread, INFINITE);
-        CloseHandle(eventThread);
-        eventThread = nullptr;
-    }
+    session.StopThread();
     DetachWindow();
     SaveCountryCode();
-    contacts.clear();
-    browseNext = contacts.end();
-    if (dectBase) {
-        SetSkypeConnected(false);
-        currentCall.reset();
-        delete dectBase;
-        dectBase = nullptr;
-    }
-    mixerOpen = 0;
-    CloseMixer();
-    CloseDevice();
+    if (session.HasBase())
+        ShowSkypeLink(false);
+    session.Close();
     RemoveTrayIcon();
     exitRequestWindow.Destroy();
     UnloadPhoneLibrary();
-    CloseHandle(deviceRemovedEvent);
-    deviceRemovedEvent = nullptr;
-    PostMessageA(Handle(), WM_QUIT, 0, 0);
 }
 
 void MainDialog::PlaceMainWindow() {

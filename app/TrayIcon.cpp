@@ -7,8 +7,6 @@
 #include "app/MainDialog.h"
 #include "app/res/resource.h"
 
-volatile LONG aboutAllowed = 1;
-
 namespace {
 
 // The first, shortest layout of the notify-icon structure: every shell understands it.
@@ -70,6 +68,10 @@ void MainDialog::UpdateTrayIcon(int state) {
     NotifyTray(Handle(), NIM_MODIFY, icon, tip);
     if (icon)
         DestroyIcon(icon);
+}
+
+TrayState MainDialog::DeviceTrayState() const {
+    return session.DevicesPresent() != 0 || session.InService() ? TrayDevicePresent : TrayDeviceAbsent;
 }
 
 void MainDialog::RemoveTrayIcon() {

@@ -1,11 +1,10 @@
-// The Skype API link: discovery, attach, the paced command queue and the link state display.
-#include "app/MainDialog.h"
-#include "app/res/resource.h"
-#include "skype/HandsetLink.h"
+#include "skype/SkypeLink.h"
+
+#include <algorithm>
+
+#include "skype/NotificationText.h"
 #include "support/Registry.h"
 #include "support/TraceLog.h"
-
-HWND skypeWindow = nullptr;
 
 namespace {
 
@@ -38,7 +37,7 @@ bool SkypeInstalled() {
 
 } // namespace
 
-bool MainDialog::DiscoverSkype() {
+bool SkypeLink::DiscoverSkype() {
     if (skypeWindow)
         return true;
     if (!SkypeInstalled()) {
@@ -50,38 +49,56 @@ bool MainDialog::DiscoverSkype() {
     if (attachMessage == 0 || discoverMessage == 0)
         return false;
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutA(HWND_BROADCAST, discoverMessage, reinterpret_cast<WPARAM>(Handle()), 0,
+    return SendMessageTimeoutA(HWND_BROADCAST, discoverMessage, reinterpret_cast<WPARAM>(mainWindow), 0,
                                SMTO_NORMAL | SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &answer) != 0;
 }
 
 // Only a success changes the link; every other status is a note in the trace.
-void MainDialog::OnAttachReply(HWND apiWindow, LPARAM status) {
+void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
     if (status == AttachSuccess)
         skypeWindow = apiWindow;
     for (const AttachStatusTrace& entry : AttachStatusTraces)
         if (entry.status == status)
             Trace(entry.level, "%s", entry.text);
-    SetSkypeConnected(skypeWindow != nullptr);
+    owner.ShowSkypeLink(skypeWindow != nullptr);
 }
 
-void MainDialog::SkypePumpStep() {
+void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
+    if (!skypeWindow || sender != skypeWindow || !data)
+        return;
+    std::string text = NotificationText(data->lpData, data->cbData);
+    Trace(20, "[SKYPE -> MAIN] : %s", text.c_str());
+    // Skype waits in its SendMessage; release it before anything here can take time.
+    ReplyMessage(1);
+    owner.OnSkypeNotification(text);
+}
+
+void SkypeLink::PumpStep() {
     if (skypeWindow) {
         SendNextSkypeCommand();
         return;
     }
-    SetSkypeConnected(false);
+    owner.ShowSkypeLink(false);
     DiscoverSkype();
 }
 
-void MainDialog::QueueSkypeCommand(const std::string& text) {
-    skypeCommands.push_back(text);
+void SkypeLink::QueueSkypeCommand(const std::string& text, CallTag call) {
+    skypeCommands.push_back(QueuedCommand{text, call});
 }
 
-void MainDialog::SendNextSkypeCommand() {
+void SkypeLink::DropSkypeCommands(CallTag call) {
+    if (call == NoCall)
+        return;
+    skypeCommands.erase(std::remove_if(skypeCommands.begin(), skypeCommands.end(),
+                                       [call](const QueuedCommand& command) { return command.call == call; }),
+                        skypeCommands.end());
+}
+
+void SkypeLink::SendNextSkypeCommand() {
     if (!skypeWindow || skypeCommands.empty())
         return;
     // Taken off before sending: a command Skype refuses is not tried again.
-    std::string text = std::move(skypeCommands.front());
+    std::string text = std::move(skypeCommands.front().text);
     skypeCommands.pop_front();
     if (text.empty())
         return;
@@ -90,34 +107,12 @@ void MainDialog::SendNextSkypeCommand() {
     data.cbData = static_cast<DWORD>(text.size() + 1);
     data.lpData = &text[0];
     DWORD_PTR answer = 0;
-    LRESULT sent = SendMessageTimeoutA(skypeWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(Handle()),
+    LRESULT sent = SendMessageTimeoutA(skypeWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(mainWindow),
                                        reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                        CommandTimeoutMs, &answer);
     if (sent == 0 || answer == 0) {
         skypeWindow = nullptr;
         Trace(20, "Disconnect from Skype...");
-        SetSkypeConnected(false);
+        owner.ShowSkypeLink(false);
     }
-}
-
-void MainDialog::SetSkypeConnected(bool on) {
-    skypeConnected = on;
-    if (PacketLink* link = HandsetLink(dectBase))
-        link->SetSkypeIndicator(on ? 1 : 0);
-    skypeStatusText = on ? "Connect" : "Disconnect";
-    skypeIcon.SetIcon(
-        LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(on ? IDI_STATE_ON : IDI_STATE_OFF)));
-    UpdateTrayIcon(devicesPresent ? TrayDevicePresent : TrayDeviceAbsent);
-    UpdateData(false);
-}
-
-void MainDialog::SetCallActive(bool on) {
-    if (PacketLink* link = HandsetLink(dectBase))
-        link->SetCallIndicator(on ? 1 : 0);
-    UpdateData(false);
-}
-
-void MainDialog::ShowOnHandset(const std::string& text) {
-    if (PacketLink* link = HandsetLink(dectBase))
-        link->ShowText(text.c_str());
 }

@@ -72,8 +72,6 @@ void BridgeDialog::Make(const std::function<void(SimState&)>& configure) {
         RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Phone");
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    skypeWindow = nullptr;
-    burstPolls = 0;
     dialog = std::make_unique<MainDialog>();
     ASSERT_NE(dialog->CreateModeless(), nullptr) << "the main dialog template did not load";
 }
@@ -86,21 +84,18 @@ void BridgeDialog::TearDown() {
     // Shutdown's WM_QUIT and anything posted before it.
     Pump(20);
     dialog.reset();
-    skypeWindow = nullptr;
-}
-
-void BridgeDialog::Press(const std::string& keys) {
-    for (char key : keys)
-        dialog->HandleHandsetKey(static_cast<BYTE>(key));
 }
 
 std::vector<std::string> BridgeDialog::Commands() const {
-    return std::vector<std::string>(dialog->skypeCommands.begin(), dialog->skypeCommands.end());
+    std::vector<std::string> texts;
+    for (const QueuedCommand& command : dialog->Skype().Queue())
+        texts.push_back(command.text);
+    return texts;
 }
 
 std::string BridgeDialog::CommandText() const {
     std::string text;
-    for (const std::string& command : dialog->skypeCommands)
+    for (const std::string& command : Commands())
         text += "\"" + command + "\" ";
     return text.empty() ? "(none)" : text;
 }

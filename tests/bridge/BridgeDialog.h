@@ -35,8 +35,6 @@ class BridgeDialog : public ::testing::Test {
     void Make(const std::function<void(SimState&)>& configure = {});
     void TearDown() override;
 
-    // Hands each character to HandleHandsetKey, as the event thread's messages would.
-    void Press(const std::string& keys);
     std::vector<std::string> Commands() const;
     std::string CommandText() const;
 

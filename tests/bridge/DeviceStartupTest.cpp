@@ -39,21 +39,23 @@ std::string Ops(const std::vector<SimCall>& calls) {
 
 class DeviceStartup : public BridgeDialog {
   protected:
-    bool InService() const { return dialog->dectBase != nullptr && dialog->eventThread != nullptr; }
+    bool InService() const {
+        return dialog->Session().HasBase() && dialog->Session().EventThread() != nullptr;
+    }
     bool KeyReaches(BYTE key) {
-        dialog->lastKey = 0;
-        return HandsetPressKey(key) && PumpUntil([&] { return dialog->lastKey == key; }, Wait);
+        dialog->Bridge().HandleHandsetKey(0); // a code that means nothing
+        return HandsetPressKey(key) && PumpUntil([&] { return dialog->Bridge().LastKey() == key; }, Wait);
     }
 };
 
 TEST_F(DeviceStartup, ABasePresentAtAttachIsBroughtIntoService) {
     Make();
     ASSERT_TRUE(InService());
-    EXPECT_EQ(dialog->productId, DectBaseProductId);
-    EXPECT_EQ(GetThreadPriority(dialog->eventThread), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_EQ(dialog->Session().ProductId(), DectBaseProductId);
+    EXPECT_EQ(GetThreadPriority(dialog->Session().EventThread()), THREAD_PRIORITY_TIME_CRITICAL);
     EXPECT_EQ(Ops(CallsSince(0, {OpOpenDevice, OpSetDeviceName, OpOpenMixer})),
               "0 20:USB Internet Phone By 31:USB ");
-    EXPECT_EQ(dialog->mixerOpen, 1);
+    EXPECT_TRUE(dialog->Session().MixerOpen());
     EXPECT_EQ(PanelText(dialog->Handle()), "TRL-400");
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, Wait))
         << "the base never saw the link's first frame";
@@ -90,9 +92,10 @@ TEST_F(DeviceStartup, AMixerThatDoesNotOpenIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(caption, "DectBridge") << "no message box captioned DectBridge";
     EXPECT_EQ(text,
               "Cannot open mixer device for volume control. Please make sure the device name is correct.");
-    EXPECT_EQ(dialog->mixerOpen, 0);
+    EXPECT_FALSE(dialog->Session().MixerOpen());
     EXPECT_TRUE(InService());
-    EXPECT_FALSE(IsWindowEnabled(dialog->speakerSlider.Handle())) << "audio controls stay disabled";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog->Handle(), IDC_SPEAKER_LEVEL)))
+        << "audio controls stay disabled";
 }
 
 // The user unplugs the base while a box of the start-up is up; the box is answered once the base is
@@ -101,7 +104,7 @@ void UnplugWhileBoxIsUp(const char* caption, std::unique_ptr<MainDialog>& dialog
     if (!test::WaitForWindow(caption, Wait, "#32770"))
         return;
     SimUnplug();
-    released = test::WaitUntil([&] { return dialog && dialog->dectBase == nullptr; }, Wait);
+    released = test::WaitUntil([&] { return dialog && !dialog->Session().HasBase(); }, Wait);
     bridge_test::MarkSkypeInstalled(); // the next pump step must not ask again
     test::AnswerMessageBox(GetCurrentProcessId(), IDOK, Wait);
 }
@@ -112,7 +115,7 @@ TEST_F(DeviceStartup, ABaseUnpluggedWhileTheMixerBoxIsUpIsNotShownAfterwards) {
     Make([](SimState& state) { state.config.mixerAnswer = 0; });
     user.join();
     ASSERT_TRUE(released) << "the base was not released while the box was up";
-    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_FALSE(dialog->Session().HasBase());
     EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
 }
 
@@ -123,8 +126,8 @@ TEST_F(DeviceStartup, ABaseUnpluggedWhileSkypeIsReportedMissingGetsNoMixer) {
     Make();
     user.join();
     ASSERT_TRUE(released) << "the base was not released while the box was up";
-    EXPECT_EQ(dialog->dectBase, nullptr);
-    EXPECT_EQ(dialog->mixerOpen, 0);
+    EXPECT_FALSE(dialog->Session().HasBase());
+    EXPECT_FALSE(dialog->Session().MixerOpen());
     std::string ops = Ops(CallsSince(0, {OpOpenMixer, OpCloseMixer, OpCloseDevice}));
     EXPECT_EQ(ops, "32 1 ") << "a mixer was opened for the released base";
     EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
@@ -132,9 +135,9 @@ TEST_F(DeviceStartup, ABaseUnpluggedWhileSkypeIsReportedMissingGetsNoMixer) {
 
 TEST_F(DeviceStartup, AnotherProductIsNotServed) {
     Make([](SimState& state) { state.config.productId = 0x1234; });
-    EXPECT_EQ(dialog->dectBase, nullptr);
-    EXPECT_EQ(dialog->eventThread, nullptr);
-    EXPECT_EQ(dialog->productId, 0x1234u);
+    EXPECT_FALSE(dialog->Session().HasBase());
+    EXPECT_EQ(dialog->Session().EventThread(), nullptr);
+    EXPECT_EQ(dialog->Session().ProductId(), 0x1234u);
     EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
     EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName, OpOpenMixer})), "") << "no naming, no mixer";
     EXPECT_FALSE(TimerArmed(dialog->Handle(), TIMER_SKYPE_PUMP));
@@ -145,13 +148,11 @@ TEST_F(DeviceStartup, AnotherProductIsNotServed) {
 TEST_F(DeviceStartup, StartingAgainWhileInServiceChangesNothing) {
     Make();
     ASSERT_TRUE(InService());
-    DectBase* base = dialog->dectBase;
-    HANDLE thread = dialog->eventThread;
+    HANDLE thread = dialog->Session().EventThread();
     size_t before = SimCalls().size();
     KillTimer(dialog->Handle(), TIMER_CONTACTS);
     EXPECT_TRUE(dialog->StartDevice());
-    EXPECT_EQ(dialog->dectBase, base);
-    EXPECT_EQ(dialog->eventThread, thread);
+    EXPECT_EQ(dialog->Session().EventThread(), thread);
     EXPECT_EQ(Describe(CallsSince(before)), "(no calls)");
     EXPECT_FALSE(TimerArmed(dialog->Handle(), TIMER_CONTACTS)) << "timers are not armed again";
 }
@@ -160,23 +161,23 @@ TEST_F(DeviceStartup, ABaseThatDoesNotAnswerEndsTheWindow) {
     Make([](SimState& state) { state.chip.busBehaviour = BusAbsent; });
     EXPECT_TRUE(dialog->Ended());
     EXPECT_EQ(dialog->Result(), -1);
-    EXPECT_EQ(dialog->eventThread, nullptr);
+    EXPECT_EQ(dialog->Session().EventThread(), nullptr);
     EXPECT_EQ(Ops(CallsSince(0, {OpSetDeviceName, OpOpenMixer})), "");
 }
 
 TEST_F(DeviceStartup, ArrivalsAndRemovalsAreCountedAndOnlyTheFirstArrivalIsServed) {
     Make([](SimState& state) { state.config.plugged = 0; });
-    ASSERT_EQ(dialog->dectBase, nullptr);
+    ASSERT_FALSE(dialog->Session().HasBase());
     ASSERT_TRUE(SimPlug());
-    ASSERT_TRUE(PumpUntil([&] { return dialog->productId != 0; }, Wait));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().ProductId() != 0; }, Wait));
     EXPECT_EQ(PanelText(dialog->Handle()), "Opening VOIP device...");
     DWORD arrived = GetTickCount();
 
     ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, 0x4321));
     ASSERT_TRUE(SimPost(WM_PHONE_REMOVED, 0, 0x4321));
     ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, 0x4321));
-    ASSERT_TRUE(PumpUntil([&] { return dialog->devicesPresent == 2; }, Wait));
-    EXPECT_EQ(dialog->productId, DectBaseProductId) << "a second product is only counted";
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().DevicesPresent() == 2; }, Wait));
+    EXPECT_EQ(dialog->Session().ProductId(), DectBaseProductId) << "a second product is only counted";
 
     ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000)) << "timer 2 did not start the base";
     DWORD started = GetTickCount() - arrived;
@@ -188,16 +189,16 @@ TEST_F(DeviceStartup, ArrivalsAndRemovalsAreCountedAndOnlyTheFirstArrivalIsServe
 TEST_F(DeviceStartup, RemovalWithinTheStartDelayLeavesNoDevice) {
     Make([](SimState& state) { state.config.plugged = 0; });
     ASSERT_TRUE(SimPlug());
-    ASSERT_TRUE(PumpUntil([&] { return dialog->productId != 0; }, Wait));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().ProductId() != 0; }, Wait));
     size_t before = SimCalls().size();
     ASSERT_TRUE(SimUnplug());
-    ASSERT_TRUE(PumpUntil([&] { return dialog->productId == 0; }, Wait));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().ProductId() == 0; }, Wait));
     // Timer 2 still fires; the library then reports no product.
     ASSERT_TRUE(PumpUntil([&] { return !CallsSince(before, {OpOpenDevice}).empty(); }, 4000))
         << "timer 2 did not run the start-up";
-    EXPECT_EQ(dialog->dectBase, nullptr);
-    EXPECT_EQ(dialog->productId, 0u);
-    EXPECT_EQ(dialog->devicesPresent, 0);
+    EXPECT_FALSE(dialog->Session().HasBase());
+    EXPECT_EQ(dialog->Session().ProductId(), 0u);
+    EXPECT_EQ(dialog->Session().DevicesPresent(), 0);
     EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
 }
 
@@ -207,23 +208,23 @@ TEST_F(DeviceStartup, UnplugTearsTheBaseDownAndPluggingInStartsItAgain) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         HANDLE thread = nullptr;
-        DuplicateHandle(GetCurrentProcess(), dialog->eventThread, GetCurrentProcess(), &thread, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(), dialog->Session().EventThread(), GetCurrentProcess(), &thread, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
         size_t before = SimCalls().size();
         ASSERT_TRUE(SimUnplug());
-        ASSERT_TRUE(PumpUntil([&] { return dialog->dectBase == nullptr; }, Wait)) << "no teardown";
+        ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().HasBase(); }, Wait)) << "no teardown";
         EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the event thread still runs";
         CloseHandle(thread);
-        EXPECT_EQ(dialog->eventThread, nullptr) << "the ended thread's handle is kept";
+        EXPECT_EQ(dialog->Session().EventThread(), nullptr) << "the ended thread's handle is kept";
         EXPECT_EQ(Ops(CallsSince(before, {OpCloseMixer, OpCloseDevice})), "32 1 ");
-        EXPECT_EQ(dialog->mixerOpen, 0);
-        EXPECT_EQ(dialog->productId, 0u);
-        EXPECT_EQ(dialog->devicesPresent, 0) << "the base present at start counts as one";
+        EXPECT_FALSE(dialog->Session().MixerOpen());
+        EXPECT_EQ(dialog->Session().ProductId(), 0u);
+        EXPECT_EQ(dialog->Session().DevicesPresent(), 0) << "the base present at start counts as one";
         EXPECT_EQ(PanelText(dialog->Handle()), "Not found");
 
         ASSERT_TRUE(SimPlug());
         ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000)) << "no start-up after plugging in";
-        EXPECT_EQ(dialog->devicesPresent, 1);
+        EXPECT_EQ(dialog->Session().DevicesPresent(), 1);
         EXPECT_TRUE(KeyReaches('3'));
     }
 }
@@ -245,7 +246,7 @@ TEST_F(DeviceStartup, ARemovalNoticeDuringTeardownDoesNotReachTheNextBase) {
     SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, DectBaseProductId);
     Sleep(100); // the thread takes the notice and ends; its message waits in the queue
     SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return dialog->dectBase == nullptr; }, Wait));
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().HasBase(); }, Wait));
 
     ASSERT_TRUE(SimPlug());
     ASSERT_TRUE(PumpUntil([&] { return InService(); }, 4000));
@@ -259,15 +260,16 @@ TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
     ASSERT_TRUE(InService());
     for (char key : std::string("#0207"))
         ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key)));
-    ASSERT_TRUE(PumpUntil([&] { return dialog->dialString == "0207"; }, Wait)) << dialog->dialString;
-    EXPECT_EQ(dialog->dialState, EnteringNumber);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().DialString() == "0207"; }, Wait))
+        << dialog->Bridge().DialString();
+    EXPECT_EQ(dialog->Bridge().State(), EnteringNumber);
 
-    dialog->currentCall = std::make_unique<CallRecord>(CallRecord{0, "71", "alice", "RINGING"});
-    ASSERT_TRUE(HandsetTakeLine());
-    ASSERT_TRUE(PumpUntil([&] { return dialog->lastKey == 'C'; }, Wait));
     ASSERT_TRUE(HandsetHangUp(7));
-    ASSERT_TRUE(PumpUntil([&] { return dialog->lastKey == 'B'; }, Wait));
-    EXPECT_EQ(Commands(), (Strings{"set call 71 status inprogress", "SET CALL 71 STATUS FINISHED"}))
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'B'; }, Wait));
+    dialog->Bridge().HandleSkypeNotification("CALL 71 STATUS RINGING");
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'C'; }, Wait));
+    EXPECT_EQ(Commands(), (Strings{"GET CALL 71 PARTNER_HANDLE", "set call 71 status inprogress"}))
         << CommandText();
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.lastReleaseAck == 7; }, Wait))
         << "the release was not acknowledged with its own byte";
@@ -277,19 +279,18 @@ TEST_F(DeviceStartup, ShutdownStopsTheEventThread) {
     Make();
     ASSERT_TRUE(InService());
     HANDLE thread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), dialog->eventThread, GetCurrentProcess(), &thread, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), dialog->Session().EventThread(), GetCurrentProcess(), &thread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
     dialog->Shutdown();
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
     CloseHandle(thread);
-    EXPECT_EQ(dialog->eventThread, nullptr);
-    EXPECT_EQ(dialog->dectBase, nullptr);
+    EXPECT_EQ(dialog->Session().EventThread(), nullptr);
+    EXPECT_FALSE(dialog->Session().HasBase());
 }
 
 TEST_F(DeviceStartup, ResumeRepeatsTheHandshakeOnTheSameLink) {
     Make();
     ASSERT_TRUE(InService());
-    DectBase* base = dialog->dectBase;
     auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
     uint32_t before = busBytes();
     SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
@@ -299,7 +300,6 @@ TEST_F(DeviceStartup, ResumeRepeatsTheHandshakeOnTheSameLink) {
     before = busBytes();
     SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, 0);
     EXPECT_GT(busBytes(), before);
-    EXPECT_EQ(dialog->dectBase, base);
     Pump(50);
     EXPECT_EQ(ReadHandset().framesByCommand[CmdInit], 1u) << "a second link was opened";
     EXPECT_TRUE(KeyReaches('4'));
@@ -312,16 +312,17 @@ TEST_F(DeviceStartup, TheContactTimerAsksOnlyWhileTheListIsEmpty) {
     EXPECT_EQ(Commands(), Strings{"SEARCH FRIENDS"}) << CommandText();
     EXPECT_FALSE(TimerArmed(window, TIMER_CONTACTS)) << "the USERS answer arms it again, not the timer";
 
-    dialog->contacts.push_back({"alice", ""});
+    dialog->Bridge().HandleSkypeNotification("USERS alice");
+    EXPECT_TRUE(TimerArmed(window, TIMER_CONTACTS)) << "the answer starts the window's timer 6";
     dialog->OnTimer(TIMER_CONTACTS);
-    EXPECT_EQ(Commands(), Strings{"SEARCH FRIENDS"}) << CommandText();
+    EXPECT_EQ(Commands(), (Strings{"SEARCH FRIENDS", "GET USER alice ONLINESTATUS"})) << CommandText();
     EXPECT_TRUE(TimerArmed(window, TIMER_CONTACTS));
 }
 
 TEST_F(DeviceStartup, EachTimerIsKilledOnEntryAndOnlyThePumpRearmsItself) {
     Make([](SimState& state) { state.config.plugged = 0; });
     HWND window = dialog->Handle();
-    for (UINT_PTR id : {TIMER_START_DEVICE, TIMER_SKYPE_PUMP, TIMER_RING}) {
+    for (UINT_PTR id : {TIMER_START_DEVICE, TIMER_SKYPE_PUMP, TIMER_RING, TIMER_RELEASE}) {
         SetTimer(window, id, 100000, nullptr);
         dialog->OnTimer(id);
         EXPECT_EQ(TimerArmed(window, id), id == TIMER_SKYPE_PUMP) << "timer " << id;

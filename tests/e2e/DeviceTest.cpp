@@ -12,6 +12,10 @@ using e2e::DeviceText;
 using e2e::TrayTipOfProgram;
 using e2e::Wait;
 
+// The phone library's notices of a device that arrived or was removed; lParam is the product id.
+constexpr UINT WmPhoneArrived = 1424;
+constexpr UINT WmPhoneRemoved = 1425;
+
 // When the library last received operation op, from call number `from` on (0 when it did not).
 DWORD LastCallTime(int op, size_t from = 0) {
     DWORD time = 0;
@@ -87,8 +91,8 @@ TEST_F(Device, ABasePluggedInLaterStartsThreeSecondsAfterItsArrival) {
         test::WaitUntil([&] { return DeviceText(program.MainWindow()) == "Opening VOIP device..."; }, Wait));
     // Another product comes and goes meanwhile: only counted.
     Sleep(1000);
-    ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, 0x4321));
-    ASSERT_TRUE(SimPost(WM_PHONE_REMOVED, 0, 0x4321));
+    ASSERT_TRUE(SimPost(WmPhoneArrived, 0, 0x4321));
+    ASSERT_TRUE(SimPost(WmPhoneRemoved, 0, 0x4321));
     ASSERT_TRUE(WaitAttached());
     DWORD opened = LastCallTime(OpOpenDevice, before) - plugged;
     EXPECT_GE(opened, 2900u);
@@ -98,7 +102,7 @@ TEST_F(Device, ABasePluggedInLaterStartsThreeSecondsAfterItsArrival) {
         << DeviceText(program.MainWindow());
 
     // A second arrival of the served base only counts: no second start-up.
-    ASSERT_TRUE(SimPost(WM_PHONE_ARRIVED, 0, DectBaseProductId));
+    ASSERT_TRUE(SimPost(WmPhoneArrived, 0, DectBaseProductId));
     Sleep(3500);
     EXPECT_EQ(CountCalls(OpOpenDevice, before), 1u);
     EXPECT_EQ(InitFrames(), 1u);

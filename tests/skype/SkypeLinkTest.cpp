@@ -1,57 +1,51 @@
-// Discovery, attach and the command queue of the main window made in the test process, against the real
-// Skype API peer program.
+// Discovery, attach and the command queue of the Skype link, against the real Skype API peer program.
 #include <thread>
 
-#include "tests/common/SkypeTestSupport.h"
+#include "tests/skype/LinkFixture.h"
 
 namespace skype_test {
 namespace {
 
-using Strings = std::vector<std::string>;
+class SkypeLinkTest : public LinkFixture {};
 
-class SkypeLink : public SkypeDialog {};
-
-TEST_F(SkypeLink, AttachesThroughTheDiscoverBroadcast) {
+TEST_F(SkypeLinkTest, AttachesThroughTheDiscoverBroadcast) {
     ASSERT_TRUE(peer.Start());
     // Before the first discovery no message counts as an attach reply, not even message number 0.
     UINT attach = RegisterWindowMessageA("SkypeControlAPIAttach");
-    SendMessageA(dialog->Handle(), attach, reinterpret_cast<WPARAM>(peer.Api()), 0);
-    SendMessageA(dialog->Handle(), 0, reinterpret_cast<WPARAM>(peer.Api()), 0);
-    EXPECT_EQ(skypeWindow, nullptr);
-    EXPECT_EQ(dialog->attachMessage, 0u);
+    EXPECT_FALSE(link.IsAttachMessage(attach));
+    EXPECT_FALSE(link.IsAttachMessage(0));
+    SendMessageA(window, attach, reinterpret_cast<WPARAM>(peer.Api()), 0);
+    EXPECT_FALSE(link.Attached());
+    EXPECT_EQ(TakeShown(), Strings{});
 
-    EXPECT_TRUE(dialog->DiscoverSkype()) << "the broadcast was not delivered";
-    ASSERT_TRUE(peer.WaitForLine("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(dialog->Handle()))))
-        << "the peer saw no discover broadcast carrying the main window";
-    ASSERT_TRUE(test::WaitUntil([&] { return skypeWindow == peer.Api(); }, 5000));
-    EXPECT_EQ(dialog->attachMessage, attach);
-    EXPECT_TRUE(dialog->skypeConnected);
-    EXPECT_EQ(dialog->skypeStatusText, "Connect");
-    char shown[64] = "";
-    GetDlgItemTextA(dialog->Handle(), 1055, shown, sizeof shown);
-    EXPECT_STREQ(shown, "Connect");
+    EXPECT_TRUE(link.DiscoverSkype()) << "the broadcast was not delivered";
+    ASSERT_TRUE(peer.WaitForLine("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(window))))
+        << "the peer saw no discover broadcast carrying the window";
+    ASSERT_TRUE(test::WaitUntil([&] { return link.SkypeWindow() == peer.Api(); }, 5000));
+    EXPECT_TRUE(link.IsAttachMessage(attach));
+    EXPECT_EQ(TakeShown(), Strings{"up"});
     EXPECT_NE(TraceText().find("\tSkype Connected\r\n"), std::string::npos) << TraceText();
 
     // Attached, a discovery does nothing at all.
     size_t discovers = peer.Lines("DISCOVER").size();
-    EXPECT_TRUE(dialog->DiscoverSkype());
+    EXPECT_TRUE(link.DiscoverSkype());
     Step();
     EXPECT_EQ(peer.Lines("DISCOVER").size(), discovers);
 }
 
-TEST_F(SkypeLink, QueueLeavesOneCommandPerStepOldestFirstSkippingEmptyOnes) {
+TEST_F(SkypeLinkTest, QueueLeavesOneCommandPerStepOldestFirstSkippingEmptyOnes) {
     ASSERT_TRUE(peer.Start("/attach none"));
-    dialog->QueueSkypeCommand("GET USERSTATUS");
+    link.QueueSkypeCommand("GET USERSTATUS");
     Step(); // discovers; the peer does not answer
-    EXPECT_EQ(skypeWindow, nullptr);
+    EXPECT_FALSE(link.Attached());
     EXPECT_EQ(Queue(), Strings{"GET USERSTATUS"}) << "a command waits while not attached";
     ASSERT_TRUE(peer.Control("reply 0"));
-    ASSERT_TRUE(test::WaitUntil([&] { return skypeWindow == peer.Api(); }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return link.SkypeWindow() == peer.Api(); }, 5000));
 
     // Commands whose answers queue nothing further.
-    dialog->QueueSkypeCommand("GET USER alice ONLINESTATUS");
-    dialog->QueueSkypeCommand("");
-    dialog->QueueSkypeCommand("SET CALL 5 DTMF 1");
+    link.QueueSkypeCommand("GET USER alice ONLINESTATUS");
+    link.QueueSkypeCommand("");
+    link.QueueSkypeCommand("SET CALL 5 DTMF 1");
     Strings expected = {"GET USERSTATUS", "GET USER alice ONLINESTATUS", "SET CALL 5 DTMF 1"};
     size_t sentAfter[] = {1, 2, 2, 3, 3};
     for (size_t step = 0; step < 5; ++step) {
@@ -66,28 +60,25 @@ TEST_F(SkypeLink, QueueLeavesOneCommandPerStepOldestFirstSkippingEmptyOnes) {
         EXPECT_EQ(text.find("(cbData"), std::string::npos) << text;
 }
 
-TEST_F(SkypeLink, RefusedCommandIsLostAndTheLinkIsFoundAgain) {
-    GiveBase();
+TEST_F(SkypeLinkTest, RefusedCommandIsLostAndTheLinkIsFoundAgain) {
     ASSERT_TRUE(StartAndAttach());
     // The step shows the link down before it discovers; the attach shows it up.
-    EXPECT_EQ(TakeHandset(), (Strings{"skype light 0", "skype light 1"}));
+    EXPECT_EQ(TakeShown(), (Strings{"down", "up"}));
     for (const char* command :
          {"GET USER a ONLINESTATUS", "GET USER b ONLINESTATUS", "GET USER c ONLINESTATUS"})
-        dialog->QueueSkypeCommand(command);
+        link.QueueSkypeCommand(command);
     ASSERT_TRUE(peer.Control("refuse 1"));
 
     Step();
-    EXPECT_EQ(skypeWindow, nullptr);
-    EXPECT_FALSE(dialog->skypeConnected);
-    EXPECT_EQ(dialog->skypeStatusText, "Disconnect");
-    EXPECT_EQ(TakeHandset(), Strings{"skype light 0"});
+    EXPECT_FALSE(link.Attached());
+    EXPECT_EQ(TakeShown(), Strings{"down"});
     EXPECT_NE(TraceText().find("\tDisconnect from Skype...\r\n"), std::string::npos) << TraceText();
     EXPECT_EQ(Queue(), (Strings{"GET USER b ONLINESTATUS", "GET USER c ONLINESTATUS"}));
 
     Step(); // not attached: shows the link down and discovers again
-    ASSERT_TRUE(test::WaitUntil([&] { return skypeWindow == peer.Api(); }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return link.SkypeWindow() == peer.Api(); }, 5000));
     EXPECT_EQ(peer.Lines("DISCOVER").size(), 2u);
-    EXPECT_EQ(TakeHandset(), (Strings{"skype light 0", "skype light 1"}));
+    EXPECT_EQ(TakeShown(), (Strings{"down", "up"}));
     Step();
     Step();
     EXPECT_EQ(peer.Texts("REFUSED"), Strings{"GET USER a ONLINESTATUS"});
@@ -95,14 +86,16 @@ TEST_F(SkypeLink, RefusedCommandIsLostAndTheLinkIsFoundAgain) {
         << Describe(peer.Texts("RECV"));
 }
 
-TEST_F(SkypeLink, AttachStatusesOtherThanSuccessAreTracedAndChangeNothing) {
+TEST_F(SkypeLinkTest, AttachStatusesOtherThanSuccessAreTracedAndChangeNothing) {
     // The peer answers the discoveries with these statuses, one each.
     ASSERT_TRUE(peer.Start("/attach \"1 2 3 32769 7\""));
     for (int step = 0; step < 5; ++step)
         Step();
     EXPECT_EQ(peer.Texts("ATTACH"), (Strings{"1", "2", "3", "32769", "7"}));
-    EXPECT_EQ(skypeWindow, nullptr);
-    EXPECT_EQ(dialog->skypeStatusText, "Disconnect");
+    EXPECT_FALSE(link.Attached());
+    EXPECT_EQ(TakeShown(),
+              (Strings{"down", "down", "down", "down", "down", "down", "down", "down", "down", "down"}))
+        << "each step and each reply shows the link down";
     std::string trace = TraceText();
     size_t pending = trace.find("\t!!! Pending authorization\r\n");
     size_t refused = trace.find("\t!!! Connection refused\r\n");
@@ -114,21 +107,21 @@ TEST_F(SkypeLink, AttachStatusesOtherThanSuccessAreTracedAndChangeNothing) {
     EXPECT_EQ(trace.find("Skype Connected"), std::string::npos) << trace;
 
     ASSERT_TRUE(peer.Control("reply 0"));
-    ASSERT_TRUE(test::WaitUntil([&] { return skypeWindow == peer.Api(); }, 5000));
+    ASSERT_TRUE(test::WaitUntil([&] { return link.SkypeWindow() == peer.Api(); }, 5000));
+    EXPECT_EQ(TakeShown(), Strings{"up"});
     // A refusal after a successful attach leaves the link as it was.
     ASSERT_TRUE(peer.Control("reply 2"));
     ASSERT_TRUE(peer.WaitForLine("ATTACH", "2"));
     test::WaitUntil([] { return false; }, 100);
-    EXPECT_EQ(skypeWindow, peer.Api());
-    EXPECT_EQ(dialog->skypeStatusText, "Connect");
+    EXPECT_EQ(link.SkypeWindow(), peer.Api());
+    EXPECT_EQ(TakeShown(), Strings{"up"});
     // Success naming no window leaves the link down.
     ASSERT_TRUE(peer.Control("reply 0 0"));
-    ASSERT_TRUE(test::WaitUntil([&] { return skypeWindow == nullptr; }, 5000));
-    EXPECT_EQ(dialog->skypeStatusText, "Disconnect");
-    EXPECT_FALSE(dialog->skypeConnected);
+    ASSERT_TRUE(test::WaitUntil([&] { return !link.Attached(); }, 5000));
+    EXPECT_EQ(TakeShown(), Strings{"down"});
 }
 
-TEST_F(SkypeLink, MissingSkypeIsReportedInABoxWithoutOwnerAndNothingIsBroadcast) {
+TEST_F(SkypeLinkTest, MissingSkypeIsReportedInABoxWithoutOwnerAndNothingIsBroadcast) {
     ASSERT_TRUE(peer.Start("/noregistry"));
     SetSkypeKey(false);
     bool boxShown = false;
@@ -146,7 +139,7 @@ TEST_F(SkypeLink, MissingSkypeIsReportedInABoxWithoutOwnerAndNothingIsBroadcast)
         owner = GetWindow(box, GW_OWNER);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
-    bool found = dialog->DiscoverSkype();
+    bool found = link.DiscoverSkype();
     user.join();
     SetSkypeKey(true);
     EXPECT_FALSE(found);
@@ -155,11 +148,11 @@ TEST_F(SkypeLink, MissingSkypeIsReportedInABoxWithoutOwnerAndNothingIsBroadcast)
     EXPECT_EQ(owner, nullptr);
     Step();
     EXPECT_EQ(peer.Lines("DISCOVER").size(), 1u) << "the first discovery broadcast nothing";
-    EXPECT_EQ(skypeWindow, peer.Api()) << "with the key back, the next step finds Skype";
+    EXPECT_EQ(link.SkypeWindow(), peer.Api()) << "with the key back, the next step finds Skype";
 }
 
 // A window whose thread has stopped answering must not hold up the main window's discovery for long.
-TEST_F(SkypeLink, UnresponsiveWindowDoesNotFreezeDiscovery) {
+TEST_F(SkypeLinkTest, UnresponsiveWindowDoesNotFreezeDiscovery) {
     ASSERT_TRUE(peer.Start());
     HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread stuck([created] {
@@ -171,12 +164,29 @@ TEST_F(SkypeLink, UnresponsiveWindowDoesNotFreezeDiscovery) {
     });
     WaitForSingleObject(created, 5000);
     DWORD start = GetTickCount();
-    dialog->DiscoverSkype();
+    link.DiscoverSkype();
     DWORD took = GetTickCount() - start;
     stuck.join();
     CloseHandle(created);
     EXPECT_LT(took, 2500u) << "the discover broadcast waited " << took << " ms";
-    EXPECT_TRUE(peer.WaitForLine("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(dialog->Handle()))));
+    EXPECT_TRUE(peer.WaitForLine("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(window))));
+}
+
+// A call's waiting commands are dropped when it is abandoned or over; commands of no call always leave.
+TEST_F(SkypeLinkTest, CommandsOfADroppedCallNeverLeave) {
+    ASSERT_TRUE(StartAndAttach());
+    link.QueueSkypeCommand("SET CALL 5 DTMF 1", 7);
+    link.QueueSkypeCommand("GET USER a ONLINESTATUS");
+    link.QueueSkypeCommand("SET CALL 6 DTMF 2", 8);
+    link.QueueSkypeCommand("SET CALL 5 DTMF 3", 7);
+    link.DropSkypeCommands(NoCall);
+    EXPECT_EQ(Queue().size(), 4u) << "NoCall names no call";
+    link.DropSkypeCommands(7);
+    EXPECT_EQ(Queue(), (Strings{"GET USER a ONLINESTATUS", "SET CALL 6 DTMF 2"}));
+    Step();
+    Step();
+    EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USER a ONLINESTATUS", "SET CALL 6 DTMF 2"}))
+        << Describe(peer.Texts("RECV"));
 }
 
 } // namespace

@@ -1,0 +1,16 @@
+#pragma once
+// The one current Skype call.
+#include <string>
+
+#include "skype/SkypeCommands.h"
+
+enum class CallStatus { Ringing, Routing, InProgress };
+
+struct CallRecord {
+    bool outgoing = false; // false: incoming, created on RINGING; true: outgoing, created on ROUTING
+    std::string callId;
+    std::string partnerHandle;
+    CallStatus status = CallStatus::Ringing;
+    bool hungUpOnHandset = false; // the end key asked Skype to finish the call
+    CallTag tag = NoCall;         // carried by the commands about this call
+};

@@ -1,0 +1,214 @@
+// The base is created and deleted on the main thread only. At unplug the event thread stops polling,
+// posts HANDSET_GONE and ends; OnGone then joins it and deletes the base. So every main-thread use of the
+// base (display, indicators, ringing, key translation) happens before the deletion or after it, and no
+// lock is needed around it.
+#include "bridge/DeviceSession.h"
+
+#include <process.h>
+
+#include "chip/PhoneLibrary.h"
+#include "dect/DectBase.h"
+#include "dect/PacketLink.h"
+
+namespace {
+
+constexpr DWORD IdlePollMs = 5;
+constexpr int PollsAfterEvent = 5;
+// The thread ends within one poll or one packet's receive (under two seconds); a thread wedged longer
+// must not hold up the window for ever.
+constexpr DWORD EventThreadStopMs = 10000;
+
+} // namespace
+
+DeviceSession::DeviceSession() : removedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+DeviceSession::~DeviceSession() {
+    StopThread();
+    base.reset();
+    if (removedEvent)
+        CloseHandle(removedEvent);
+}
+
+bool DeviceSession::OnArrived(DWORD arrivedProductId) {
+    ++devicesPresent;
+    if (productId != 0)
+        return false; // a device is already announced or in service
+    productId = arrivedProductId;
+    return true;
+}
+
+DeviceSession::Removal DeviceSession::OnRemoved(DWORD removedProductId) {
+    // A base present at start-up came without an arrival notice; its removal must not leave the count
+    // below zero, which would show an absent base as present.
+    if (devicesPresent > 0)
+        --devicesPresent;
+    if (removedProductId != productId)
+        return Removal::OtherProduct;
+    productId = 0;
+    if (!base || removing)
+        return Removal::Announced;
+    removing = true;
+    SetEvent(removedEvent);
+    return Removal::InService;
+}
+
+DeviceSession::Opening DeviceSession::Open() {
+    OpenDevice(&productId);
+    if (productId != DectBaseProductId)
+        return Opening::NoBase;
+    base = std::make_unique<DectBase>();
+    if (!base->Open()) {
+        base.reset();
+        return Opening::Silent;
+    }
+    removing = false;
+    skypeLight = false;
+    callLight = false;
+    return Opening::Opened;
+}
+
+void DeviceSession::Run(HWND mainWindow) {
+    window = mainWindow;
+    if (!SetDeviceName("USB Internet Phone By"))
+        SetDeviceName("USB");
+    if (!base->NeedsEventThread())
+        return;
+    stopEventThread = false;
+    baseLeft = false;
+    burstPolls = 0;
+    // A removal notice left over from a base that went earlier must not end the new thread.
+    ResetEvent(removedEvent);
+    eventThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, EventThreadEntry, this, 0, nullptr));
+    if (eventThread)
+        SetThreadPriority(eventThread, THREAD_PRIORITY_TIME_CRITICAL);
+}
+
+bool DeviceSession::OpenMixer(HWND mainWindow) {
+    MixerOpenRecord mixer = {};
+    lstrcpynA(mixer.name, "USB", sizeof mixer.name);
+    mixer.window = mainWindow;
+    mixerOpen = ::OpenMixer(&mixer);
+    return mixerOpen != 0;
+}
+
+// The handshake sets the indicator lines off; the link's and the call's state are shown again after it.
+void DeviceSession::Resume() {
+    if (!base)
+        return;
+    base->Open(); // the link keeps running; a silent base shows up at the next unplug
+    SetSkypeIndicator(skypeLight);
+    SetCallIndicator(callLight);
+}
+
+bool DeviceSession::OnGone() {
+    if (!baseLeft.exchange(false))
+        return false;
+    // The thread posted its last message just before it ended.
+    ForgetEventThread();
+    if (!base)
+        return false; // the orderly stop has released the device meanwhile
+    base.reset();
+    removing = false;
+    mixerOpen = 0;
+    CloseMixer();
+    CloseDevice();
+    return true;
+}
+
+void DeviceSession::StopThread() {
+    stopEventThread = true;
+    ForgetEventThread();
+}
+
+void DeviceSession::ForgetEventThread() {
+    if (!eventThread)
+        return;
+    if (WaitForSingleObject(eventThread, EventThreadStopMs) == WAIT_TIMEOUT)
+        TerminateThread(eventThread, 1); // it takes no lock of the base's registers
+    CloseHandle(eventThread);
+    eventThread = nullptr;
+}
+
+void DeviceSession::Close() {
+    base.reset();
+    removing = false;
+    mixerOpen = 0;
+    CloseMixer();
+    CloseDevice();
+}
+
+bool DeviceSession::TranslateKey(int value, int32_t& code) const {
+    if (!base)
+        return false;
+    code = base->TranslateKey(value);
+    return true;
+}
+
+unsigned __stdcall DeviceSession::EventThreadEntry(void* session) {
+    static_cast<DeviceSession*>(session)->PollEvents();
+    return 0;
+}
+
+// Polls the base every 5 ms while idle, and five more times back to back after each event.
+void DeviceSession::PollEvents() {
+    for (;;) {
+        bool burst;
+        if (base->PollEvent()) {
+            // Codes of 128 and above reach the window negative, as the byte is signed.
+            LONG code = static_cast<signed char>(base->TakeKeyCode());
+            PostMessageA(window, WM_HANDSET_EVENT, HANDSET_KEY, code);
+            burstPolls = PollsAfterEvent;
+            burst = true;
+        } else {
+            burst = burstPolls != 0;
+        }
+        if (burst && !stopEventThread) {
+            --burstPolls;
+            continue;
+        }
+        if (WaitForSingleObject(removedEvent, IdlePollMs) == WAIT_OBJECT_0) {
+            // The main thread deletes the base and closes mixer and device on this message.
+            baseLeft = true;
+            PostMessageA(window, WM_HANDSET_EVENT, HANDSET_GONE, 0);
+            return;
+        }
+        if (stopEventThread)
+            return; // the orderly stop releases the device itself
+    }
+}
+
+PacketLink* DeviceSession::HandsetLink() const {
+    return base ? base->Link() : nullptr;
+}
+
+void DeviceSession::ShowOnHandset(const std::string& text) {
+    if (PacketLink* link = HandsetLink())
+        link->ShowText(text.c_str());
+}
+
+void DeviceSession::RingHandset(const std::string& caller) {
+    if (PacketLink* link = HandsetLink())
+        link->SendIncomingCall(caller.c_str());
+}
+
+void DeviceSession::ConnectHandset() {
+    if (PacketLink* link = HandsetLink())
+        link->SendConnect();
+}
+
+void DeviceSession::ReleaseHandset() {
+    if (PacketLink* link = HandsetLink())
+        link->SendRelease();
+}
+
+void DeviceSession::SetCallIndicator(bool on) {
+    callLight = on;
+    if (PacketLink* link = HandsetLink())
+        link->SetCallIndicator(on ? 1 : 0);
+}
+
+void DeviceSession::SetSkypeIndicator(bool on) {
+    skypeLight = on;
+    if (PacketLink* link = HandsetLink())
+        link->SetSkypeIndicator(on ? 1 : 0);
+}

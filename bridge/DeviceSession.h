@@ -1,0 +1,91 @@
+#pragma once
+// The phone device in service: the product the library reports, the DECT base with its handshake, the
+// mixer's open state and the handset event thread, from start through removal, resume and stop. It drives
+// the handset for everyone else; without a base in service that does nothing.
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "bridge/BridgePorts.h"
+
+class DectBase;
+class PacketLink;
+
+// Posted by the event thread to the window it was started for.
+enum : UINT { WM_HANDSET_EVENT = 1225 };
+enum : WPARAM { HANDSET_KEY = 100, HANDSET_GONE = 101 };
+
+class DeviceSession : public Handset {
+  public:
+    DeviceSession();
+    // Stops and joins the event thread before the base goes, whatever ended the run.
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // The library's arrival notice; answers whether this product is now the one announced.
+    bool OnArrived(DWORD arrivedProductId);
+    enum class Removal { OtherProduct, Announced, InService };
+    // The library's removal notice; a base in service is torn down by the event thread.
+    Removal OnRemoved(DWORD removedProductId);
+
+    enum class Opening { NoBase, Opened, Silent };
+    // Asks the library for the product; the DECT base is created and woken. A base that does not answer
+    // is not kept.
+    Opening Open();
+    // Names the audio device and starts the event thread, which posts to window.
+    void Run(HWND window);
+    bool OpenMixer(HWND window);
+    // After a suspend: the handshake again, then the indicators as they were.
+    void Resume();
+    // The event thread's HANDSET_GONE: answers whether it released a base (a stray message releases none).
+    bool OnGone();
+    // The orderly stop: the thread first, then the base, the mixer and the device.
+    void StopThread();
+    void Close();
+    // WM_PHONE_KEY's value as an event code; false without a base.
+    bool TranslateKey(int value, int32_t& code) const;
+
+    bool HasBase() const { return base != nullptr; }
+    // A base is in service and no removal has been noticed for it.
+    bool InService() const { return base && !removing; }
+    DWORD ProductId() const { return productId; }
+    LONG DevicesPresent() const { return devicesPresent; }
+    bool MixerOpen() const { return mixerOpen != 0; }
+    HANDLE EventThread() const { return eventThread; }
+
+    void ShowOnHandset(const std::string& text) override;
+    void RingHandset(const std::string& caller) override;
+    void ConnectHandset() override;
+    void ReleaseHandset() override;
+    void SetCallIndicator(bool on) override;
+    void SetSkypeIndicator(bool on) override;
+
+  private:
+    static unsigned __stdcall EventThreadEntry(void* session);
+    void PollEvents();
+    void ForgetEventThread();
+    // The base's packet link, or nullptr while no base is in service.
+    PacketLink* HandsetLink() const;
+
+    std::unique_ptr<DectBase> base;
+    DWORD productId = 0;
+    // Arrival notices minus removal notices.
+    LONG devicesPresent = 0;
+    int mixerOpen = 0;
+    bool removing = false;
+    // What the indicators were last asked to show since the base's handshake.
+    bool skypeLight = false;
+    bool callLight = false;
+
+    HWND window = nullptr;
+    HANDLE eventThread = nullptr;
+    HANDLE removedEvent = nullptr;
+    std::atomic<bool> stopEventThread{false};
+    // Set by the event thread when it has left the unplugged base to the main thread.
+    std::atomic<bool> baseLeft{false};
+    // Polls still to make without waiting after the last event.
+    int burstPolls = 0;
+};

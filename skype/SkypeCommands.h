@@ -1,0 +1,19 @@
+#pragma once
+// The way out to Skype: a queue of one-line commands, paced by the link. Plain C++, no window.
+#include <string>
+
+// Commands about one call carry that call's tag, so that those still waiting can be dropped once the call
+// is abandoned or over; a command of no call carries NoCall and always leaves.
+using CallTag = unsigned;
+constexpr CallTag NoCall = 0;
+
+class SkypeCommands {
+  public:
+    // Appends a copy of the text at the tail.
+    virtual void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) = 0;
+    // Removes every waiting command of that call (nothing for NoCall).
+    virtual void DropSkypeCommands(CallTag call) = 0;
+
+  protected:
+    ~SkypeCommands() = default;
+};

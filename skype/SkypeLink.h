@@ -1,0 +1,62 @@
+#pragma once
+// The link to Skype's API: discovery, attach, the paced command queue and the send. It owns Skype's window
+// handle and the registered message ids; the owner's window receives Skype's messages and passes them on.
+#include <windows.h>
+
+#include <deque>
+#include <string>
+
+#include "skype/SkypeCommands.h"
+
+class SkypeLinkOwner {
+  public:
+    // The link's state is to be shown: after every attach reply, a failed send, and every pump step
+    // while not attached.
+    virtual void ShowSkypeLink(bool attached) = 0;
+    // One notification from the attached Skype window, cut at its first zero byte.
+    virtual void OnSkypeNotification(const std::string& text) = 0;
+
+  protected:
+    ~SkypeLinkOwner() = default;
+};
+
+struct QueuedCommand {
+    std::string text;
+    CallTag call;
+};
+
+class SkypeLink : public SkypeCommands {
+  public:
+    explicit SkypeLink(SkypeLinkOwner& owner) : owner(owner) {}
+
+    // The window Skype is told about and answers to; set once it exists.
+    void SetWindow(HWND window) { mainWindow = window; }
+
+    // Answers true when attached, or when the discover broadcast was delivered.
+    bool DiscoverSkype();
+    // One pump step: send the next command, or show the link down and discover again.
+    void PumpStep();
+    // Whether a message is Skype's attach reply; none is before the first discovery.
+    bool IsAttachMessage(UINT message) const { return attachMessage != 0 && message == attachMessage; }
+    void OnAttachReply(HWND apiWindow, LPARAM status);
+    // WM_COPYDATA to the owner's window: interpreted only from the attached Skype window.
+    void OnCopyData(HWND sender, const COPYDATASTRUCT* data);
+
+    void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) override;
+    void DropSkypeCommands(CallTag call) override;
+
+    bool Attached() const { return skypeWindow != nullptr; }
+    HWND SkypeWindow() const { return skypeWindow; }
+    const std::deque<QueuedCommand>& Queue() const { return skypeCommands; }
+
+  private:
+    void SendNextSkypeCommand();
+
+    SkypeLinkOwner& owner;
+    HWND mainWindow = nullptr;
+    // Set only by an attach reply of success; cleared only when a command cannot be delivered.
+    HWND skypeWindow = nullptr;
+    UINT attachMessage = 0;
+    UINT discoverMessage = 0;
+    std::deque<QueuedCommand> skypeCommands;
+};

@@ -1,0 +1,132 @@
+#pragma once
+// The call bridge with fakes of everything it talks to, each recording what it was asked, in order. Plain
+// C++ like the bridge itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bridge/CallBridge.h"
+
+namespace callbridge_test {
+
+using Strings = std::vector<std::string>;
+
+// The command queue as the link keeps it: commands wait until the test lets them leave.
+class FakeSkype : public SkypeCommands {
+  public:
+    void QueueSkypeCommand(const std::string& text, CallTag call) override { queue.push_back({text, call}); }
+    void DropSkypeCommands(CallTag call) override {
+        if (call == NoCall)
+            return;
+        queue.erase(
+            std::remove_if(queue.begin(), queue.end(), [call](const Entry& e) { return e.call == call; }),
+            queue.end());
+    }
+    Strings Waiting() const {
+        Strings texts;
+        for (const Entry& entry : queue)
+            texts.push_back(entry.text);
+        return texts;
+    }
+    // What Skype was sent: the waiting commands leave, oldest first.
+    Strings Send() {
+        Strings texts = Waiting();
+        queue.clear();
+        return texts;
+    }
+
+  private:
+    struct Entry {
+        std::string text;
+        CallTag call;
+    };
+    std::vector<Entry> queue;
+};
+
+// "show <text>", "ring <caller>", "connect", "release", "call light 0/1", "skype light 0/1".
+class FakeHandset : public Handset {
+  public:
+    void ShowOnHandset(const std::string& text) override { seen.push_back("show " + text); }
+    void RingHandset(const std::string& caller) override { seen.push_back("ring " + caller); }
+    void ConnectHandset() override { seen.push_back("connect"); }
+    void ReleaseHandset() override { seen.push_back("release"); }
+    void SetCallIndicator(bool on) override { seen.push_back(std::string("call light ") + (on ? "1" : "0")); }
+    void SetSkypeIndicator(bool on) override {
+        seen.push_back(std::string("skype light ") + (on ? "1" : "0"));
+    }
+    Strings Take() {
+        Strings taken;
+        taken.swap(seen);
+        return taken;
+    }
+
+  private:
+    Strings seen;
+};
+
+class FakeTimers : public BridgeTimers {
+  public:
+    void StartTimer(BridgeTimer timer, unsigned ms) override { running[timer] = ms; }
+    // The period the timer was last started with, 0 when it is not running; asking stops it.
+    unsigned Take(BridgeTimer timer) {
+        auto found = running.find(timer);
+        if (found == running.end())
+            return 0;
+        unsigned ms = found->second;
+        running.erase(found);
+        return ms;
+    }
+
+    std::map<BridgeTimer, unsigned> running;
+};
+
+class FakeSettings : public DialSettings {
+  public:
+    std::string CountryCode() const override { return countryCode; }
+    bool OnlineOnly() const override { return onlineOnly; }
+
+    std::string countryCode;
+    bool onlineOnly = false;
+};
+
+class CallBridgeTest : public ::testing::Test {
+  protected:
+    void Notify(const std::string& text) { bridge.HandleSkypeNotification(text); }
+    void Press(const std::string& keys) {
+        for (char key : keys)
+            bridge.HandleHandsetKey(static_cast<uint8_t>(key));
+    }
+    // The timer expires: it is stopped, then the bridge hears of it.
+    bool Expire(BridgeTimer timer) {
+        if (!timers.Take(timer))
+            return false;
+        bridge.OnTimer(timer);
+        return true;
+    }
+    // An incoming call whose caller is known: the ring and the partner query have gone through.
+    void StartIncoming(const std::string& id, const std::string& caller) {
+        Notify("CALL " + id + " STATUS RINGING");
+        ASSERT_EQ(skype.Send(), Strings{"GET CALL " + id + " PARTNER_HANDLE"});
+        Notify("CALL " + id + " PARTNER_HANDLE " + caller);
+        ASSERT_NE(bridge.CurrentCall(), nullptr);
+        ASSERT_EQ(bridge.CurrentCall()->partnerHandle, caller);
+    }
+    const CallRecord& Call() const { return *bridge.CurrentCall(); }
+    Strings Handles() const {
+        Strings handles;
+        for (const ContactRecord& contact : bridge.Contacts().Contacts())
+            handles.push_back(contact.handle);
+        return handles;
+    }
+
+    FakeSkype skype;
+    FakeHandset handset;
+    FakeTimers timers;
+    FakeSettings settings;
+    CallBridge bridge{skype, handset, timers, settings};
+};
+
+} // namespace callbridge_test

@@ -1,0 +1,154 @@
+// The road of an outgoing call: '#', the number, '#' again; Skype routes the call, names the partner,
+// puts it in progress and ends it. Tones while it is in progress, and a number given up with the end key.
+#include "tests/callbridge/Fakes.h"
+
+namespace callbridge_test {
+namespace {
+
+class OutgoingCall : public CallBridgeTest {};
+
+TEST_F(OutgoingCall, ATypedNumberIsCalledAndTheCallRunsToItsEnd) {
+    Press("#0207#");
+    EXPECT_EQ(skype.Send(), Strings{"CALL 0207"});
+    EXPECT_EQ(handset.Take(), Strings{"show >0207"});
+    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.DialString(), "0207") << "the number stays until Skype reports the call";
+
+    Notify("CALL 72 STATUS ROUTING");
+    ASSERT_NE(bridge.CurrentCall(), nullptr);
+    EXPECT_TRUE(Call().outgoing);
+    EXPECT_EQ(Call().status, CallStatus::Routing);
+    EXPECT_EQ(skype.Send(), Strings{"GET CALL 72 PARTNER_HANDLE"});
+
+    Notify("CALL 72 PARTNER_HANDLE carol");
+    EXPECT_EQ(handset.Take(), Strings{"show >carol"});
+    EXPECT_EQ(timers.Take(BridgeTimer::Ring), 0u) << "an outgoing call does not ring the handset";
+    Notify("CALL 72 STATUS RINGING");
+    EXPECT_EQ(Call().status, CallStatus::Routing) << "the far end ringing changes no status";
+    EXPECT_EQ(bridge.DialString(), "") << "a status of the current call empties the number";
+
+    Notify("CALL 72 STATUS INPROGRESS");
+    EXPECT_EQ(handset.Take(), Strings{"call light 1"});
+    Notify("CALL 72 STATUS FINISHED");
+    EXPECT_EQ(handset.Take(), (Strings{"release", "call light 0"}));
+    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.CurrentCall(), nullptr);
+}
+
+TEST_F(OutgoingCall, TheCountryCodeReplacesTheFirstDigitOfNationalNumbers) {
+    struct Case {
+        const char* country;
+        const char* typed;
+        const char* command;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"0044", "02071234567", "CALL 00442071234567", "show >00442071234567"},
+        {"0044", "0012125550100", "CALL 0012125550100", "show >0012125550100"}, // international: as typed
+        {"0044", "12", "CALL 12", "show >12"},                                  // two digits: as typed
+        {"0044", "123", "CALL 004423", "show >004423"},                         // the first digit goes
+        {"", "02071234567", "CALL 02071234567", "show >02071234567"},
+        {"+49", "0301234", "CALL +49301234", "show >+49301234"}, // the code is used as entered
+    };
+    for (const Case& c : cases) {
+        settings.countryCode = c.country;
+        Press(std::string("#") + c.typed + "#");
+        EXPECT_EQ(skype.Send(), Strings{c.command}) << "country \"" << c.country << "\", typed " << c.typed;
+        EXPECT_EQ(handset.Take(), Strings{c.shown});
+        EXPECT_EQ(bridge.DialString(), c.typed);
+        Press("B");
+    }
+}
+
+TEST_F(OutgoingCall, DigitsBeforeTheFirstHashAreIgnoredAndStarIsNoDigit) {
+    Press("123*");
+    EXPECT_EQ(bridge.DialString(), "");
+    EXPECT_EQ(bridge.State(), Idle);
+    Press("#");
+    EXPECT_EQ(bridge.State(), EnteringNumber);
+    Press("02*07");
+    EXPECT_EQ(bridge.DialString(), "0207");
+    EXPECT_EQ(skype.Send(), Strings{});
+    EXPECT_EQ(handset.Take(), Strings{}) << "typing shows nothing";
+}
+
+TEST_F(OutgoingCall, TheEndKeyAfterDigitsForgetsTheNumber) {
+    Press("#0207B");
+    EXPECT_EQ(bridge.DialString(), "");
+    EXPECT_EQ(bridge.State(), Idle);
+    Press("#5#");
+    EXPECT_EQ(skype.Send(), Strings{"CALL 5"}) << "only the digits after the release count";
+}
+
+TEST_F(OutgoingCall, UntilSkypeReportsTheCallKeysFindNoCallAndHashLeaves) {
+    Press("#123#");
+    ASSERT_EQ(bridge.State(), InCall);
+    Press("5*C");
+    EXPECT_EQ(bridge.State(), InCall);
+    Press("#");
+    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(skype.Send(), Strings{"CALL 123"});
+}
+
+// Skype not attached: the call waits in the queue. Given up with the end key, it must not be placed when
+// Skype appears later.
+TEST_F(OutgoingCall, ANumberGivenUpBeforeSkypeHeardOfItIsNeverCalled) {
+    Press("#123#");
+    EXPECT_EQ(skype.Waiting(), Strings{"CALL 123"});
+    Notify("USERSTATUS LOGGEDOUT");
+    Press("B");
+    EXPECT_EQ(skype.Send(), Strings{"GET USERSTATUS"}) << "only the number's own command is dropped";
+    EXPECT_EQ(bridge.State(), Idle);
+
+    // A number dialled afterwards is called as usual.
+    Press("#456#");
+    EXPECT_EQ(skype.Send(), Strings{"CALL 456"});
+}
+
+TEST_F(OutgoingCall, TonesOnlyWhileTheCallIsInProgress) {
+    Notify("CALL 71 STATUS ROUTING");
+    skype.Send();
+    Press("05*#C");
+    EXPECT_EQ(skype.Send(), Strings{}) << "keys during a routed call";
+    Notify("CALL 71 STATUS INPROGRESS");
+    Press("09*#");
+    EXPECT_EQ(skype.Send(), (Strings{"SET CALL 71 DTMF 0", "SET CALL 71 DTMF 9", "SET CALL 71 DTMF *",
+                                     "SET CALL 71 DTMF #"}));
+    EXPECT_EQ(bridge.DialString(), "") << "tones are not dialled digits";
+}
+
+TEST_F(OutgoingCall, HangingUpInAnyStatusAsksSkypeAndLeavesTheNumberToTheCallsEnd) {
+    for (const char* status : {"RINGING", "ROUTING", "INPROGRESS"}) {
+        SCOPED_TRACE(status);
+        Press("#0207#");
+        Notify("CALL 71 STATUS ROUTING");
+        if (std::string(status) != "ROUTING")
+            Notify(std::string("CALL 71 STATUS ") + status);
+        skype.Send();
+        Press("B");
+        EXPECT_EQ(skype.Send(), Strings{"SET CALL 71 STATUS FINISHED"});
+        EXPECT_EQ(bridge.State(), Idle);
+        Notify("CALL 71 STATUS FINISHED");
+        ASSERT_EQ(bridge.CurrentCall(), nullptr);
+    }
+}
+
+TEST_F(OutgoingCall, EveryCodeCountsByItsLowByte) {
+    const int32_t codes[] = {'5', 0x100 + '7', -1, 0, ')', 'f', 0x7FFFFF00 + 'B'};
+    const uint8_t expected[] = {'5', '7', 0xFF, 0, ')', 'f', 'B'};
+    for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) {
+        bridge.HandleHandsetKey(codes[i]);
+        EXPECT_EQ(bridge.LastKey(), expected[i]) << "code " << codes[i];
+    }
+    bridge.HandleHandsetKey(0x100 + '#');
+    EXPECT_EQ(bridge.State(), EnteringNumber) << "0x100 + '#' acts as '#'";
+    Press("12");
+    for (int32_t code : std::initializer_list<int32_t>{21, 23, 24, 25, 27, ')', 'D', 'E', 'G', 'f', 0})
+        bridge.HandleHandsetKey(code);
+    EXPECT_EQ(bridge.State(), EnteringNumber) << "codes without a meaning change nothing";
+    EXPECT_EQ(bridge.DialString(), "12");
+    EXPECT_EQ(skype.Send(), Strings{});
+}
+
+} // namespace
+} // namespace callbridge_test

@@ -1,0 +1,50 @@
+#pragma once
+// The Skype link in the test process, on a window of the test's own that passes Skype's messages to it as
+// the main window does, against the real Skype API peer program. The owner's side records what the link
+// reported.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "skype/SkypeLink.h"
+#include "tests/common/SkypeTestSupport.h"
+
+namespace skype_test {
+
+using Strings = std::vector<std::string>;
+
+class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the peer and runs pump steps until the link is attached to it.
+    bool StartAndAttach(const std::string& options = "");
+    // One pump step, then this thread's messages until the peer has answered what the step sent.
+    void Step();
+    // Has the peer send a notification and waits until this window has taken it.
+    bool Notify(const std::string& text);
+    // The link states shown since the last call, "up" or "down".
+    Strings TakeShown();
+    Strings Queue() const;
+    // The trace written since SetUp.
+    std::string TraceText() const;
+
+    HWND window = nullptr;
+    SkypeLink link{*this};
+    Peer peer;
+    Strings notifications;
+
+  private:
+    void ShowSkypeLink(bool attached) override { shown.push_back(attached ? "up" : "down"); }
+    void OnSkypeNotification(const std::string& text) override { notifications.push_back(text); }
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    Strings shown;
+    std::string traceName;
+    size_t traceStart = 0;
+};
+
+} // namespace skype_test
