@@ -5,6 +5,7 @@
 namespace {
 
 constexpr UINT StartDelayMs = 3000;
+constexpr UINT StartRetryMs = 200;
 
 std::string LoadAppString(UINT id) {
     char text[256] = "";
@@ -52,8 +53,13 @@ void MainDialog::OnHandsetGone() {
 }
 
 bool MainDialog::StartDevice() {
-    if (session.HasBase())
-        return true;
+    if (session.HasBase()) {
+        // Plugged in again while the base before is still being torn down (its event thread drains what
+        // it had received): the new one starts once the old one has gone.
+        if (!session.InService())
+            SetTimer(Handle(), TIMER_START_DEVICE, StartRetryMs, nullptr);
+        return session.InService();
+    }
     UINT hardwareText = IDS_NOT_FOUND;
     DeviceSession::Opening opening = session.Open();
     if (opening == DeviceSession::Opening::Silent) {

@@ -11,6 +11,8 @@ constexpr int TrafficLevel = 20;
 constexpr uint8_t IdentReadAddress = 0xAC;
 constexpr uint8_t WakeWriteAddress = 0xAB;
 constexpr DWORD WakePauseMs = 200;
+// Each register access holds the lock for a moment only.
+constexpr DWORD HandshakeLockWaitMs = 2000;
 constexpr LONG NoEvent = -1;
 
 // The channel registers in their idle state and the indicators off, written in this order.
@@ -68,7 +70,9 @@ int DectBase::Open() {
 }
 
 int DectBase::Handshake() {
-    LockRegisters();
+    // A channel thread stuck in a register access must not hold up the window: the base counts as silent.
+    if (!LockRegistersWithin(HandshakeLockWaitMs))
+        return 0;
     bool awake = ReadIdent();
     if (!awake) {
         WakeBase();

@@ -12,6 +12,8 @@ constexpr int IndicatorRegister = 16;
 constexpr uint8_t IndicatorIdleBits = 0x05; // bits 0 and 2 stay high
 constexpr uint8_t SkypeIndicatorBit = 0x02;
 constexpr uint8_t CallIndicatorBit = 0x08;
+// The indicators are set from the main thread, which must not wait long.
+constexpr DWORD IndicatorLockWaitMs = 1000;
 
 // Copies the first `count` bytes of text into a display field of DisplayWidth bytes, padded with spaces.
 void FillDisplayField(uint8_t* field, const char* text, int count) {
@@ -98,10 +100,11 @@ void DectLink::SetSkypeIndicator(int flag) {
 }
 
 // The lines are active low. Read and write each take the lock alone, so the channel threads can run
-// between them.
+// between them; a lock held by a channel thread stuck in an access leaves the light as it is.
 void DectLink::SetIndicator(uint8_t bit, int on) {
     uint8_t value = 0;
-    device->LockRegisters();
+    if (!device->LockRegistersWithin(IndicatorLockWaitMs))
+        return;
     ReadRegister(IndicatorRegister, &value);
     device->UnlockRegisters();
     value |= IndicatorIdleBits;
@@ -109,7 +112,8 @@ void DectLink::SetIndicator(uint8_t bit, int on) {
         value &= static_cast<uint8_t>(~bit);
     else
         value |= bit;
-    device->LockRegisters();
+    if (!device->LockRegistersWithin(IndicatorLockWaitMs))
+        return;
     WriteRegister(IndicatorRegister, value);
     device->UnlockRegisters();
 }

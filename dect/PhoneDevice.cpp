@@ -1,11 +1,7 @@
 #include "dect/PhoneDevice.h"
 
-PhoneDevice::PhoneDevice() {
-    InitializeCriticalSection(&registerLock);
-}
-PhoneDevice::~PhoneDevice() {
-    DeleteCriticalSection(&registerLock);
-}
+PhoneDevice::PhoneDevice() = default;
+PhoneDevice::~PhoneDevice() = default;
 int PhoneDevice::Open() {
     return 1;
 }

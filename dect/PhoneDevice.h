@@ -2,6 +2,8 @@
 // A general phone device; its defaults describe a device without any of these features.
 #include <windows.h>
 
+#include "dect/RegisterLock.h"
+
 class PacketLink;
 
 class PhoneDevice {
@@ -31,13 +33,15 @@ class PhoneDevice {
 
     PacketLink* Link() const { return link; }
 
-    // Serialises every register access of the device.
-    void LockRegisters() { EnterCriticalSection(&registerLock); }
-    void UnlockRegisters() { LeaveCriticalSection(&registerLock); }
+    // Serialises every register access of the device. The main thread asks with a bound, so that a
+    // channel thread stuck in a register access cannot hold up the window.
+    void LockRegisters() { registerLock.Lock(); }
+    bool LockRegistersWithin(DWORD timeoutMs) { return registerLock.LockWithin(timeoutMs); }
+    void UnlockRegisters() { registerLock.Unlock(); }
 
     LONG eventCode = -1;
 
   protected:
     PacketLink* link = nullptr;
-    CRITICAL_SECTION registerLock;
+    RegisterLock registerLock;
 };

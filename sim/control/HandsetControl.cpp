@@ -20,18 +20,23 @@ bool Queue(const std::vector<uint8_t>& bytes, const std::function<void(FirmwareS
     });
 }
 
+// The parts of the view a person sees on the handset; the simulation's lock is held.
+void ReadShown(const FirmwareState& firmware, HandsetView& view) {
+    view.display.assign(firmware.display, strnlen(firmware.display, sizeof firmware.display));
+    view.ringing = firmware.ringing != 0;
+    view.caller.assign(firmware.caller, strnlen(firmware.caller, sizeof firmware.caller));
+    view.inCall = firmware.inCall != 0;
+    view.skypeLight = firmware.skypeLight != 0;
+    view.callLight = firmware.callLight != 0;
+}
+
 } // namespace
 
 HandsetView ReadHandset() {
     return WithSim([](SimState& state) {
         const FirmwareState& firmware = state.firmware;
         HandsetView view;
-        view.display.assign(firmware.display, strnlen(firmware.display, sizeof firmware.display));
-        view.ringing = firmware.ringing != 0;
-        view.caller.assign(firmware.caller, strnlen(firmware.caller, sizeof firmware.caller));
-        view.inCall = firmware.inCall != 0;
-        view.skypeLight = firmware.skypeLight != 0;
-        view.callLight = firmware.callLight != 0;
+        ReadShown(firmware, view);
         view.lastReleaseAck = firmware.lastReleaseAck;
         view.initialised = firmware.initialised != 0;
         std::copy(std::begin(firmware.framesByCommand), std::end(firmware.framesByCommand),
@@ -46,6 +51,14 @@ HandsetView ReadHandset() {
             view.frames.emplace_back(frame.bytes, frame.bytes + length);
         }
         view.pendingBytes = static_cast<uint32_t>(BytesWaitingForProgram(state.chip));
+        return view;
+    });
+}
+
+HandsetView ReadHandsetShown() {
+    return WithSim([](SimState& state) {
+        HandsetView view;
+        ReadShown(state.firmware, view);
         return view;
     });
 }

@@ -28,6 +28,9 @@ struct HandsetView {
 };
 
 HandsetView ReadHandset();
+// Only what the handset shows (display, ringing and caller, in call, both lights), without the firmware's
+// logs: it holds the simulation's lock briefly enough to be polled while the program runs.
+HandsetView ReadHandsetShown();
 
 // Each action answers whether the whole frame was queued for the program.
 // A key: CmdKey with 0x00, 0x01, the key code.

@@ -34,3 +34,7 @@ bool SimUnplug() {
     });
     return SimPost(1425, 0, static_cast<LPARAM>(product));
 }
+
+bool SimPlugged() {
+    return WithSim([](SimState& state) { return state.config.plugged != 0; });
+}

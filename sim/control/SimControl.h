@@ -22,3 +22,5 @@ bool SimPost(UINT message, WPARAM wParam, LPARAM lParam);
 // makes it silent, as without power (it forgets a frame it was receiving), and posts the removal (1425).
 bool SimPlug();
 bool SimUnplug();
+// Whether a base is plugged in now.
+bool SimPlugged();

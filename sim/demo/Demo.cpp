@@ -3,8 +3,11 @@
 // told, so the bridge's work can be followed; the run ends by itself and answers 0 when every step
 // happened as it should.
 //
-//   Demo.exe            the scripted tour
-//   Demo.exe /stay      the tour, then leaves the program and the peer running until the program exits
+//   Demo.exe              the scripted tour
+//   Demo.exe /stay        the tour, then leaves the program and the peer running until the program exits
+//   Demo.exe /shots DIR   the tour, saving pictures of the windows into DIR as it goes
+//   Demo.exe /run         no tour: the windows for a person, until the program exits
+// The Skype peer's window and the handset window show along with the program's in every case.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,13 +17,16 @@
 
 #include "sim/control/HandsetControl.h"
 #include "sim/control/PeerControl.h"
+#include "sim/control/ScreenPicture.h"
 #include "sim/control/SimControl.h"
+#include "sim/handset/HandsetWindow.h"
 
 namespace {
 
 constexpr const char* PeerLog = "c:\\temp\\SkypePeerDemo.log";
 DWORD startTick = 0;
 int failures = 0;
+std::string shotFolder; // where the tour's pictures go; none when empty
 
 std::string Folder() {
     char path[MAX_PATH];
@@ -106,6 +112,33 @@ bool StartProcess(const std::string& exe, const std::string& arguments, PROCESS_
                           &startup, &info) != 0;
 }
 
+void Shot(HWND window, const std::string& name) {
+    if (shotFolder.empty())
+        return;
+    std::string path = shotFolder + "\\" + name + ".bmp";
+    if (SaveScreenPicture(window, path))
+        Say("picture saved:       %s", path);
+    else
+        Say("!! no picture %s", path);
+}
+
+// A picture of the handset window once its display and call light show what the base has now.
+void ShotHandset(const std::string& name) {
+    HWND handset = FindWindowA(nullptr, HandsetWindowTitle);
+    HandsetView base = ReadHandset();
+    std::string line = base.ringing ? base.caller : base.display;
+    WaitFor(
+        [&] {
+            char shown[32] = "";
+            GetDlgItemTextA(handset, IDC_HANDSET_LINE, shown, sizeof shown);
+            bool lit = GetWindowLongPtrA(GetDlgItem(handset, IDC_HANDSET_CALL_LIGHT), GWLP_USERDATA) != 0;
+            return std::string(shown).rfind(line, 0) == 0 && lit == base.callLight;
+        },
+        3000);
+    RedrawWindow(handset, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Shot(handset, name);
+}
+
 void IncomingCall() {
     Say("--- alice calls through Skype");
     size_t from = SkypeCommands().size();
@@ -115,6 +148,7 @@ void IncomingCall() {
         [](const HandsetView& view) { return view.ringing && view.caller.rfind("alice", 0) == 0; }, 5000);
     Say("handset rings, caller \"%s\"", ReadHandset().caller);
     Expect(ringing, "the handset rings with alice");
+    ShotHandset("handset-ringing");
     Sleep(2500); // the ring repeats every two seconds while nobody answers
     Say("the user takes the line (talk key)");
     HandsetTakeLine();
@@ -123,6 +157,8 @@ void IncomingCall() {
     Expect(WaitForHandset([](const HandsetView& view) { return view.callLight; }, 5000),
            "the call light goes on");
     Say("call light on: the call is in progress");
+    ShotHandset("handset-in-call");
+    Shot(FindWindowA(nullptr, "Skype Peer"), "peer-window");
     Sleep(1000);
     Say("alice hangs up");
     PeerControl("hangup 71");
@@ -174,39 +210,35 @@ void SetCountryCode(HWND mainWindow) {
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0044"));
 }
 
-} // namespace
+struct Options {
+    bool stay = false; // the program stays after the tour
+    bool run = false;  // no tour
+};
 
-int main(int argc, char** argv) {
-    startTick = GetTickCount();
-    bool stay = argc > 1 && std::string(argv[1]) == "/stay";
-    CreateDirectoryA("c:\\temp", nullptr);
-    DeleteFileA(PeerLog);
-    SimReset();
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "/stay")
+            options.stay = true;
+        else if (option == "/run")
+            options.run = true;
+        else if (option == "/shots" && i + 1 < argc)
+            shotFolder = argv[++i];
+        else
+            return false;
+    }
+    return true;
+}
 
-    PROCESS_INFORMATION peer = {}, program = {};
-    if (!StartProcess(Folder() + "\\SkypePeer.exe", std::string("/log ") + PeerLog, peer)) {
-        std::printf("cannot start SkypePeer.exe\n");
-        return 1;
-    }
-    WaitFor([] { return FindWindowA(nullptr, PeerControlTitle) != nullptr; }, 10000);
-    PeerControl("contacts alice, bob, carol");
-    Say("Skype API peer running, contacts alice, bob, carol");
-    if (!StartProcess(Folder() + "\\DectBridge.exe", "", program)) {
-        std::printf("cannot start DectBridge.exe\n");
-        return 1;
-    }
-    HWND mainWindow = nullptr;
-    WaitFor([&] { return (mainWindow = FindWindowA(nullptr, "TRL-400 1.2")) != nullptr; }, 15000);
-    Say("DectBridge started; main window %s", mainWindow ? "shown" : "missing");
-    Expect(WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 15000),
-           "the handset's Skype light goes on (attached)");
-    Say("Skype attached: the handset's Skype light is on");
+void Tour(HWND mainWindow, const PROCESS_INFORMATION& program, bool stay) {
     Expect(WaitForCommand("SEARCH FRIENDS", 0, 10000), "the contact list is asked for");
+    Shot(mainWindow, "main-window");
 
     IncomingCall();
     SetCountryCode(mainWindow);
     OutgoingCall();
     Contacts();
+    Shot(GetDesktopWindow(), "screen");
 
     if (stay) {
         Say("--- the program stays; exit it from its window or its tray menu");
@@ -219,10 +251,61 @@ int main(int argc, char** argv) {
         SendMessageA(exitWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
         Expect(WaitForSingleObject(program.hProcess, 10000) == WAIT_OBJECT_0, "DectBridge exits");
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    startTick = GetTickCount();
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::printf("usage: Demo.exe [/stay] [/shots FOLDER] | /run\n");
+        return 2;
+    }
+    CreateDirectoryA("c:\\temp", nullptr);
+    DeleteFileA(PeerLog);
+    SimReset();
+
+    PROCESS_INFORMATION peer = {}, program = {}, handset = {};
+    if (!StartProcess(Folder() + "\\SkypePeer.exe", std::string("/window /log ") + PeerLog, peer)) {
+        std::printf("cannot start SkypePeer.exe\n");
+        return 1;
+    }
+    WaitFor([] { return FindWindowA(nullptr, PeerControlTitle) != nullptr; }, 10000);
+    if (!options.run) {
+        PeerControl("contacts alice, bob, carol");
+        Say("Skype API peer running, contacts alice, bob, carol");
+    }
+    if (!StartProcess(Folder() + "\\Handset.exe", "", handset))
+        std::printf("cannot start Handset.exe: the tour goes on without the handset window\n");
+    if (!StartProcess(Folder() + "\\DectBridge.exe", "", program)) {
+        std::printf("cannot start DectBridge.exe\n");
+        return 1;
+    }
+    HWND mainWindow = nullptr;
+    WaitFor([&] { return (mainWindow = FindWindowA(nullptr, "TRL-400 1.2")) != nullptr; }, 15000);
+    Say("DectBridge started; main window %s", mainWindow ? "shown" : "missing");
+    Expect(WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 15000),
+           "the handset's Skype light goes on (attached)");
+    Say("Skype attached: the handset's Skype light is on");
+
+    if (options.run) {
+        Say("--- DectBridge, the handset window and the Skype peer's window are yours; exit DectBridge from "
+            "its "
+            "window or its tray menu to end");
+        WaitForSingleObject(program.hProcess, INFINITE);
+    } else {
+        Tour(mainWindow, program, options.stay);
+    }
     PeerControl("quit");
-    WaitForSingleObject(peer.hProcess, 5000);
-    for (HANDLE handle : {peer.hProcess, peer.hThread, program.hProcess, program.hThread})
-        CloseHandle(handle);
+    PostMessageA(FindWindowA(nullptr, HandsetWindowTitle), WM_CLOSE, 0, 0);
+    for (const PROCESS_INFORMATION& helper : {peer, handset})
+        if (helper.hProcess)
+            WaitForSingleObject(helper.hProcess, 5000);
+    for (const PROCESS_INFORMATION& process : {peer, handset, program})
+        for (HANDLE handle : {process.hProcess, process.hThread})
+            if (handle)
+                CloseHandle(handle);
     Say(failures ? "demonstration finished with %s failed step(s)" : "demonstration finished%s",
         failures ? std::to_string(failures) : "");
     return failures ? 1 : 0;

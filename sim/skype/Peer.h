@@ -16,6 +16,7 @@ constexpr LPARAM NoAnswer = -1; // in the attach sequence: the discover broadcas
 struct Call {
     std::string partner;
     std::string status; // empty until the first status notification
+    bool incoming = false;
 };
 
 // What goes to the client later, always after the client's own SendMessage has returned.
@@ -46,6 +47,7 @@ struct State {
     std::map<std::string, std::string> onlineStatus{{"echo123", "ONLINE"}, {"alice", "ONLINE"}};
     std::string userStatus = "ONLINE";
     std::map<std::string, Call> calls;
+    std::string currentCall; // the newest call, which the window shows and acts on
     int nextCallId = 101;
     std::vector<Outgoing> outgoing;
 };
@@ -63,6 +65,21 @@ void NotifyCallStatus(const std::string& callId, const std::string& status, DWOR
 void AnswerCommand(const std::string& command);
 // Runs one control command; answers whether it was understood.
 bool RunControl(const std::string& command);
+
+// An incoming call `id` from `handle`: it rings at once and becomes the current call.
+void RingFrom(const std::string& id, const std::string& handle);
+// A new call id, not used before.
+std::string NewCallId();
+// The far end answers the current outgoing call (any answer still scheduled for it is dropped), or hangs
+// up the current call; nothing happens when there is no such call.
+void FarEndAnswers();
+void FarEndHangsUp();
+// The current call while it has not ended, else nullptr.
+const Call* CurrentCall();
+// A contact's status changes, and the client is told as Skype tells it.
+void ChangeOnlineStatus(const std::string& handle, const std::string& status);
+// The handles of the contact list, in its order.
+std::vector<std::string> ContactHandles();
 
 // Words between blanks; runs of blanks separate like one.
 std::vector<std::string> SplitWords(const std::string& text);

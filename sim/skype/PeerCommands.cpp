@@ -28,8 +28,9 @@ std::string TextAfterWords(const std::string& text, int count) {
 }
 
 void PlaceCall(const std::string& target) {
-    std::string id = std::to_string(state.nextCallId++);
-    state.calls[id] = Call{target, ""};
+    std::string id = NewCallId();
+    state.calls[id] = Call{target, "", false};
+    state.currentCall = id;
     NotifyCallStatus(id, "ROUTING");
     NotifyCallStatus(id, "RINGING", state.ringDelayMs);
     if (state.answerDelayMs >= 0)
@@ -53,6 +54,56 @@ void SetCallProperty(const std::vector<std::string>& words, const std::vector<st
 }
 
 } // namespace
+
+void RingFrom(const std::string& id, const std::string& handle) {
+    state.calls[id] = Call{handle, "", true};
+    state.currentCall = id;
+    NotifyCallStatus(id, "RINGING");
+}
+
+std::string NewCallId() {
+    std::string id;
+    do
+        id = std::to_string(state.nextCallId++);
+    while (state.calls.count(id));
+    return id;
+}
+
+const Call* CurrentCall() {
+    auto call = state.calls.find(state.currentCall);
+    return call == state.calls.end() || IsTerminalStatus(call->second.status) ? nullptr : &call->second;
+}
+
+void FarEndAnswers() {
+    const Call* call = CurrentCall();
+    if (!call || call->incoming || call->status == "INPROGRESS")
+        return;
+    auto& pending = state.outgoing;
+    pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                 [](const Outgoing& item) {
+                                     return item.kind == Outgoing::CallStatus &&
+                                            item.text == state.currentCall && item.status == "INPROGRESS";
+                                 }),
+                  pending.end());
+    NotifyCallStatus(state.currentCall, "INPROGRESS");
+}
+
+void FarEndHangsUp() {
+    if (CurrentCall())
+        NotifyCallStatus(state.currentCall, "FINISHED");
+}
+
+void ChangeOnlineStatus(const std::string& handle, const std::string& status) {
+    state.onlineStatus[handle] = status;
+    Notify("USER " + handle + " ONLINESTATUS " + status);
+}
+
+std::vector<std::string> ContactHandles() {
+    std::vector<std::string> handles;
+    std::string list = state.contacts;
+    std::replace(list.begin(), list.end(), ',', ' ');
+    return SplitWords(list);
+}
 
 bool IsTerminalStatus(const std::string& status) {
     return status == "FINISHED" || status == "FAILED" || status == "MISSED" || status == "REFUSED" ||
@@ -127,8 +178,7 @@ bool RunControl(const std::string& command) {
     } else if (verb == "refuse" && count == 2) {
         state.refuseNext = std::atoi(words[1].c_str());
     } else if (verb == "ring" && count == 3) {
-        state.calls[words[1]] = Call{words[2], ""};
-        NotifyCallStatus(words[1], "RINGING");
+        RingFrom(words[1], words[2]);
     } else if (verb == "hangup" && count == 2 && state.calls.count(words[1])) {
         NotifyCallStatus(words[1], "FINISHED");
     } else if (verb == "contacts") {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "sim/skype/Peer.h"
+#include "sim/skype/PeerWindow.h"
 
 namespace peer {
 
@@ -98,6 +99,7 @@ std::string CopyDataText(LPARAM lParam) {
 
 void OnDiscover(HWND client) {
     state.client = client;
+    RefreshPeerWindow();
     Log("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(client)));
     const std::vector<LPARAM>& sequence = state.attachSequence;
     LPARAM status =
@@ -117,9 +119,11 @@ LRESULT OnCommand(LPARAM lParam) {
     if (state.refuseNext > 0) {
         --state.refuseNext;
         Log("REFUSED", logged);
+        ListPeerCommand(logged + "  (refused)");
         return 0;
     }
     Log("RECV", logged);
+    ListPeerCommand(logged);
     AnswerCommand(command);
     return 1;
 }
@@ -130,11 +134,15 @@ LRESULT CALLBACK ApiWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 1;
     }
     switch (message) {
-    case WM_COPYDATA:
-        return OnCommand(lParam);
+    case WM_COPYDATA: {
+        LRESULT taken = OnCommand(lParam);
+        RefreshPeerWindow();
+        return taken;
+    }
     case WM_DELIVER:
     case WM_TIMER:
         DeliverDue();
+        RefreshPeerWindow();
         return 0;
     case WM_CLOSE: // either window ends the whole peer
         PostMessageA(state.control, WM_CLOSE, 0, 0);
@@ -150,6 +158,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         std::string command = CopyDataText(lParam);
         bool understood = RunControl(command);
         Log(understood ? "CONTROL" : "CONTROL?", command);
+        RefreshPeerWindow();
         return understood ? 1 : 0;
     }
     case WM_CLOSE:
@@ -191,6 +200,7 @@ std::vector<std::string> CommandLineWords() {
 struct Options {
     std::string logPath;
     bool createKey = true;
+    bool window = false;               // the window for a person
     std::vector<std::string> controls; // run as control commands before the windows take messages
 };
 
@@ -201,6 +211,8 @@ bool ParseOptions(Options& options) {
         const std::string& word = words[i];
         if (word == "/noregistry") {
             options.createKey = false;
+        } else if (word == "/window") {
+            options.window = true;
         } else if (word.size() > 1 && word[0] == '/' && i + 1 < words.size()) {
             std::string value = words[++i];
             if (word == "/log")
@@ -267,12 +279,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     for (const std::string& control : options.controls)
         if (!RunControl(control))
             result = 2;
+    if (result == 0 && options.window && !OpenPeerWindow())
+        result = 2;
     if (result == 0) {
         Log("READY", "");
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
             DispatchMessageA(&msg);
     }
+    ClosePeerWindow();
     if (IsWindow(state.control))
         DestroyWindow(state.control);
     if (IsWindow(state.api))

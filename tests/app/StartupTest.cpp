@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
+#include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace {
 
@@ -35,7 +38,8 @@ std::string Join(const std::vector<int>& ops) {
 
 // The address of the shared word in a running copy: the "SharedHa" section of DectBridge.exe.
 ULONG_PTR SharedWordAddress() {
-    HMODULE image = LoadLibraryExA((BinDir() + "\\DectBridge.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    HMODULE image =
+        LoadLibraryExA((BinDir() + "\\DectBridge.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     if (!image)
         return 0;
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(image);
@@ -57,7 +61,7 @@ void ResetWithoutBase() {
 }
 
 class Startup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetWithoutBase(); }
 };
 
@@ -105,7 +109,8 @@ TEST_F(Startup, ExitRequestShutsDownInOrder) {
     ASSERT_TRUE(program.Start());
     size_t before = SimCalls().size();
     EXPECT_NE(program.SendExitRequest(0x04C81269), 0);
-    ASSERT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE)) << "still running after the request";
+    ASSERT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE))
+        << "still running after the request";
     std::vector<int> expected = {OpDetachWindow, OpCloseMixer, OpCloseDevice};
     EXPECT_EQ(CalledOps(before), expected) << "library calls: " << Join(CalledOps(before));
 }
@@ -168,7 +173,8 @@ TEST_F(Startup, CopyThatFindsAnotherStartingEndsSilently) {
     ASSERT_TRUE(first.Start());
     ULONG_PTR address = SharedWordAddress();
     ASSERT_NE(address, 0u) << "DectBridge.exe has no SharedHa section";
-    HANDLE process = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, first.Proc().Id());
+    HANDLE process =
+        OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, first.Proc().Id());
     ASSERT_NE(process, nullptr);
     LONG word = 0;
     SIZE_T done = 0;
@@ -179,7 +185,8 @@ TEST_F(Startup, CopyThatFindsAnotherStartingEndsSilently) {
     // Pretend another copy is between its check and its window.
     ShowWindow(first.MainWindow(), SW_HIDE);
     LONG starting = -1;
-    ASSERT_TRUE(WriteProcessMemory(process, reinterpret_cast<void*>(address), &starting, sizeof starting, &done));
+    ASSERT_TRUE(
+        WriteProcessMemory(process, reinterpret_cast<void*>(address), &starting, sizeof starting, &done));
     test::Process second;
     ASSERT_TRUE(second.Start(BinDir() + "\\DectBridge.exe"));
     EXPECT_EQ(second.Wait(10000), 0u) << "the second copy did not end";
@@ -196,16 +203,17 @@ TEST_F(Startup, AnotherPhoneProgramRefusesTheStart) {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "OtherPhoneProgram";
     RegisterClassA(&windowClass);
-    HWND other = CreateWindowA("OtherPhoneProgram", "TigerJetIPPhoneCenter", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                               nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND other = CreateWindowA("OtherPhoneProgram", "TigerJetIPPhoneCenter", WS_OVERLAPPED, 0, 0, 10, 10,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(other, nullptr);
 
     Program program;
     ASSERT_TRUE(program.Launch());
     std::string text;
     EXPECT_TRUE(test::AnswerMessageBox(program.Proc().Id(), IDOK, 10000, &text));
-    EXPECT_EQ(text, "Warning! An application using VOIP device is still running. Please close it then run this "
-                    "application again.");
+    EXPECT_EQ(text,
+              "Warning! An application using VOIP device is still running. Please close it then run this "
+              "application again.");
     EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_EQ(test::WaitForWindow(test::MainWindowTitle, 0), nullptr);
     EXPECT_TRUE(SimCalls().empty()) << "the library was used: " << Join(CalledOps());
@@ -231,6 +239,38 @@ TEST_F(Startup, MissingLibraryIsReportedAndEndsTheProgram) {
     // The shared word went back to 0: a new copy starts normally.
     Program next;
     EXPECT_TRUE(next.Start()) << "a later start was refused";
+}
+
+// Any program may post WM_QUIT to the window; the run then ends through the same orderly shutdown: the
+// event thread stopped, the library detached, mixer and device closed, the country code saved.
+TEST_F(Startup, AQuitFromAnotherProgramShutsDownInOrder) {
+    WithSim([](SimState& state) { state.config.plugged = 1; });
+    skype_test::SetSkypeKey(true);
+    Program program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, 5000))
+        << "the base was not served";
+    HWND edit = GetDlgItem(program.MainWindow(), IDC_COUNTRY_CODE);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : std::string("49"))
+        SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+
+    size_t before = SimCalls().size();
+    PostMessageA(program.MainWindow(), WM_QUIT, 0, 0);
+    DWORD code = program.Proc().Wait(10000);
+    ASSERT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "still running after the quit";
+    EXPECT_EQ(code, 0u) << "the program did not end cleanly";
+    std::vector<int> ops;
+    for (int op : CalledOps(before))
+        if (op == OpDetachWindow || op == OpCloseMixer || op == OpCloseDevice)
+            ops.push_back(op);
+    std::vector<int> expected = {OpDetachWindow, OpCloseMixer, OpCloseDevice};
+    EXPECT_EQ(ops, expected) << "library calls: " << Join(CalledOps(before));
+    char saved[16] = "";
+    DWORD size = sizeof saved;
+    RegGetValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", "CountryCode", RRF_RT_REG_SZ, nullptr, saved,
+                 &size);
+    EXPECT_STREQ(saved, "49") << "the country code was not saved";
 }
 
 } // namespace

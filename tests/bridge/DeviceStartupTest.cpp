@@ -255,6 +255,18 @@ TEST_F(DeviceStartup, ARemovalNoticeDuringTeardownDoesNotReachTheNextBase) {
     EXPECT_TRUE(KeyReaches('1'));
 }
 
+// Plugged in again before the base before was torn down: the new base starts once the old one has gone,
+// instead of the start-up taking the old one for a base in service.
+TEST_F(DeviceStartup, APlugInDuringTheTeardownStartsTheNewBaseAfterIt) {
+    Make();
+    ASSERT_TRUE(InService());
+    SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, DectBaseProductId);
+    SendMessageA(dialog->Handle(), WM_PHONE_ARRIVED, 0, DectBaseProductId);
+    EXPECT_FALSE(dialog->StartDevice()) << "the base being torn down counted as in service";
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().InService(); }, Wait)) << "no new base";
+    EXPECT_TRUE(KeyReaches('6'));
+}
+
 TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
     Make();
     ASSERT_TRUE(InService());

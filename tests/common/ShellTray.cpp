@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "sim/control/ScreenPicture.h"
 #include "tests/common/TestSupport.h"
 
 namespace tray_test {
@@ -217,36 +218,7 @@ std::string ScreenshotFolder() {
 }
 
 bool SaveScreenshot(HWND window, const std::string& name) {
-    RECT rect;
-    if (!GetWindowRect(window, &rect))
-        return false;
-    Pixels pixels = CaptureScreen(rect);
-    if (pixels.rgb.empty())
-        return false;
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = pixels.width;
-    header.biHeight = -pixels.height; // rows top-down, as captured
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(pixels.rgb.size() * sizeof(DWORD));
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    std::string path = ScreenshotFolder() + "\\" + name;
-    HANDLE out =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD done = 0;
-    bool written = WriteFile(out, &file, sizeof file, &done, nullptr) &&
-                   WriteFile(out, &header, sizeof header, &done, nullptr) &&
-                   WriteFile(out, pixels.rgb.data(), header.biSizeImage, &done, nullptr) &&
-                   done == header.biSizeImage;
-    CloseHandle(out);
-    return written;
+    return SaveScreenPicture(window, ScreenshotFolder() + "\\" + name);
 }
 
 DWORD SystemRgb(int index) {

@@ -1,4 +1,6 @@
 // Calls as a user makes and takes them: the handset, the program and the Skype peer.
+#include <algorithm>
+
 #include "app/res/resource.h"
 #include "dect/PacketLink.h"
 #include "tests/e2e/Scene.h"
@@ -140,6 +142,33 @@ TEST_F(Calls, ATypedNumberTakesTheCountryCodeAndTheCallGoesThroughItsStates) {
     EXPECT_EQ(calls, (std::vector<std::string>{"CALL 00442071234567", "CALL 0012125550100", "CALL 12",
                                                "CALL 02071234567"}))
         << "ignored digits, an emptied number or an early tone were sent";
+}
+
+// Skype is not attached while the user dials, then gives up: when Skype comes, the number is not called.
+class SkypeAway : public e2e::Scene {};
+
+TEST_F(SkypeAway, ANumberGivenUpBeforeSkypeCameIsNotCalledLater) {
+    ASSERT_TRUE(peer.Start("/attach none") && program.Start());
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, Wait));
+    Press("#123#");
+    ASSERT_TRUE(WaitForDisplay(">123"));
+    Press("B");
+    ASSERT_TRUE(peer.Control("reply 0"));
+    ASSERT_TRUE(WaitAttached());
+    // A number dialled now is the first call Skype hears of.
+    Press("#45#");
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            std::vector<std::string> all = Commands();
+            return std::find_if(all.begin(), all.end(),
+                                [](const std::string& c) { return c.rfind("CALL ", 0) == 0; }) != all.end();
+        },
+        Wait))
+        << ShowCommands();
+    std::vector<std::string> all = Commands();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "CALL 123"), 0)
+        << "the abandoned number was called: " << ShowCommands();
+    EXPECT_TRUE(WaitForCommand("CALL 45")) << ShowCommands();
 }
 
 } // namespace

@@ -175,4 +175,33 @@ TEST_F(Device, ABaseThatDoesNotAnswerItsHandshakeEndsTheProgram) {
     EXPECT_EQ(OpsSince(0, {OpSetDeviceName, OpOpenMixer}), "");
 }
 
+// The resume handshake sets the indicator lines off; they show the link and the call again after it.
+TEST_F(Device, AfterResumeTheLightsShowSkypeAndTheCallAgain) {
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitAttached());
+    ASSERT_TRUE(peer.Control("ring 71 alice"));
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.ringing; }, Wait));
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
+    auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
+    uint32_t before = busBytes();
+    // Sent, not posted: it returns once the window has handled the resume.
+    SendMessageA(program.MainWindow(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    ASSERT_GT(busBytes(), before) << "no handshake after resume";
+    HandsetView view = ReadHandset();
+    EXPECT_TRUE(view.skypeLight) << "the Skype light stayed off though Skype is attached";
+    EXPECT_TRUE(view.callLight) << "the call light stayed off during the call";
+}
+
+// A base present at start-up comes without an arrival notice; it is shown as found all the same.
+TEST_F(Device, ABasePresentAtStartShowsAsFoundWhenSkypeAttachesLater) {
+    ASSERT_TRUE(peer.Start("/attach none") && program.Start());
+    EXPECT_TRUE(test::WaitUntil([] { return TrayTipOfProgram() == "TRL-400 Found, Skype Offline."; }, Wait))
+        << "tray tip \"" << TrayTipOfProgram() << "\"";
+    ASSERT_TRUE(peer.Control("reply 0"));
+    ASSERT_TRUE(WaitAttached());
+    EXPECT_TRUE(test::WaitUntil([] { return TrayTipOfProgram() == "TRL-400 Found, Skype Online."; }, Wait))
+        << "tray tip \"" << TrayTipOfProgram() << "\"";
+}
+
 } // namespace

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "app/res/resource.h"
+#include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
 #include "tests/common/TestSupport.h"
 #include "tests/common/ShellTray.h"
+#include "tests/common/SkypeTestSupport.h"
 
 namespace {
 
@@ -167,6 +169,50 @@ TEST_F(RunningPanel, Screenshot) {
     test::WaitUntil([] { return false; }, 500);
     EXPECT_TRUE(tray_test::SaveScreenshot(window, "panel-main-window.bmp")) << tray_test::ScreenshotFolder();
     EXPECT_TRUE(program.Exit());
+}
+
+// With a base in service and Skype away, the window shows the link down every 200 ms; the country code
+// typed meanwhile is what was typed, a key a moment apart.
+TEST_F(RunningPanel, TheCountryCodeIsTakenAsTypedWhileSkypeIsAway) {
+    WithSim([](SimState& state) { state.config.plugged = 1; });
+    skype_test::SetSkypeKey(true);
+    HWND window = Start();
+    ASSERT_TRUE(window != nullptr);
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, 5000))
+        << "the base was not served";
+    HWND edit = GetDlgItem(window, IDC_COUNTRY_CODE);
+    for (char c : std::string("491")) {
+        PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+        test::WaitUntil([] { return false; }, 450);
+    }
+    EXPECT_EQ("491", ItemText(window, IDC_COUNTRY_CODE));
+    ASSERT_TRUE(program.Exit());
+    EXPECT_EQ(std::string("491", 4), ReadSetting("CountryCode").data);
+}
+
+// Enter in the country code edit is no Exit: the program runs on with the text as typed.
+TEST_F(RunningPanel, EnterInTheCountryCodeKeepsTheProgramRunning) {
+    HWND window = Start();
+    ASSERT_TRUE(window != nullptr);
+    HWND edit = GetDlgItem(window, IDC_COUNTRY_CODE);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : std::string("44"))
+        SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+    // The dialog manager turns Enter into the Exit button's command unless the edit asks for the key.
+    MSG enter = {edit, WM_KEYDOWN, VK_RETURN, 1, 0, {0, 0}};
+    LRESULT wanted = SendMessageA(edit, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter));
+    EXPECT_NE(wanted & DLGC_WANTMESSAGE, 0) << "the edit leaves Enter to the dialog: code " << wanted;
+    // As the keyboard delivers Enter: through the program's own message loop.
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(edit, WM_CHAR, '\r', 1);
+    PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    EXPECT_EQ(program.Proc().Wait(1500), static_cast<DWORD>(STILL_ACTIVE)) << "Enter ended the program";
+    EXPECT_EQ("44", ItemText(window, IDC_COUNTRY_CODE));
+
+    // The Exit button still exits, in order.
+    SendMessageA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE)) << "Exit did not end the program";
+    EXPECT_EQ(std::string("44", 3), ReadSetting("CountryCode").data);
 }
 
 } // namespace

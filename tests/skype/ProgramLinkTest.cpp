@@ -32,6 +32,15 @@ class ProgramLink : public ::testing::Test {
         return WaitForHandset([on](const HandsetView& view) { return view.skypeLight == on; }, timeoutMs);
     }
     static uint32_t Frames(uint8_t command) { return ReadHandset().framesByCommand[command]; }
+    // The program runs attached to the peer, and call 5 from bob rings the handset.
+    void RingBobAtTheAttachedProgram() {
+        ASSERT_TRUE(peer.Start());
+        ASSERT_TRUE(program.Start());
+        ASSERT_TRUE(SkypeLight(true));
+        ASSERT_TRUE(peer.Control("ring 5 bob"));
+        ASSERT_TRUE(
+            WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    }
 
     Peer peer;
     test::Program program;
@@ -115,11 +124,9 @@ TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) 
 }
 
 TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
-    ASSERT_TRUE(peer.Start());
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(SkypeLight(true));
-    ASSERT_TRUE(peer.Control("ring 5 bob"));
-    ASSERT_TRUE(WaitForHandset([](const HandsetView& v) { return v.ringing && v.caller == "bob"; }, Wait));
+    RingBobAtTheAttachedProgram();
+    if (HasFatalFailure())
+        return;
     uint32_t connects = Frames(CmdConnect);
     uint32_t releases = Frames(CmdRelease);
     ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
@@ -153,6 +160,22 @@ TEST_F(ProgramLink, MissingSkypeIsReportedAgainAfterEachDismissal) {
         test::WaitUntil([box] { return !IsWindow(box); }, Wait);
     }
     EXPECT_TRUE(test::WaitForWindow(test::MainWindowTitle, Wait) != nullptr) << "the program did not go on";
+}
+
+// The pause between a missed call's connect and its release is no wait: the window answers meanwhile.
+TEST_F(ProgramLink, TheWindowAnswersAtOnceWhileAMissedCallsReleaseIsDue) {
+    RingBobAtTheAttachedProgram();
+    if (HasFatalFailure())
+        return;
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
+    ASSERT_TRUE(peer.WaitForLine("SEND", "CALL 5 STATUS MISSED"));
+    DWORD start = GetTickCount();
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(program.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer), 0);
+    DWORD took = GetTickCount() - start;
+    EXPECT_LT(took, 300u) << "the window answered " << took << " ms after Skype's notice";
+    EXPECT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait)) << "the handset was not released";
 }
 
 } // namespace

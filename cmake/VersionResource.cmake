@@ -1,0 +1,30 @@
+# add_version_resource(target ["Description"])
+# Gives a program or library of DectBridge its version resource: product, company and version from
+# app/res/Version.h, the description given here (the About box's line when none is given), and the
+# target's own file name.
+set(VERSION_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/VersionResource.rc.in)
+
+function(add_version_resource target)
+    if(ARGC GREATER 1)
+        set(description "\"${ARGV1}\"")
+    else()
+        set(description DECTBRIDGE_DESCRIPTION)
+    endif()
+    get_target_property(type ${target} TYPE)
+    get_target_property(output_name ${target} OUTPUT_NAME)
+    if(NOT output_name)
+        set(output_name ${target})
+    endif()
+    if(type STREQUAL "SHARED_LIBRARY")
+        set(file_type VFT_DLL)
+        set(file ${output_name}.dll)
+    else()
+        set(file_type VFT_APP)
+        set(file ${output_name}.exe)
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc)
+    configure_file(${VERSION_RESOURCE_TEMPLATE} ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+    # The header is not found by the resource compiler's dependency scan; a change of version rebuilds.
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/app/res/Version.h)
+endfunction()

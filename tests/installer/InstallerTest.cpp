@@ -1,0 +1,506 @@
+// DectBridge-Setup.exe and its uninstaller, run silently as an administrator runs them, in this Wine
+// prefix: what they put in place, what they take away, and how they treat a running copy.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/res/Version.h"
+#include "chip/PhoneLibrary.h"
+#include "sim/control/SimControl.h"
+#include "tests/common/Program.h"
+
+namespace {
+
+using test::BinDir;
+using test::Program;
+using test::ReadWholeFile;
+using test::WaitUntil;
+
+constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\DectBridge";
+constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* SettingsKey = "SOFTWARE\\Skype\\Dect";
+constexpr DWORD SetupTimeoutMs = 120000;
+
+std::string Folder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::string InstallDir() {
+    return Folder(CSIDL_PROGRAM_FILES) + "\\DectBridge";
+}
+std::string MenuDir() {
+    return Folder(CSIDL_COMMON_PROGRAMS) + "\\DectBridge";
+}
+std::string Installed(const std::string& name) {
+    return InstallDir() + "\\" + name;
+}
+std::string SetupProgram() {
+    return BinDir() + "\\..\\DectBridge-Setup.exe";
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A registry text value, or nothing when the value (or its key) is missing.
+std::pair<bool, std::string> ReadText(HKEY root, const char* key, const char* name) {
+    char data[1024] = "";
+    DWORD size = sizeof data;
+    LONG result = RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, data, &size);
+    return {result == ERROR_SUCCESS, result == ERROR_SUCCESS ? data : ""};
+}
+
+bool KeyExists(HKEY root, const char* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+// Starts a command line and waits until it and every process it started have ended: the uninstaller
+// hands its work to a copy of itself in the temporary folder and returns at once.
+bool RunToTheEnd(const std::string& commandLine, DWORD timeoutMs) {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT link = {job, port};
+    SetInformationJobObject(job, JobObjectAssociateCompletionPortInformation, &link, sizeof link);
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    bool ended = false;
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                       &startup, &info)) {
+        AssignProcessToJobObject(job, info.hProcess);
+        ResumeThread(info.hThread);
+        DWORD message = 0;
+        ULONG_PTR key = 0;
+        OVERLAPPED* overlapped = nullptr;
+        while (!ended && GetQueuedCompletionStatus(port, &message, &key, &overlapped, timeoutMs))
+            ended = key == reinterpret_cast<ULONG_PTR>(job) && message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO;
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(port);
+    CloseHandle(job);
+    return ended;
+}
+
+// Runs the setup with its switches; answers its exit code.
+DWORD Install(const std::string& switches = "") {
+    test::Process setup;
+    if (!setup.Start(SetupProgram(), "/S " + switches))
+        return STILL_ACTIVE;
+    return setup.Wait(SetupTimeoutMs);
+}
+
+bool Uninstall(const std::string& switches = "") {
+    return RunToTheEnd("\"" + Installed("Uninstall.exe") + "\" /S " + switches, SetupTimeoutMs);
+}
+
+// Every running DectBridge.exe, wherever it lies.
+std::vector<DWORD> RunningCopies() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "DectBridge.exe") == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+std::string ImagePath(DWORD pid) {
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process) {
+        QueryFullProcessImageNameA(process, 0, path, &size);
+        CloseHandle(process);
+    }
+    return path;
+}
+
+// The folder from which a process loaded a module (the phone library), "" when it has none by that name.
+std::string ModulePath(DWORD pid, const char* module) {
+    std::string path;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    MODULEENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szModule, module) == 0)
+            path = entry.szExePath;
+    CloseHandle(snapshot);
+    return path;
+}
+
+// A window of one process with this title ("" when it has none yet).
+HWND WindowOf(DWORD pid, const char* title) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, nullptr, title)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid)
+            return window;
+    }
+    return nullptr;
+}
+
+// Asks a copy the setup started to exit, as the setup itself does, and waits for its end. A copy still
+// starting gets its exit-request window first.
+bool ExitCopy(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return true;
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = WindowOf(pid, test::ExitRequestTitle)) != nullptr; }, 10000);
+    COPYDATASTRUCT data = {test::ExitRequestMarker, 0, nullptr};
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
+                        &answer);
+    bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+struct VersionInfo {
+    VS_FIXEDFILEINFO fixed = {};
+    std::vector<BYTE> block;
+    std::string Text(const char* name) const {
+        char* text = nullptr;
+        UINT length = 0;
+        std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        if (block.empty() ||
+            !VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length))
+            return "";
+        return std::string(text, length ? length - 1 : 0);
+    }
+};
+
+VersionInfo ReadVersion(const std::string& file) {
+    VersionInfo info;
+    DWORD size = GetFileVersionInfoSizeA(file.c_str(), nullptr);
+    info.block.resize(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (size && GetFileVersionInfoA(file.c_str(), 0, size, info.block.data()) &&
+        VerQueryValueA(info.block.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
+        info.fixed = *fixed;
+    else
+        info.block.clear();
+    return info;
+}
+
+// Each installed program names the product, its maker, the version it was built as and what it is (the
+// given description, or any when none is given).
+void ExpectVersion(const std::string& name, const char* description = nullptr) {
+    SCOPED_TRACE(name);
+    VersionInfo info = ReadVersion(Installed(name));
+    ASSERT_FALSE(info.block.empty()) << "no version resource";
+    EXPECT_EQ(info.fixed.dwFileVersionMS,
+              static_cast<DWORD>(MAKELONG(DECTBRIDGE_VERSION_MINOR, DECTBRIDGE_VERSION_MAJOR)));
+    EXPECT_EQ(HIWORD(info.fixed.dwFileVersionLS), DECTBRIDGE_VERSION_PATCH);
+    EXPECT_EQ(info.Text("ProductName"), DECTBRIDGE_PRODUCT);
+    EXPECT_EQ(info.Text("CompanyName"), DECTBRIDGE_COMPANY);
+    EXPECT_EQ(info.Text("FileVersion"), DECTBRIDGE_VERSION_TEXT);
+    EXPECT_EQ(info.Text("ProductVersion"), DECTBRIDGE_VERSION_TEXT);
+    EXPECT_EQ(info.Text("OriginalFilename"), name);
+    if (description)
+        EXPECT_EQ(info.Text("FileDescription"), description);
+    else
+        EXPECT_NE(info.Text("FileDescription"), "");
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string target;
+    IShellLinkA* shellLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&shellLink))))
+        return target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        std::wstring wide(link.begin(), link.end());
+        char path[MAX_PATH] = "";
+        if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
+            SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+            target = path;
+        file->Release();
+    }
+    shellLink->Release();
+    return target;
+}
+
+// The library calls from call number `from` on.
+std::vector<int> CalledOps(size_t from) {
+    std::vector<int> ops;
+    auto calls = SimCalls();
+    for (size_t i = from; i < calls.size(); ++i)
+        ops.push_back(calls[i].op);
+    return ops;
+}
+
+// The orderly shutdown's library calls, in order, somewhere in ops.
+bool ShutDownInOrder(const std::vector<int>& ops) {
+    const std::vector<int> shutdown = {OpDetachWindow, OpCloseMixer, OpCloseDevice};
+    return std::search(ops.begin(), ops.end(), shutdown.begin(), shutdown.end()) != ops.end();
+}
+
+// The user's settings as they were before the test, put back afterwards: the tests that follow in the
+// same prefix find what they left.
+class SavedSettings {
+  public:
+    SavedSettings() {
+        HKEY key = nullptr;
+        existed = RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        for (DWORD i = 0; existed; ++i) {
+            char name[260];
+            BYTE data[2048];
+            DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+            if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+                break;
+            values.push_back({name, type, std::vector<BYTE>(data, data + dataSize)});
+        }
+        if (key)
+            RegCloseKey(key);
+    }
+    ~SavedSettings() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, SettingsKey);
+        HKEY key = nullptr;
+        if (existed && RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                       &key, nullptr) == ERROR_SUCCESS) {
+            for (const Value& value : values)
+                RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(),
+                               static_cast<DWORD>(value.data.size()));
+            RegCloseKey(key);
+        }
+    }
+
+  private:
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    bool existed = false;
+    std::vector<Value> values;
+};
+
+// Wine turns shortcuts made in the Start menu into menu entries of the desktop outside the prefix; its
+// menu builder is off while the tests install.
+class MenuBuilderOff {
+  public:
+    MenuBuilderOff() {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+        existed = RegQueryValueExA(key, Name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        if (!existed)
+            RegSetValueExA(key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    }
+    ~MenuBuilderOff() {
+        if (!existed)
+            RegDeleteValueA(key, Name);
+        RegCloseKey(key);
+    }
+
+  private:
+    static constexpr const char* Name = "winemenubuilder.exe";
+    HKEY key = nullptr;
+    bool existed = false;
+};
+
+class Installer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        SimReset();
+        // No base: the program's own frame only, no device start-up to wait for.
+        WithSim([](SimState& state) { state.config.plugged = 0; });
+        ASSERT_TRUE(Exists(SetupProgram())) << SetupProgram();
+        ASSERT_TRUE(RunningCopies().empty()) << "a DectBridge.exe is already running";
+        ASSERT_FALSE(Exists(InstallDir())) << "an earlier installation is still there";
+    }
+    void TearDown() override {
+        for (DWORD pid : RunningCopies())
+            EXPECT_TRUE(ExitCopy(pid)) << "a copy did not exit";
+        // A test that failed half-way leaves no installation behind for the next one.
+        if (Exists(Installed("Uninstall.exe")))
+            Uninstall();
+        CoUninitialize();
+    }
+    SavedSettings savedSettings;
+    MenuBuilderOff menuBuilderOff;
+};
+
+TEST_F(Installer, SilentInstallPutsEverythingInPlaceAndTheProgramRunsFromThere) {
+    ASSERT_EQ(Install(), 0u);
+
+    for (const char* name : {"DectBridge.exe", "TjIpSys.dll"})
+        EXPECT_EQ(ReadWholeFile(Installed(name)), ReadWholeFile(BinDir() + "\\" + name))
+            << name << " as built";
+    EXPECT_TRUE(Exists(Installed("Uninstall.exe")));
+    EXPECT_FALSE(Exists(Installed("SkypePeer.exe"))) << "the simulation is an option, off unless chosen";
+    EXPECT_EQ(ShortcutTarget(MenuDir() + "\\DectBridge.lnk"), Installed("DectBridge.exe"));
+
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName").second, DECTBRIDGE_PRODUCT);
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion").second, DECTBRIDGE_VERSION_TEXT);
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, UninstallKey, "Publisher").second, DECTBRIDGE_COMPANY);
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString").second,
+              "\"" + Installed("Uninstall.exe") + "\"");
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString").second,
+              "\"" + Installed("Uninstall.exe") + "\" /S");
+    // The size in KiB of what lies in the folder.
+    DWORD bytes = 0;
+    for (const char* name : {"DectBridge.exe", "TjIpSys.dll", "Uninstall.exe"})
+        bytes += static_cast<DWORD>(ReadWholeFile(Installed(name)).size());
+    DWORD size = 0, sizeSize = sizeof size;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", RRF_RT_REG_DWORD, nullptr,
+                           &size, &sizeSize),
+              ERROR_SUCCESS);
+    EXPECT_GE(size, bytes / 1024);
+    EXPECT_LE(size, bytes / 1024 + 3);
+    // Start with Windows is on unless declined.
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").second,
+              "\"" + Installed("DectBridge.exe") + "\"");
+
+    ExpectVersion("DectBridge.exe", DECTBRIDGE_DESCRIPTION);
+    ExpectVersion("TjIpSys.dll", "Phone library (simulated DECT base)");
+
+    Program program;
+    ASSERT_TRUE(program.Start(Installed("DectBridge.exe"))) << "no main window from the installed program";
+    EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
+    EXPECT_EQ(ImagePath(program.Proc().Id()), Installed("DectBridge.exe"));
+    EXPECT_EQ(ModulePath(program.Proc().Id(), "TjIpSys.dll"), Installed("TjIpSys.dll"));
+    auto calls = SimCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().op, OpAttachWindow) << "the installed library did not receive the main window";
+    EXPECT_TRUE(program.Exit());
+}
+
+TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
+    ASSERT_EQ(Install("/AUTOSTART=0 /SIMULATION=1 /SIPLINK=1"), 0u);
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first)
+        << "start with Windows was declined";
+    EXPECT_EQ(ReadWholeFile(Installed("SkypePeer.exe")), ReadWholeFile(BinDir() + "\\SkypePeer.exe"));
+    EXPECT_EQ(ShortcutTarget(MenuDir() + "\\Skype Peer (simulated).lnk"), Installed("SkypePeer.exe"));
+    ExpectVersion("SkypePeer.exe", "Skype API peer (simulated Skype)");
+    // Every program shipped, whichever optional ones this build has, carries its version resource.
+    for (const char* pattern : {"\\*.exe", "\\*.dll"})
+        for (const std::string& path : test::FindFiles(InstallDir() + pattern)) {
+            std::string name = path.substr(path.find_last_of('\\') + 1);
+            if (name != "Uninstall.exe")
+                ExpectVersion(name);
+        }
+
+    // Without switches an installation over this one keeps its choices.
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
+    EXPECT_TRUE(Exists(Installed("SkypePeer.exe")));
+
+    // Options changed on a later installation: what was dropped goes, what was added comes.
+    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=0"), 0u);
+    EXPECT_TRUE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
+    EXPECT_FALSE(Exists(Installed("SkypePeer.exe")));
+    EXPECT_FALSE(Exists(MenuDir() + "\\Skype Peer (simulated).lnk"));
+    EXPECT_TRUE(Exists(MenuDir() + "\\DectBridge.lnk"));
+}
+
+TEST_F(Installer, InstallingOverARunningCopyEndsItByRequestAndRunsTheNewFiles) {
+    ASSERT_EQ(Install(), 0u);
+    // An older build in its place: the same program with another link time stamp.
+    std::string image = ReadWholeFile(Installed("DectBridge.exe"));
+    ASSERT_GT(image.size(), 0x100u);
+    size_t stamp = *reinterpret_cast<const DWORD*>(&image[0x3C]) + 8;
+    image[stamp] = static_cast<char>(image[stamp] ^ 0x5A);
+    HANDLE file = CreateFileA(Installed("DectBridge.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, image.data(), static_cast<DWORD>(image.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_NE(ReadWholeFile(Installed("DectBridge.exe")), ReadWholeFile(BinDir() + "\\DectBridge.exe"));
+
+    Program old;
+    ASSERT_TRUE(old.Start(Installed("DectBridge.exe")));
+    size_t before = SimCalls().size();
+
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(old.Proc().Wait(0), 0u) << "the running copy did not end of itself";
+    EXPECT_TRUE(ShutDownInOrder(CalledOps(before))) << "the running copy was not asked to exit";
+    EXPECT_EQ(ReadWholeFile(Installed("DectBridge.exe")), ReadWholeFile(BinDir() + "\\DectBridge.exe"));
+
+    // One copy, through its start-up: its window shown, its exit request taken.
+    std::vector<DWORD> copies;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            copies = RunningCopies();
+            HWND main = copies.size() == 1 ? WindowOf(copies.front(), test::MainWindowTitle) : nullptr;
+            return main && IsWindowVisible(main) && WindowOf(copies.front(), test::ExitRequestTitle);
+        },
+        10000))
+        << copies.size() << " copies running";
+    EXPECT_NE(copies.front(), old.Proc().Id());
+    EXPECT_EQ(ImagePath(copies.front()), Installed("DectBridge.exe"));
+}
+
+TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
+    ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=1"), 0u);
+    {
+        Program program;
+        ASSERT_TRUE(program.Start(Installed("DectBridge.exe")));
+        SetWindowTextA(GetDlgItem(program.MainWindow(), 1059), "49");
+        // The installed Skype peer runs too, and is closed the way its windows allow.
+        test::Process peer;
+        ASSERT_TRUE(peer.Start(Installed("SkypePeer.exe"), "/noregistry"));
+        ASSERT_NE(test::WaitForWindow("Skype Peer Control", 10000), nullptr);
+        size_t before = SimCalls().size();
+
+        ASSERT_TRUE(Uninstall()) << "the uninstaller did not end";
+        EXPECT_EQ(program.Proc().Wait(0), 0u) << "the program is still running";
+        EXPECT_TRUE(ShutDownInOrder(CalledOps(before))) << "the program was not asked to exit";
+        EXPECT_EQ(peer.Wait(0), 0u) << "the Skype peer is still running";
+    }
+    EXPECT_FALSE(Exists(InstallDir()));
+    EXPECT_FALSE(Exists(MenuDir()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
+    // The program saved the country code as it exited; the settings stay for a later installation.
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, SettingsKey, "CountryCode").second, "49");
+
+    ASSERT_EQ(Install(), 0u);
+    {
+        Program program;
+        ASSERT_TRUE(program.Start(Installed("DectBridge.exe")));
+        ASSERT_TRUE(Uninstall("/REMOVESETTINGS"));
+        EXPECT_EQ(program.Proc().Wait(0), 0u);
+    }
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SettingsKey)) << "the settings were asked to go";
+    EXPECT_FALSE(Exists(InstallDir()));
+}
+
+TEST_F(Installer, ACopyThatDoesNotExitIsLeftRunningAndTheSetupChangesNothing) {
+    // A copy that takes the request but never ends: a plain window of this test under the program's title.
+    HWND stubborn = CreateWindowA("STATIC", test::ExitRequestTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(stubborn, nullptr);
+
+    EXPECT_EQ(Install(), 2u) << "the silent setup did not give up";
+    EXPECT_FALSE(Exists(InstallDir()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
+    EXPECT_TRUE(IsWindow(stubborn));
+    DestroyWindow(stubborn);
+}
+
+} // namespace
