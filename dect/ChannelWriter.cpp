@@ -23,20 +23,27 @@ ChannelWriter::~ChannelWriter() {
     Stop();
 }
 
-// While there are bytes, one nibble a tick, so that each nibble stands at least a tick; once the pipe is
-// empty, no tick until the next write sets its event. The step on that wake-up comes a tick or more after
-// the last nibble, as the idle step that found the pipe empty came a tick after it. A restarted writer
-// looks at the pipe first: a write may have come while it was stopped.
+// While there are bytes, one nibble a tick, so that each nibble stands at least a tick; the tick is a
+// sleep, as the reader's is (a timed wait costs a round trip to the Wine server). Once the pipe is empty,
+// no tick until the next write sets its event or the writer is stopped. The step on that wake-up comes a
+// tick or more after the last nibble, as the idle step that found the pipe empty came a tick after it. A
+// restarted writer looks at the pipe first: a write may have come while it was stopped.
 void ChannelWriter::Run() {
+    HANDLE wakers[] = {stopEvent, pipe->dataEvent};
     bool sending = true;
-    for (;;) {
-        HANDLE wakers[] = {stopEvent, pipe->dataEvent};
-        DWORD waited = sending ? WaitForSingleObject(stopEvent, TickMs)
-                               : WaitForMultipleObjects(2, wakers, FALSE, INFINITE);
+    while (!stopping) {
+        if (sending) {
+            Sleep(TickMs);
+            if (stopping)
+                return;
+            sending = Step();
+            continue;
+        }
+        DWORD waited = WaitForMultipleObjects(2, wakers, FALSE, INFINITE);
         if (waited == WAIT_OBJECT_0)
             return;
         // A wait that failed falls back to ticking.
-        sending = waited == WAIT_TIMEOUT || waited == WAIT_OBJECT_0 + 1 ? Step() : true;
+        sending = waited == WAIT_OBJECT_0 + 1 ? Step() : true;
     }
 }
 
