@@ -21,6 +21,7 @@ const fw::MessageEntry<MainDialog> messageTable[] = {
     {WM_COMMAND, IDOK, BN_CLICKED, &MainDialog::OnExit},
     {WM_COMMAND, IDCANCEL, -1, &MainDialog::OnCancel},
     {WM_DESTROY, -1, -1, &MainDialog::OnDestroy},
+    {WM_ENDSESSION, -1, -1, &MainDialog::OnEndSession},
     {WM_COMMAND, IDC_SPEAKER_MUTE, BN_CLICKED, &MainDialog::OnSpeakerMute},
     {WM_COMMAND, IDC_MIC_MUTE, BN_CLICKED, &MainDialog::OnMicMute},
     {WM_HSCROLL, -1, -1, &MainDialog::OnHScroll},
@@ -163,6 +164,13 @@ LRESULT MainDialog::OnCancel(WPARAM, LPARAM) {
 LRESULT MainDialog::OnDestroy(WPARAM wParam, LPARAM lParam) {
     ReleaseAll();
     return PlatformWindowProc(WM_DESTROY, wParam, lParam);
+}
+
+// The system may end the process as soon as this returns, so the orderly shutdown is done by then.
+LRESULT MainDialog::OnEndSession(WPARAM sessionEnds, LPARAM) {
+    if (sessionEnds)
+        Shutdown();
+    return 0;
 }
 
 void MainDialog::Shutdown() {

@@ -80,6 +80,7 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     LRESULT OnExit(WPARAM, LPARAM);
     LRESULT OnCancel(WPARAM, LPARAM);
     LRESULT OnDestroy(WPARAM, LPARAM);
+    LRESULT OnEndSession(WPARAM, LPARAM);
     LRESULT OnSpeakerMute(WPARAM, LPARAM);
     LRESULT OnMicMute(WPARAM, LPARAM);
     LRESULT OnHScroll(WPARAM, LPARAM);

@@ -27,6 +27,7 @@ bool IsTerminalStatus(const std::string& status) {
            status == "BUSY" || status == "CANCELLED";
 }
 
+// A refusal is about a call: it gets a tag of its own, so that it leaves before queued contact traffic.
 std::string RefuseCommand(const std::string& callId) {
     return "SET CALL " + callId + " STATUS FINISHED";
 }
@@ -89,7 +90,7 @@ void CallBridge::OnCallNotification(const Words& words) {
         if (value == "RINGING") {
             // The handset is busy entering a number or browsing: it cannot take a call now.
             if (dialState == EnteringNumber || dialState == BrowsingContacts)
-                skype.QueueSkypeCommand(RefuseCommand(id));
+                skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
             else
                 StartCall(id, CallStatus::Ringing);
         } else if (value == "ROUTING") {
@@ -100,7 +101,7 @@ void CallBridge::OnCallNotification(const Words& words) {
     if (currentCall->callId != id) {
         // One call at a time: a second one is turned away, the current one goes on.
         if (statusNotice && (value == "RINGING" || value == "ROUTING"))
-            skype.QueueSkypeCommand(RefuseCommand(id));
+            skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
         return;
     }
     if (statusNotice)

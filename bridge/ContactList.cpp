@@ -39,9 +39,9 @@ std::vector<std::string> ContactList::Add(std::vector<std::string> names) {
     SortContactNames(names);
     std::vector<std::string> added;
     for (const std::string& name : names) {
-        bool known = std::any_of(contacts.begin(), contacts.end(),
-                                 [&](const ContactRecord& contact) { return contact.handle == name; });
-        if (known)
+        if (added.size() == MaxContactsPerAnswer)
+            break;
+        if (!handles.insert(name).second)
             continue;
         contacts.push_back(ContactRecord{name, ""});
         added.push_back(name);

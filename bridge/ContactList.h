@@ -1,10 +1,18 @@
 #pragma once
 // The user's Skype contacts in the order they came, each handle once, and browsing them by keypad group.
 // Plain C++, no window.
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <string>
+#include <unordered_set>
 #include <vector>
+
+// What one USERS answer may add. Each new contact costs a status query at the queue's pace (one per 200 ms,
+// so 1,000 take over three minutes), and a handset pages contacts one by one by keypad group: an answer
+// beyond this is a fault or an attack on the queue, not a list a user browses. A later answer adds the next
+// ones.
+constexpr size_t MaxContactsPerAnswer = 1000;
 
 struct ContactRecord {
     std::string handle;
@@ -13,8 +21,8 @@ struct ContactRecord {
 
 class ContactList {
   public:
-    // The names of one USERS answer: sorted by byte value, and appended unless the list has them already.
-    // Answers the names added, in order.
+    // The names of one USERS answer: sorted by byte value, and appended unless the list has them already,
+    // at most MaxContactsPerAnswer of them. Answers the names added, in order.
     std::vector<std::string> Add(std::vector<std::string> names);
     // A handle no contact has changes nothing.
     void SetOnlineStatus(const std::string& handle, const std::string& status);
@@ -32,6 +40,8 @@ class ContactList {
                                   bool onlineOnly);
 
     std::list<ContactRecord> contacts;
+    // The handles of contacts, to find a name again without walking the list.
+    std::unordered_set<std::string> handles;
     // After the contact last found; the end when it was the last. Appending keeps it valid.
     std::list<ContactRecord>::const_iterator browseNext = contacts.end();
 };

@@ -3,13 +3,14 @@
 #include <string>
 
 // Commands about one call carry that call's tag, so that those still waiting can be dropped once the call
-// is abandoned or over; a command of no call carries NoCall and always leaves.
+// is abandoned or over, and so that they leave before commands of no call (the contact traffic); a command
+// of no call carries NoCall and always leaves.
 using CallTag = unsigned;
 constexpr CallTag NoCall = 0;
 
 class SkypeCommands {
   public:
-    // Appends a copy of the text at the tail.
+    // Appends a copy of the text at the tail; it leaves after the commands about a call, in queue order.
     virtual void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) = 0;
     // Removes every waiting command of that call (nothing for NoCall).
     virtual void DropSkypeCommands(CallTag call) = 0;

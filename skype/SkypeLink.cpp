@@ -81,6 +81,10 @@ void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
 }
 
 void SkypeLink::PumpStep() {
+    // A Skype that ended leaves a handle that is no longer a window; with nothing queued no send would ever
+    // find that out, and a new Skype could not reach us.
+    if (skypeWindow && !IsWindow(skypeWindow))
+        DropSkypeWindow();
     if (skypeWindow) {
         SendNextSkypeCommand();
         return;
@@ -112,9 +116,15 @@ void SkypeLink::DropSkypeCommands(CallTag call) {
 void SkypeLink::SendNextSkypeCommand() {
     if (!skypeWindow || skypeCommands.empty())
         return;
-    // Taken off before sending: a command Skype refuses is not tried again.
-    std::string text = std::move(skypeCommands.front().text);
-    skypeCommands.pop_front();
+    // Commands about a call go before the contact traffic queued ahead of them (one status query per
+    // contact), so that a long contact list never delays a call. Taken off before sending: a command Skype
+    // refuses is not tried again.
+    auto next = std::find_if(skypeCommands.begin(), skypeCommands.end(),
+                             [](const QueuedCommand& command) { return command.call != NoCall; });
+    if (next == skypeCommands.end())
+        next = skypeCommands.begin();
+    std::string text = std::move(next->text);
+    skypeCommands.erase(next);
     if (text.empty())
         return;
     // Noted before the send: a command queued while Skype handles this one waits its pace.
@@ -129,8 +139,12 @@ void SkypeLink::SendNextSkypeCommand() {
                                        reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                        CommandTimeoutMs, &answer);
     if (sent == 0 || answer == 0) {
-        skypeWindow = nullptr;
-        Trace(20, "Disconnect from Skype...");
+        DropSkypeWindow();
         owner.ShowSkypeLink(false);
     }
+}
+
+void SkypeLink::DropSkypeWindow() {
+    skypeWindow = nullptr;
+    Trace(20, "Disconnect from Skype...");
 }

@@ -59,10 +59,13 @@ class SkypeLink : public SkypeCommands {
   private:
     void SendNextSkypeCommand();
     bool PaceElapsed() const;
+    // Skype's window refused a command or is gone: discovery starts again at the next step.
+    void DropSkypeWindow();
 
     SkypeLinkOwner& owner;
     HWND mainWindow = nullptr;
-    // Set only by an attach reply of success; cleared only when a command cannot be delivered.
+    // Set only by an attach reply of success; cleared when a command cannot be delivered or the window is
+    // gone.
     HWND skypeWindow = nullptr;
     UINT attachMessage = 0;
     UINT discoverMessage = 0;

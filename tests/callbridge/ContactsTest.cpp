@@ -71,6 +71,27 @@ TEST_F(Contacts, AHandleIsNeverListedTwice) {
     EXPECT_EQ(Chosen("2222"), (Strings{"alice", "bob", "carl", "alice"})) << "each contact is paged once";
 }
 
+// One answer of 64 KiB: sorted by byte value, and no more than its bound of new contacts, each asked for
+// once; a later answer adds the next ones up to its own bound.
+TEST_F(Contacts, OneAnswerAddsAtMostItsBoundInSortedOrder) {
+    std::string answer = "USERS";
+    for (int i = 9000; i > 0; --i)
+        answer += (i == 9000 ? " u" : ", u") + std::to_string(i);
+    ASSERT_GT(answer.size(), 60000u);
+    Notify(answer);
+    Strings handles = Handles();
+    ASSERT_EQ(handles.size(), MaxContactsPerAnswer);
+    EXPECT_TRUE(std::is_sorted(handles.begin(), handles.end()));
+    EXPECT_EQ(handles.front(), "u1");
+    EXPECT_EQ(skype.Send().size(), MaxContactsPerAnswer);
+    Notify(answer);
+    handles = Handles();
+    ASSERT_EQ(handles.size(), 2 * MaxContactsPerAnswer);
+    EXPECT_TRUE(std::is_sorted(handles.begin() + MaxContactsPerAnswer, handles.end()));
+    EXPECT_LT(handles[MaxContactsPerAnswer - 1], handles[MaxContactsPerAnswer]);
+    EXPECT_EQ(skype.Send().size(), MaxContactsPerAnswer);
+}
+
 TEST_F(Contacts, AnOnlineStatusGoesToItsContactOnly) {
     Notify("USERS bob, carol");
     Notify("USER dave ONLINESTATUS ONLINE");

@@ -209,9 +209,49 @@ TEST_F(SkypeLinkTest, CommandsOfADroppedCallNeverLeave) {
     Step();
     Step();
     Step();
-    EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USERSTATUS", "GET USER x ONLINESTATUS",
-                                           "GET USER a ONLINESTATUS", "SET CALL 6 DTMF 2"}))
+    // Commands about a call go before contact queries queued ahead of them.
+    EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USERSTATUS", "SET CALL 6 DTMF 2", "GET USER x ONLINESTATUS",
+                                           "GET USER a ONLINESTATUS"}))
         << Describe(peer.Texts("RECV"));
+}
+
+// A long contact list queues one status query per contact; commands about a call queued after them leave
+// first, in their own order, and the contact traffic goes on afterwards.
+TEST_F(SkypeLinkTest, CommandsOfACallLeaveBeforeQueuedContactQueries) {
+    ASSERT_TRUE(StartAndAttach());
+    link.QueueSkypeCommand("GET USERSTATUS"); // finds the link idle and leaves at once
+    link.QueueSkypeCommand("GET USER a ONLINESTATUS");
+    link.QueueSkypeCommand("GET USER b ONLINESTATUS");
+    link.QueueSkypeCommand("GET CALL 5 PARTNER_HANDLE", 3);
+    link.QueueSkypeCommand("GET USER c ONLINESTATUS");
+    link.QueueSkypeCommand("SET CALL 6 STATUS FINISHED", 4);
+    link.QueueSkypeCommand("set call 5 status inprogress", 3);
+    for (int step = 0; step < 6; ++step)
+        Step();
+    Strings expected = {"GET USERSTATUS",
+                        "GET CALL 5 PARTNER_HANDLE",
+                        "SET CALL 6 STATUS FINISHED",
+                        "set call 5 status inprogress",
+                        "GET USER a ONLINESTATUS",
+                        "GET USER b ONLINESTATUS",
+                        "GET USER c ONLINESTATUS"};
+    EXPECT_EQ(peer.Texts("RECV"), expected) << Describe(peer.Texts("RECV"));
+}
+
+// Skype goes away while nothing is queued: the next step finds that its window is no longer a window,
+// shows the link down and discovers again, so that a new Skype is found and gets what was queued.
+TEST_F(SkypeLinkTest, AWindowThatIsGoneIsNoticedOnThePumpStep) {
+    ASSERT_TRUE(StartAndAttach());
+    TakeShown();
+    ASSERT_EQ(peer.Quit(), 0u);
+    link.PumpStep();
+    EXPECT_FALSE(link.Attached()) << "the link kept a window that is gone";
+    EXPECT_EQ(TakeShown(), Strings{"down"});
+    EXPECT_NE(TraceText().find("\tDisconnect from Skype...\r\n"), std::string::npos) << TraceText();
+    link.QueueSkypeCommand("GET USERSTATUS");
+    ASSERT_TRUE(StartAndAttach()) << "the new Skype was not found";
+    Step();
+    EXPECT_EQ(peer.Texts("RECV"), Strings{"GET USERSTATUS"}) << Describe(peer.Texts("RECV"));
 }
 
 } // namespace

@@ -1,0 +1,162 @@
+// A call's two waits as the user at the handset feels them, through a SIP line and through the Skype peer:
+// from the last key of a dialled number to the far end ringing, and from the far end answering to the
+// handset's call light. The real DectBridge.exe runs over the simulated base either way; the SIP line is
+// SipLink.exe with two real user agents on loopback. Both roads pass the program's command pump (one
+// command per 200 ms), which dominates.
+#include <winsock2.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/control/HandsetControl.h"
+#include "sim/control/PeerControl.h"
+#include "sim/control/SimControl.h"
+#include "siplink/agent/AgentClient.h"
+#include "siplink/agent/AgentProcess.h"
+#include "siplink/agent/SipLinkEnd.h"
+#include "tests/common/Program.h"
+#include "tests/common/SkypeTestSupport.h"
+
+namespace {
+
+constexpr int Rounds = 5;
+constexpr DWORD Wait = 5000;
+constexpr const char* SipLinkLogPath = "c:\\temp\\SipBenchLink.log";
+
+double NowMs() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// How one far end is driven: dial from the handset, see it ring, answer, end the call.
+struct Road {
+    const char* name;
+    std::function<bool()> farRings;   // waits until the far end rings
+    std::function<bool()> farAnswers; // the far end answers (the clock starts just before)
+    std::function<bool()> farHangsUp;
+};
+
+struct Figures {
+    std::vector<double> ring, answer;
+};
+
+bool Light(bool on) {
+    return WaitForHandset([&](const HandsetView& view) { return view.callLight == on; }, Wait);
+}
+
+// Types the number with '#' before it, then the last key '#' on the clock. Answers what did not happen,
+// "" when the round completed.
+std::string MeasureRound(const Road& road, const std::string& number, Figures& figures) {
+    // One key at a time: a key pressed while the same key is still on its way can be lost.
+    for (char key : "#" + number)
+        if (!HandsetPressKey(static_cast<uint8_t>(key)) || !WaitUntilBaseSent(Wait))
+            return "the base did not send a key";
+    double start = NowMs();
+    if (!HandsetPressKey('#') || !road.farRings())
+        return "the far end did not ring";
+    figures.ring.push_back(NowMs() - start);
+    Sleep(300);
+    start = NowMs();
+    if (!road.farAnswers() || !Light(true))
+        return "the call light did not come on";
+    figures.answer.push_back(NowMs() - start);
+    if (!road.farHangsUp() || !Light(false))
+        return "the call light did not go off";
+    // The program is back to its idle state once the handset's release is through.
+    return WaitUntilBaseSent(Wait) ? "" : "the base kept the release";
+}
+
+void Print(const char* road, const char* what, std::vector<double> times) {
+    if (times.empty())
+        return;
+    std::sort(times.begin(), times.end());
+    std::printf("%-11s %-34s %8.1f %9.1f %8.1f\n", road, what, times.front(), times[times.size() / 2],
+                times.back());
+}
+
+bool Run(const Road& road, const std::string& number, test::Program& program) {
+    if (!program.Start() || !WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, Wait)) {
+        std::printf("%s: the program did not attach\n", road.name);
+        return false;
+    }
+    Figures figures;
+    for (int round = 0; round < Rounds; ++round) {
+        std::string failure = MeasureRound(road, number, figures);
+        if (!failure.empty()) {
+            std::printf("%s: round %d: %s\n", road.name, round + 1, failure.c_str());
+            return false;
+        }
+        Sleep(300);
+    }
+    Print(road.name, "last key -> far end rings", figures.ring);
+    Print(road.name, "far end answers -> call light", figures.answer);
+    return program.Exit();
+}
+
+bool RunSip() {
+    AgentPair agents = LoopbackAgents(36000);
+    AgentProcess nearAgent, farAgent;
+    AgentClient farEnd;
+    test::Process sipLink;
+    bool ok = farAgent.Start(agents.farEnd) && nearAgent.Start(agents.nearEnd) &&
+              farEnd.Connect(agents.farEnd.controlPort) &&
+              sipLink.Start(test::BinDir() + "\\SipLink.exe",
+                            "--control 127.0.0.1:" + std::to_string(agents.nearEnd.controlPort));
+    if (!ok) {
+        std::printf("SIP: the user agents or SipLink did not start\n");
+    } else {
+        test::Program program;
+        Road road{"SIP", [&] { return farEnd.WaitForEvent("CALL_INCOMING", Wait); },
+                  [&] { return farEnd.Command("accept"); }, [&] { return farEnd.Command("hangup"); }};
+        ok = Run(road, agents.farNumber, program);
+    }
+    AskSipLinkToEnd(sipLink.Id());
+    if (sipLink.Wait(5000) == STILL_ACTIVE)
+        sipLink.Kill();
+    nearAgent.AskToStop();
+    farAgent.AskToStop();
+    return ok;
+}
+
+bool RunSkype() {
+    skype_test::SetSkypeKey(true);
+    skype_test::Peer peer;
+    if (!peer.Start("/answer never")) {
+        std::printf("Skype peer: did not start\n");
+        return false;
+    }
+    // The peer numbers its calls 101, 102, ... and rings the far end the moment it takes a CALL command.
+    int calls = 0;
+    auto callCommands = [&] {
+        std::vector<std::string> received = peer.Texts("RECV");
+        return std::count_if(received.begin(), received.end(),
+                             [](const std::string& command) { return command.rfind("CALL ", 0) == 0; });
+    };
+    auto id = [&] { return std::to_string(100 + calls); };
+    Road road{"Skype peer",
+              [&] {
+                  bool rang = test::WaitUntil([&] { return callCommands() > calls; }, Wait);
+                  ++calls;
+                  return rang;
+              },
+              [&] { return peer.Control("notify CALL " + id() + " STATUS INPROGRESS"); },
+              [&] { return peer.Control("hangup " + id()); }};
+    test::Program program;
+    return Run(road, LoopbackAgents(36000).farNumber, program); // the same keys as on the SIP road
+}
+
+} // namespace
+
+int main() {
+    SimReset();
+    std::printf("%-11s %-34s %8s %9s %8s\n", "road", "wait", "min ms", "median ms", "max ms");
+    bool ok = RunSip();
+    SimReset();
+    ok = RunSkype() && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz targets: the frames the base and the program really exchange, their
+known faults, and the registry values the settings really hold. Run once after changing it; the output is
+committed."""
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def frame(command, payload):
+    body = bytes([len(payload) + 2, command]) + bytes(payload)
+    return b"$$" + body + bytes([(-sum(body)) & 0xFF])
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def key(code):
+    return frame(1, [0x00, 0x01, code])
+
+
+frames = {
+    "init": frame(0, [0x00]),
+    "key5": key(ord("5")),
+    "keyhash": key(ord("#")),
+    "notice": frame(11, [0x00, 0x01, ord("*")]),
+    "notice-unmarked": frame(11, [0x00, 0x00, ord("*")]),
+    "release": frame(2, [0x81]),
+    "connect": frame(4, [0x01, 0x81]),
+    "display": frame(10, [0x01, 0x0C] + list(b"abc") + [0x20] * 9),
+    "badsum": frame(1, [0x00, 0x01, 0x35])[:-1] + b"\xc5",
+    "length0": b"$$\x00",
+    "length1": b"$$\x01\xff",
+    "length2": frame(0x30, []),
+    "length20": frame(0x30, [0x31] * 18),
+    "length255": b"$$\xff" + bytes(range(255)),
+    "truncated": key(ord("7"))[:5],
+    "nomarker": bytes([0x24, 0x11, 0x05]) + frame(4, [0x01]),
+    "keyburst": b"".join(key(ord(c)) for c in "#0041234567#"),
+    "call": key(ord("#")) + key(ord("1")) + key(ord("#")) + frame(4, [0x01, 0x81]) + frame(2, [0x07]),
+}
+for name, data in frames.items():
+    write("FrameStream", name, b"\x00" + data)
+write("FrameStream", "keyburst-gaps", b"\x03" + frames["keyburst"])
+write("FrameStream", "call-gaps", b"\x05" + frames["call"])
+
+# Mode byte: bits 0-1 the code page (none, 932, all lead), bit 4 grows the data to around 2,048 bytes.
+values = {
+    "countrycode": (0x00, b"44\x00"),
+    "screensize": (0x00, b"1\x00"),
+    "dword": (0x00, b"\xff\xff\xff\xff"),
+    "dword-short": (0x00, b"\x2c\x01"),
+    "binary": (0x00, b"12\x003"),
+    "multi": (0x00, b"a\x00b\x00\x00"),
+    "multi-open": (0x00, b"one\x00\x00two\x00three"),
+    "sjis": (0x01, "\u65e5\u672c".encode("cp932") + b"44"),
+    "limit-text": (0x10, b"abcdefgh"),
+    "limit-sjis": (0x11, "\u65e5\u672ca".encode("cp932")),
+    "limit-multi": (0x10, b"abc\x00de\x00"),
+    "alllead": (0x12, b"xyz"),
+}
+for name, (mode, data) in values.items():
+    write("RegistryConversions", name, bytes([mode, 0x80, 0x05]) + data)
+
+# Call rules: a settings byte, then steps. 0 a notification (0 for raw bytes, length, bytes, cbData), 1 a
+# handset key (an index into the target's key list), 2 a timer (0 contacts, 1 ring, 2 release), 3 a base in
+# service.
+
+
+def notify(text, cbdata=None):
+    data = text.encode()
+    return bytes([0, 0, len(data), *data, len(data) + 1 if cbdata is None else cbdata])
+
+
+def key(k):
+    return bytes([1, {"0": 0, "1": 1, "2": 2, "5": 3, "9": 4, "*": 5, "#": 6, "B": 7, "C": 8, "D": 9}[k]])
+
+
+def keys(ks):
+    return b"".join(key(k) for k in ks)
+
+
+def timer(which):
+    return bytes([2, which])
+
+
+calls = {
+    "incoming-answered": notify("CALL 71 STATUS RINGING") + notify("CALL 71 PARTNER_HANDLE alice") + timer(1)
+    + key("C") + notify("CALL 71 STATUS INPROGRESS") + keys("5*#") + notify("CALL 71 STATUS FINISHED"),
+    "incoming-pc": notify("CALL 73 STATUS RINGING") + notify("CALL 73 PARTNER_HANDLE bob")
+    + notify("CALL 73 STATUS INPROGRESS") + key("B") + notify("CALL 73 STATUS FINISHED"),
+    "missed": notify("CALL 5 STATUS RINGING") + notify("CALL 5 PARTNER_HANDLE alice") + timer(1)
+    + notify("CALL 5 STATUS MISSED") + notify("CALL 6 STATUS RINGING") + timer(2) + timer(2),
+    "outgoing": keys("#0125#") + notify("CALL 72 STATUS ROUTING") + notify("CALL 72 PARTNER_HANDLE 0125")
+    + notify("CALL 72 STATUS RINGING") + notify("CALL 72 STATUS INPROGRESS") + key("B")
+    + notify("CALL 72 STATUS FINISHED"),
+    "refused": keys("#1") + notify("CALL 8 STATUS RINGING") + key("B") + notify("CALL 9 STATUS RINGING")
+    + notify("CALL 10 STATUS ROUTING") + notify("CALL 9 STATUS ONHOLD"),
+    "contacts": bytes([3, 1]) + timer(0) + notify("USERS bob, Alice, carol, 123, alice")
+    + notify("USER alice ONLINESTATUS ONLINE") + keys("##22#") + notify("CALL 74 STATUS ROUTING"),
+    "errors": notify("ERROR 24 x") + notify("ERROR 68 Invalid") + notify("USERSTATUS LOGGEDOUT")
+    + notify("CONNSTATUS ONLINE") + notify("ERROR") + notify("CALL 5") + notify("CALL 5 STATUS"),
+    "raw": notify("CALL 5 STATUS RINGING\0junk", 40) + notify("USERS a,  b, ,", 3) + notify("", 0)
+    + notify("call 5 status ringing"),
+}
+for name, steps in calls.items():
+    write("CallRules", name, b"\x00" + steps)
+write("CallRules", "online-only", b"\x01" + calls["contacts"])

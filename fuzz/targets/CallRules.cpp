@@ -1,0 +1,259 @@
+// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys and timer
+// expiries. Checked after every step: at most one current call with a known id, the dialling state in
+// range, every queued command one of the program's own forms carrying only the id or handle the rules
+// allow, a USERS answer adding no more than its bound, and an unanswered call's release never in the same
+// step as its connect (the pause is a timer, not a wait).
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bridge/CallBridge.h"
+#include "fuzz/FuzzTarget.h"
+#include "skype/NotificationText.h"
+
+namespace {
+
+struct Command {
+    std::string text;
+    CallTag tag;
+};
+
+class FakeSkype : public SkypeCommands {
+  public:
+    void QueueSkypeCommand(const std::string& text, CallTag call) override { sent.push_back({text, call}); }
+    void DropSkypeCommands(CallTag) override {}
+    std::vector<Command> sent;
+};
+
+enum class Step { Show, Ring, Connect, Release, CallLight, SkypeLight };
+
+class FakeHandset : public Handset {
+  public:
+    void ShowOnHandset(const std::string&) override { steps.push_back(Step::Show); }
+    void RingHandset(const std::string&) override { steps.push_back(Step::Ring); }
+    void ConnectHandset() override { steps.push_back(Step::Connect); }
+    void ReleaseHandset() override { steps.push_back(Step::Release); }
+    void SetCallIndicator(bool) override { steps.push_back(Step::CallLight); }
+    void SetSkypeIndicator(bool) override { steps.push_back(Step::SkypeLight); }
+    std::vector<Step> steps;
+};
+
+constexpr int TimerCount = 3;
+
+class FakeTimers : public BridgeTimers {
+  public:
+    void StartTimer(BridgeTimer timer, unsigned ms) override {
+        armed[static_cast<int>(timer)] = true;
+        if (timer == BridgeTimer::Release)
+            FUZZ_CHECK(ms >= 500);
+    }
+    bool armed[TimerCount] = {};
+};
+
+class FakeSettings : public DialSettings {
+  public:
+    std::string CountryCode() const override { return countryCode; }
+    bool OnlineOnly() const override { return onlineOnly; }
+    std::string countryCode = "44";
+    bool onlineOnly = false;
+};
+
+const char* const Vocabulary[] = {
+    "CALL",           "USERS",        "USER",    "ERROR",     "USERSTATUS", "CONNSTATUS", "STATUS",
+    "PARTNER_HANDLE", "ONLINESTATUS", "RINGING", "ROUTING",   "INPROGRESS", "FINISHED",   "FAILED",
+    "MISSED",         "REFUSED",      "BUSY",    "CANCELLED", "ONHOLD",     "LOGGEDOUT",  "ONLINE",
+    "SKYPEOUT",       "24",           "68",      "5",         "71",         "",           "alice",
+    "bob,",           "Carol,",       "call",    "ringing",
+};
+constexpr size_t VocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
+
+const uint8_t Keys[] = {'0', '1', '2', '5', '9', '*', '#', 'B', 'C', 'D', ')', 21, 0};
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    for (;;) {
+        size_t blank = text.find(' ', start);
+        words.push_back(text.substr(start, blank == std::string::npos ? std::string::npos : blank - start));
+        if (blank == std::string::npos)
+            return words;
+        start = blank + 1;
+    }
+}
+
+bool StartsWith(const std::string& text, const std::string& head) {
+    return text.compare(0, head.size(), head) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The value between a command's fixed head and tail, or "" with matched false.
+bool Between(const std::string& text, const std::string& head, const std::string& tail, std::string& value) {
+    if (text.size() < head.size() + tail.size() || !StartsWith(text, head) || !EndsWith(text, tail))
+        return false;
+    value = text.substr(head.size(), text.size() - head.size() - tail.size());
+    return true;
+}
+
+bool NoBlank(const std::string& value) {
+    return !value.empty() && value.find(' ') == std::string::npos;
+}
+
+// What one step may have the bridge queue, given what the step was.
+struct Allowed {
+    std::set<std::string> callIds;     // ids the rules may name in SET CALL ... / GET CALL ...
+    std::set<std::string> userHandles; // handles of a USERS answer
+    bool userStatus = false;
+    bool searchFriends = false;
+    bool keyCommands = false;
+    std::string keyCallId; // the current call's id when a key was pressed
+};
+
+void CheckCommand(const Command& command, const Allowed& allowed, const CallBridge& bridge,
+                  const std::set<std::string>& contactHandles, const std::string& typed,
+                  const std::string& countryCode) {
+    const std::string& text = command.text;
+    std::string value;
+    if (Between(text, "GET CALL ", " PARTNER_HANDLE", value)) {
+        FUZZ_CHECK(allowed.callIds.count(value) && bridge.CurrentCall() &&
+                   bridge.CurrentCall()->callId == value);
+        FUZZ_CHECK(command.tag != NoCall);
+    } else if (Between(text, "SET CALL ", " STATUS FINISHED", value)) {
+        FUZZ_CHECK(NoBlank(value));
+        FUZZ_CHECK(allowed.callIds.count(value) || (allowed.keyCommands && value == allowed.keyCallId));
+    } else if (Between(text, "GET USER ", " ONLINESTATUS", value)) {
+        FUZZ_CHECK(allowed.userHandles.count(value) && NoBlank(value));
+        FUZZ_CHECK(command.tag == NoCall);
+    } else if (text == "GET USERSTATUS") {
+        FUZZ_CHECK(allowed.userStatus);
+    } else if (text == "SEARCH FRIENDS") {
+        FUZZ_CHECK(allowed.searchFriends);
+    } else if (Between(text, "set call ", " status inprogress", value)) {
+        FUZZ_CHECK(allowed.keyCommands && value == allowed.keyCallId);
+    } else if (Between(text.substr(0, text.size() - 1), "SET CALL ", " DTMF ", value)) {
+        char tone = text.back();
+        FUZZ_CHECK((tone >= '0' && tone <= '9') || tone == '*' || tone == '#');
+        FUZZ_CHECK(allowed.keyCommands && value == allowed.keyCallId);
+    } else if (StartsWith(text, "CALL ")) {
+        FUZZ_CHECK(allowed.keyCommands);
+        std::string target = text.substr(5);
+        bool typedNumber = target == typed || (!typed.empty() && target == countryCode + typed.substr(1));
+        FUZZ_CHECK(typedNumber || contactHandles.count(target));
+        FUZZ_CHECK(command.tag != NoCall);
+    } else {
+        FUZZ_CHECK(!"a command of no form of the program's own");
+    }
+}
+
+// A notification built from the vocabulary, or bytes as they come; with any cbData.
+std::string NextNotification(FuzzInput& input) {
+    uint8_t kind = input.Byte();
+    if (kind & 1) {
+        std::string text;
+        size_t words = 1 + input.Byte() % 6;
+        for (size_t i = 0; i < words; ++i) {
+            if (i)
+                text += ' ';
+            uint8_t pick = input.Byte();
+            if (pick < 0xF0) {
+                text += Vocabulary[pick % VocabularySize];
+            } else {
+                size_t length = input.Byte() % 16;
+                for (size_t j = 0; j < length; ++j)
+                    text += static_cast<char>(input.Byte());
+            }
+        }
+        return NotificationText(text.data(), text.size());
+    }
+    // Raw bytes with a cbData that may be shorter or longer than the text, zero bytes inside included.
+    size_t length = input.Byte() % 64;
+    std::string bytes;
+    for (size_t i = 0; i < length; ++i)
+        bytes += static_cast<char>(input.Byte());
+    size_t cbData = input.Byte() % 80;
+    bytes.resize(std::max(bytes.size(), cbData), '\0');
+    return NotificationText(cbData ? bytes.data() : nullptr, cbData);
+}
+
+} // namespace
+
+FUZZ_TARGET(CallRules) {
+    FuzzInput input(data, size);
+    FakeSkype skype;
+    FakeHandset handset;
+    FakeTimers timers;
+    FakeSettings settings;
+    settings.onlineOnly = input.Byte() & 1;
+    CallBridge bridge(skype, handset, timers, settings);
+    std::set<std::string> contactHandles;
+    std::string typed; // the digits entered since number entry last began
+    for (size_t steps = 0; input.RestSize() > 0 && steps < 256; ++steps) {
+        size_t sentBefore = skype.sent.size();
+        size_t handsetBefore = handset.steps.size();
+        size_t contactsBefore = bridge.Contacts().Contacts().size();
+        Allowed allowed;
+        bool timerStep = false;
+        uint8_t op = input.Byte() % 4;
+        if (op == 0) {
+            std::string text = NextNotification(input);
+            std::vector<std::string> words = Words(text);
+            if (words[0] == "CALL" && words.size() >= 2)
+                allowed.callIds.insert(words[1]);
+            if (words[0] == "USERS") {
+                for (size_t i = 1; i < words.size(); ++i) {
+                    std::string name = words[i];
+                    if (!name.empty() && name.back() == ',')
+                        name.pop_back();
+                    allowed.userHandles.insert(name);
+                }
+            }
+            allowed.userStatus = (words[0] == "USERSTATUS" || words[0] == "CONNSTATUS") &&
+                                 words.size() >= 2 && words[1] == "LOGGEDOUT";
+            bridge.HandleSkypeNotification(text);
+        } else if (op == 1) {
+            uint8_t pick = input.Byte();
+            int32_t code = pick < 0xE0 ? Keys[pick % sizeof Keys] : static_cast<int32_t>(pick) - 0x100;
+            allowed.keyCommands = true;
+            if (bridge.CurrentCall())
+                allowed.keyCallId = bridge.CurrentCall()->callId;
+            DialState before = bridge.State();
+            std::string dialled = bridge.DialString();
+            bridge.HandleHandsetKey(code);
+            typed = before == EnteringNumber ? dialled : bridge.DialString();
+        } else if (op == 2) {
+            int which = input.Byte() % TimerCount;
+            if (timers.armed[which]) {
+                timers.armed[which] = false;
+                allowed.searchFriends = which == static_cast<int>(BridgeTimer::Contacts);
+                timerStep = true;
+                bridge.OnTimer(static_cast<BridgeTimer>(which));
+            }
+        } else {
+            settings.countryCode = input.Byte() & 1 ? "44" : "";
+            bridge.OnDeviceStarted();
+        }
+
+        FUZZ_CHECK(bridge.State() >= Idle && bridge.State() <= InCall);
+        if (const CallRecord* call = bridge.CurrentCall()) {
+            FUZZ_CHECK(NoBlank(call->callId));
+            FUZZ_CHECK(call->partnerHandle.find(' ') == std::string::npos);
+        }
+        for (const ContactRecord& contact : bridge.Contacts().Contacts())
+            contactHandles.insert(contact.handle);
+        FUZZ_CHECK(bridge.Contacts().Contacts().size() - contactsBefore <= MaxContactsPerAnswer);
+        FUZZ_CHECK(contactHandles.size() == bridge.Contacts().Contacts().size());
+        for (size_t i = sentBefore; i < skype.sent.size(); ++i)
+            CheckCommand(skype.sent[i], allowed, bridge, contactHandles, typed, settings.countryCode);
+        if (!timerStep) {
+            auto begin = handset.steps.begin() + handsetBefore;
+            auto connect = std::find(std::make_reverse_iterator(handset.steps.end()),
+                                     std::make_reverse_iterator(begin), Step::Connect);
+            FUZZ_CHECK(std::find(connect.base(), handset.steps.end(), Step::Release) == handset.steps.end() ||
+                       connect.base() == begin);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The user agent's contacts as the program sees them: handles (one word each, as the program's word
+// splitting needs) with a SIP address and a presence.
+#include <string>
+#include <vector>
+
+struct Contact {
+    std::string handle;   // the contact's name, blanks and commas made '_'
+    std::string address;  // "sip:bob@127.0.0.1:5080"
+    std::string presence; // as the program names it: ONLINE, OFFLINE, DND, UNKNOWN
+};
+
+// The text the agent answers to "contacts": a heading, then one line per contact such as
+// "> \x1b[32mOnline\x1b[;m bob <sip:bob@127.0.0.1:5080>" (colour codes and the '>' of the current
+// contact optional). Lines that are not contacts are left out.
+std::vector<Contact> ParseContactList(const std::string& text);
+
+// The same place in SIP terms: scheme, parameters and case of the host ignored; no port means 5060.
+bool SameAddress(const std::string& a, const std::string& b);
+// "bob" from "sip:bob@host:5080;transport=udp"; the whole text when it has no user part.
+std::string UserPart(const std::string& uri);
+
+class ContactBook {
+  public:
+    void Replace(std::vector<Contact> list) {
+        contacts = std::move(list);
+        known = true;
+    }
+    void Forget() {
+        contacts.clear();
+        known = false;
+    }
+    bool Known() const { return known; }
+    const std::vector<Contact>& All() const { return contacts; }
+    // By handle, ignoring case (as Skype compares handles); nullptr when none.
+    const Contact* ByHandle(const std::string& handle) const;
+    const Contact* ByAddress(const std::string& uri) const;
+    // What the program shows for the other party of a call: the contact's handle when the address is a
+    // contact's, else the SIP user part.
+    std::string HandleFor(const std::string& uri) const;
+
+  private:
+    std::vector<Contact> contacts;
+    bool known = false; // a list has arrived since the agent connected
+};

@@ -1,0 +1,218 @@
+// SipLink.exe: takes the Skype client's place on the window-message API and drives a SIP user agent
+// through its control connection.
+//   SipLink.exe [--control HOST:PORT] [--log PATH]   run (the agent's default port is 4444)
+//   SipLink.exe --uninstall                          remove the registry key SipLink created
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "siplink/AgentSocket.h"
+#include "siplink/ApiWindow.h"
+#include "siplink/HiddenWindow.h"
+#include "siplink/InstallKey.h"
+#include "siplink/LogFile.h"
+#include "siplink/SipLink.h"
+
+namespace {
+
+constexpr const char* MainClassName = "SipLinkMain";
+constexpr const char* MainTitle = "SipLink";
+constexpr UINT WM_AGENT_SOCKET = WM_APP + 10;
+// A send that failed is taken as the connection lost once the link is done with what it was doing.
+constexpr UINT WM_AGENT_BROKEN = WM_APP + 11;
+constexpr UINT_PTR TickTimer = 1;
+constexpr UINT TickMs = 250;
+constexpr DWORD ReconnectMs = 1000;
+constexpr DWORD PresenceMs = 3000;
+// An agent that leaves a command unanswered this long is taken as hung: the connection starts again.
+constexpr DWORD ReplyTimeoutMs = 5000;
+
+struct Options {
+    sockaddr_in agent = {};
+    std::string logPath;
+    bool uninstall = false;
+};
+
+bool ParseAddress(const std::string& text, sockaddr_in& address) {
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    char* end = nullptr;
+    unsigned long port = std::strtoul(text.c_str() + colon + 1, &end, 10);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port));
+    return *end == '\0' && port > 0 && port < 65536 &&
+           inet_pton(AF_INET, text.substr(0, colon).c_str(), &address.sin_addr) == 1;
+}
+
+bool ParseOptions(int count, char** words, Options& options) {
+    ParseAddress("127.0.0.1:4444", options.agent);
+    for (int i = 1; i < count; ++i) {
+        std::string word = words[i];
+        if (word == "--uninstall")
+            options.uninstall = true;
+        else if (word == "--control" && i + 1 < count && ParseAddress(words[i + 1], options.agent))
+            ++i;
+        else if (word == "--log" && i + 1 < count)
+            options.logPath = words[++i];
+        else
+            return false;
+    }
+    return true;
+}
+
+// The whole run: the main window (hidden; WM_CLOSE ends SipLink) owns the link, the agent connection and
+// the API window, and drives them from the socket's messages and one timer.
+class Shell : public LinkOutput {
+  public:
+    explicit Shell(const Options& options) : options(options) { log.Open(options.logPath); }
+    ~Shell() override;
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    bool Create();
+
+    void Notify(const std::string& text) override { api.Notify(text); }
+    void ToAgent(const std::string& frame) override;
+    void Log(const std::string& tag, const std::string& text) override { log.Write(tag, text); }
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    void OnSocket(WPARAM wParam, LPARAM lParam);
+    void OnTick();
+    // The connection is gone or given up: the program is told, the API window closes.
+    void Lose(const std::string& why);
+
+    Options options;
+    LogFile log;
+    HWND main = nullptr;
+    std::unique_ptr<AgentSocket> socket; // made with the main window
+    SipLink link{*this};
+    ApiWindow api{log, [this](const std::string& command) { link.Command(command); }};
+    DWORD sentAt = 0;
+    DWORD lastAttempt = 0;
+    DWORD lastPoll = 0;
+};
+
+Shell::~Shell() {
+    Lose("SipLink ends");
+    if (main) {
+        KillTimer(main, TickTimer);
+        DestroyWindow(main);
+    }
+}
+
+bool Shell::Create() {
+    main = CreateHiddenWindow(MainClassName, MainTitle, this);
+    if (!main)
+        return false;
+    socket = std::make_unique<AgentSocket>(main, WM_AGENT_SOCKET);
+    SetTimer(main, TickTimer, TickMs, nullptr);
+    lastAttempt = GetTickCount() - ReconnectMs;
+    OnTick();
+    log.Write("READY", "");
+    return true;
+}
+
+void Shell::ToAgent(const std::string& frame) {
+    log.Write("AGENT>", frame);
+    sentAt = GetTickCount();
+    if (!socket->Send(frame))
+        PostMessageA(main, WM_AGENT_BROKEN, 0, 0);
+}
+
+LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_AGENT_SOCKET:
+        OnSocket(wParam, lParam);
+        return 0;
+    case WM_AGENT_BROKEN:
+        Lose("the connection took no more");
+        return 0;
+    case WM_TIMER:
+        OnTick();
+        return 0;
+    case WM_CLOSE:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void Shell::OnSocket(WPARAM wParam, LPARAM lParam) {
+    std::string received;
+    switch (socket->OnMessage(wParam, lParam, received)) {
+    case AgentSocket::Connected:
+        log.Write("CONNECTED", "");
+        if (!api.Create()) {
+            Lose("no API window");
+            return;
+        }
+        link.AgentConnected();
+        lastPoll = GetTickCount();
+        break;
+    case AgentSocket::Received:
+        log.Write("AGENT<", received);
+        link.AgentBytes(received.data(), received.size());
+        break;
+    case AgentSocket::Closed:
+        Lose("the agent closed the connection");
+        break;
+    case AgentSocket::Nothing:
+        break;
+    }
+}
+
+void Shell::OnTick() {
+    DWORD now = GetTickCount();
+    if (link.Connected() && link.AwaitingReply() && now - sentAt >= ReplyTimeoutMs) {
+        Lose("the agent did not answer");
+    } else if (link.Connected() && now - lastPoll >= PresenceMs) {
+        lastPoll = now;
+        link.PollPresence();
+    }
+    if (!socket->Busy() && now - lastAttempt >= ReconnectMs) {
+        lastAttempt = now;
+        socket->Connect(options.agent);
+    }
+}
+
+void Shell::Lose(const std::string& why) {
+    bool wasConnected = link.Connected();
+    if (socket)
+        socket->Close();
+    link.AgentLost();
+    api.Destroy();
+    if (wasConnected)
+        log.Write("LOST", why);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    Options options;
+    if (!ParseOptions(__argc, __argv, options))
+        return 2;
+    if (options.uninstall)
+        return RemoveSkypeKey() ? 0 : 1;
+    EnsureSkypeKey();
+    WSADATA winsock;
+    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0)
+        return 1;
+    int result = 1;
+    {
+        Shell shell(options);
+        if (shell.Create()) {
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageA(&msg);
+            result = 0;
+        }
+    }
+    WSACleanup();
+    return result;
+}

@@ -1,0 +1,73 @@
+#!/bin/bash
+# Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
+#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]...
+# OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
+# to a provider's proxy (a dialled number then reaches the agent at that port).
+# DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
+# The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
+# WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
+set -u
+[ $# -ge 8 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]..." >&2; exit 2; }
+dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8
+shift 8
+mkdir -p "$dir"
+# Started by a Win32 program under Wine, the script holds that program's output (a test runner's pipe,
+# say) and Wine's own descriptors: it lets go of all of them.
+exec </dev/null >"$dir/script.log" 2>&1
+for fd in /proc/$$/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+done 2>/dev/null
+rm -f "$dir/stop" "$dir/kill"
+cat >"$dir/config" <<CONFIG
+sip_listen         127.0.0.1:$sip
+net_interface      127.0.0.1
+audio_player       aubridge,$name
+audio_source       ausine,440
+audio_alert        aubridge,${name}alert
+ausrc_srate        48000
+auplay_srate       48000
+ausrc_channels     2
+rtp_ports          $rtp-$((rtp + 9))
+dns_server         127.0.0.1:53
+call_local_timeout $timeout
+module_path        /usr/lib/baresip/modules
+module             g711.so
+module             aubridge.so
+module             ausine.so
+module_tmp         uuid.so
+module_tmp         account.so
+module_app         contact.so
+module_app         menu.so
+module_app         presence.so
+module_app         ctrl_tcp.so
+ctrl_tcp_listen    127.0.0.1:$control
+CONFIG
+proxy=
+[ "$outbound" != 0 ] && proxy=";outbound=\"sip:127.0.0.1:$outbound\""
+echo "<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
+    >"$dir/accounts"
+: >"$dir/contacts"
+while [ $# -ge 2 ]; do
+    echo "\"$1\" <$2>;presence=p2p" >>"$dir/contacts"
+    shift 2
+done
+
+baresip -f "$dir" </dev/null >"$dir/log" 2>&1 &
+agent=$!
+echo "$agent" >"$dir/pid"
+# An orderly end waits for the agent's goodbyes (unsubscribing from contacts) up to 3 s: a contact that
+# is not there would keep it for a SIP time-out.
+grace=30
+while kill -0 "$agent" 2>/dev/null; do
+    [ "$watch" != 0 ] && ! kill -0 "$watch" 2>/dev/null && touch "$dir/stop"
+    if [ -e "$dir/kill" ] || [ "$grace" -le 0 ]; then
+        kill -KILL "$agent"
+    elif [ -e "$dir/stop" ]; then
+        [ "$grace" -eq 30 ] && kill -TERM "$agent"
+        grace=$((grace - 1))
+    fi
+    sleep 0.1
+done
+wait "$agent"
+rm -f "$dir/pid"

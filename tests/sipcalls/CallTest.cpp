@@ -1,0 +1,139 @@
+// Calls through a SIP line, made and taken at the handset, with a real user agent at the far end.
+#include "tests/sipcalls/SipDesk.h"
+
+namespace {
+
+using sipcalls::Agents;
+using sipcalls::Wait;
+
+class SipCalls : public sipcalls::SipDesk {
+  protected:
+    // The far end calls the near agent; the handset rings showing the caller.
+    void FarCalls() {
+        ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
+        ASSERT_TRUE(WaitForHandset(
+            [](const HandsetView& view) { return view.ringing && view.caller == "bob"; }, Wait))
+            << "the handset did not ring with the far end's name" << ShowLog();
+    }
+    // The far end rings with a call from the near agent.
+    void FarRings() {
+        AgentMessage incoming;
+        ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << ShowLog();
+        EXPECT_EQ(incoming.peerUri, Agents.nearAddress);
+    }
+    // The handset dials the far end's number.
+    void DialFarEnd() {
+        Dial(Agents.farNumber);
+        FarRings();
+    }
+    // The call ends for the handset: it is released and the call light is off.
+    void ExpectReleased(uint32_t releasesBefore, const std::string& status) {
+        EXPECT_TRUE(WaitForRelease(releasesBefore + 1)) << "the handset was not released" << ShowLog();
+        EXPECT_TRUE(WaitForCallLight(false));
+        EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL " + std::to_string(++callsEnded) + " STATUS " + status))
+            << ShowLog();
+    }
+    // The end key ends the call at the far end.
+    void HangUpAtTheHandset() {
+        ASSERT_TRUE(HandsetHangUp(1));
+        AgentMessage closed;
+        ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
+        EXPECT_EQ(closed.param, "Connection reset by peer")
+            << "the far end did not see the other side end it";
+        EXPECT_TRUE(WaitForCallLight(false));
+    }
+    int callsEnded = 0;
+};
+
+TEST_F(SipCalls, ADialledNumberRingsTheFarEndTalksSendsATone) {
+    DialFarEnd();
+    FarAnswers();
+
+    Press("5");
+    AgentMessage tone;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
+    EXPECT_EQ(tone.param, "5");
+
+    HangUpAtTheHandset();
+}
+
+TEST_F(SipCalls, AContactChosenOnTheHandsetIsCalledAndTheFarEndHangsUp) {
+    // The program asks for the contacts 5 s after start-up, then for each one's status.
+    ASSERT_TRUE(sipLink.WaitForLog("SEND", "USERS bob", 9000)) << ShowLog();
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "GET USER bob ONLINESTATUS")) << ShowLog();
+    Press("##"); // number entry, then the first contact
+    ASSERT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return view.display.rfind("bob", 0) == 0; }, Wait));
+    Press("#");
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL bob")) << ShowLog();
+    FarRings();
+    FarAnswers();
+
+    uint32_t releases = Releases();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "FINISHED");
+    EXPECT_FALSE(ReadHandset().inCall);
+}
+
+TEST_F(SipCalls, TheFarEndCallsTheTalkKeyAnswersTheEndKeyHangsUp) {
+    FarCalls();
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(true)) << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 PARTNER_HANDLE bob")) << ShowLog();
+
+    HangUpAtTheHandset();
+}
+
+TEST_F(SipCalls, ACallTheFarEndGivesUpBeforeTheAnswerIsMissed) {
+    FarCalls();
+    uint32_t releases = Releases();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "MISSED");
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.ringing; }, Wait));
+}
+
+TEST_F(SipCalls, ANumberNotFoundARefusalAndNoAnswerEachEndTheCall) {
+    uint32_t releases = Releases();
+    Dial("7"); // nobody there by that number
+    ExpectReleased(releases, "FAILED");
+
+    releases = Releases();
+    DialFarEnd();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "BUSY");
+
+    // Nobody answers: the far end gives up after its time-out; the caller hears busy.
+    releases = Releases();
+    DialFarEnd();
+    EXPECT_TRUE(WaitForRelease(releases + 1, Wait + sipcalls::FarAnswerTimeoutS * 1000)) << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 3 STATUS BUSY")) << ShowLog();
+}
+
+TEST_F(SipCalls, ACallToWhereNobodyIsFailsAfterTheSipTimeOut) {
+    // The one slow road: nothing answers at the far end's address, the agent gives up after ~37 s.
+    farEnd.Close();
+    farAgent.Stop();
+    uint32_t releases = Releases();
+    Dial(Agents.farNumber);
+    EXPECT_TRUE(WaitForRelease(releases + 1, 60000)) << "the handset was not released" << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FAILED")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(false));
+}
+
+TEST_F(SipCalls, TheAgentKilledMidCallReleasesTheHandsetAndTheLineComesBack) {
+    DialFarEnd();
+    FarAnswers();
+    uint32_t releases = Releases();
+    nearAgent.Kill();
+    ExpectReleased(releases, "FINISHED");
+    EXPECT_TRUE(WaitForSkypeLight(false)) << "the program still shows a line" << ShowLog();
+
+    ASSERT_TRUE(farEnd.Command("hangup")); // the far end's side of the lost call
+    ASSERT_TRUE(nearAgent.Start(Agents.nearEnd));
+    ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach again" << ShowLog();
+    DialFarEnd();
+    FarAnswers();
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+#include "tests/sipcalls/SipDesk.h"
+
+#include "dect/PacketLink.h"
+#include "sim/control/SimControl.h"
+#include "siplink/agent/SipLinkEnd.h"
+
+namespace sipcalls {
+
+namespace {
+
+constexpr const char* SipLinkLogPath = "c:\\temp\\SipCallsLink.log";
+
+// A setting under HKCU\SOFTWARE\Skype\Dect, as the panel stores it.
+void WriteSetting(const char* name, const char* text) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", name, REG_SZ, text,
+                    static_cast<DWORD>(strlen(text) + 1));
+}
+
+} // namespace
+
+bool SipLinkProcess::Start(int controlPort, const std::string& path) {
+    logPath = path;
+    CreateDirectoryA("c:\\temp", nullptr);
+    DeleteFileA(logPath.c_str());
+    return process.Start(test::BinDir() + "\\SipLink.exe",
+                         "--control 127.0.0.1:" + std::to_string(controlPort) + " --log " + logPath) &&
+           WaitForLog("READY", "");
+}
+
+void SipLinkProcess::Stop() {
+    if (!process.Running())
+        return;
+    AskSipLinkToEnd(process.Id());
+    EXPECT_EQ(process.Wait(5000), 0u) << "SipLink did not end on WM_CLOSE";
+    process.Kill();
+}
+
+bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs) const {
+    std::string wanted = " " + tag + " " + text + "\r\n";
+    return test::WaitUntil([&] { return Log().find(wanted) != std::string::npos; }, timeoutMs);
+}
+
+void SipDesk::SetUp() {
+    SimReset();
+    WriteSetting("CountryCode", "");
+    WriteSetting("ShowOnlineOnly", "0");
+    ASSERT_TRUE(farAgent.Start(Agents.farEnd)) << "the far agent did not start";
+    ASSERT_TRUE(nearAgent.Start(Agents.nearEnd)) << "the near agent did not start";
+    ASSERT_TRUE(farEnd.Connect(Agents.farEnd.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
+    ASSERT_TRUE(sipLink.Start(Agents.nearEnd.controlPort, SipLinkLogPath));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
+}
+
+void SipDesk::TearDown() {
+    if (program.Proc().Running()) {
+        EXPECT_TRUE(program.Exit()) << "the program did not exit on request";
+    }
+    sipLink.Stop();
+    farEnd.Close();
+    nearAgent.AskToStop();
+    farAgent.AskToStop();
+    nearAgent.Stop();
+    farAgent.Stop();
+}
+
+bool SipDesk::WaitForSkypeLight(bool on, DWORD timeoutMs) {
+    return WaitForHandset([&](const HandsetView& view) { return view.skypeLight == on; }, timeoutMs);
+}
+
+bool SipDesk::WaitForCallLight(bool on, DWORD timeoutMs) {
+    return WaitForHandset([&](const HandsetView& view) { return view.callLight == on; }, timeoutMs);
+}
+
+void SipDesk::Press(const std::string& keys) {
+    // One key at a time: a key pressed while the same key is still on its way can be lost.
+    for (char key : keys) {
+        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base took no key " << key;
+        ASSERT_TRUE(WaitUntilBaseSent(Wait)) << "the base kept the key " << key;
+    }
+}
+
+void SipDesk::Dial(const std::string& number) {
+    Press("#" + number + "#");
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL " + number)) << ShowLog();
+}
+
+void SipDesk::FarAnswers() {
+    ASSERT_TRUE(farEnd.Command("accept"));
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED"));
+    ASSERT_TRUE(WaitForCallLight(true)) << "the call light did not come on" << ShowLog();
+}
+
+bool SipDesk::WaitForRelease(uint32_t count, DWORD timeoutMs) {
+    return WaitForFrames(CmdRelease, count, timeoutMs);
+}
+
+uint32_t SipDesk::Releases() {
+    return ReadHandset().framesByCommand[CmdRelease];
+}
+
+} // namespace sipcalls
