@@ -6,7 +6,6 @@ namespace {
 
 constexpr UINT StartDelayMs = 3000;
 constexpr UINT StartRetryMs = 200;
-constexpr UINT SkypePumpMs = 200;
 
 std::string LoadAppString(UINT id) {
     char text[256] = "";
@@ -73,7 +72,7 @@ bool MainDialog::StartDevice() {
             ShowSkypeLink(true);
         session.Run(Handle());
         skype.DiscoverSkype();
-        SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypePumpMs, nullptr);
+        SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypeCommandPaceMs, nullptr);
         bridge.OnDeviceStarted();
         // The missing-Skype and mixer boxes run the window's messages, so the base may have been unplugged
         // and released while one was up: then no mixer is opened for it and the panel does not name it.
@@ -101,7 +100,7 @@ void MainDialog::OnTimer(UINT_PTR id) {
         break;
     case TIMER_SKYPE_PUMP:
         skype.PumpStep();
-        SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypePumpMs, nullptr);
+        SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypeCommandPaceMs, nullptr);
         break;
     case TIMER_CONTACTS:
         bridge.OnTimer(BridgeTimer::Contacts);
@@ -120,4 +119,8 @@ void MainDialog::OnTimer(UINT_PTR id) {
 LRESULT MainDialog::OnTimerMessage(WPARAM wParam, LPARAM) {
     OnTimer(wParam);
     return 0;
+}
+
+void MainDialog::RestartSkypePump() {
+    SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypeCommandPaceMs, nullptr);
 }

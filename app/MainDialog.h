@@ -98,6 +98,7 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     // The link's state on the panel, the tray and the base's Skype light (SetSkypeConnected).
     void ShowSkypeLink(bool attached) override;
     void OnSkypeNotification(const std::string& text) override;
+    void RestartSkypePump() override;
     void StartTimer(BridgeTimer timer, unsigned ms) override;
     std::string CountryCode() const override;
     bool OnlineOnly() const override;

@@ -1,130 +1,188 @@
 // Through the real program, the simulated base and the Skype peer: how long a handset key takes to become
-// the Skype command it causes, how long a RINGING notification takes to ring the handset, and the
-// program's CPU use while idle with a base in service.
+// the Skype command it causes, next to the channel's own floor; how long a RINGING notification takes to
+// ring the handset; and the program's idle cost with a base in service and Skype attached, next to a bare
+// program that only polls register 18 as the hardware forces.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/support/LinuxCpu.h"
 #include "dect/PacketLink.h"
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
-// The peer driver of the Skype tests.
-#include "tests/common/SkypeTestSupport.h"
 
 namespace {
 
-constexpr int Rounds = 10;
-constexpr DWORD ReceivePacingMs = ReceivePauseMs; // the packet layer's pause between receive attempts
-constexpr DWORD CommandPacingMs = 200;            // one Skype command per pump tick
-constexpr DWORD EventPollMs = 5;                  // the handset event thread's idle poll
+constexpr int Calls = 20;
+constexpr int KeysPerCall = 6;   // 120 keys in all
+constexpr int KeyFrameBytes = 8; // '$' '$' length, command, 0x00, 0x01, key, checksum
+constexpr DWORD IdleSeconds = 20;
+constexpr const char* BarePollerName = "BarePoller.exe";
 
 struct Stats {
-    std::vector<DWORD> samples;
-    void Print(const char* what) {
+    std::vector<double> samples;
+    // The value below which the share p of the samples lie (nearest rank).
+    double Percentile(double p) const {
+        std::vector<double> sorted = samples;
+        std::sort(sorted.begin(), sorted.end());
+        size_t rank = static_cast<size_t>(p * sorted.size() + 0.999999);
+        return sorted[std::min(sorted.size(), std::max<size_t>(rank, 1)) - 1];
+    }
+    void Print(const char* what) const {
         if (samples.empty()) {
-            std::printf("%-52s no samples\n", what);
+            std::printf("  %-44s no samples\n", what);
             return;
         }
-        std::sort(samples.begin(), samples.end());
-        DWORD sum = 0;
-        for (DWORD sample : samples)
-            sum += sample;
-        std::printf("%-52s min %4lu  median %4lu  mean %4lu  max %4lu ms  (%zu runs)\n", what,
-                    samples.front(), samples[samples.size() / 2], sum / samples.size(), samples.back(),
-                    samples.size());
+        std::printf("  %-44s p50 %5.0f  p99 %5.0f  max %5.0f ms  (%zu samples)\n", what, Percentile(0.5),
+                    Percentile(0.99), Percentile(1.0), samples.size());
     }
 };
 
-// The peer's clock (ms since it started) in GetTickCount terms: a control command is logged while the
-// sender waits for it.
-long PeerClockOffset(skype_test::Peer& peer, const std::string& control) {
-    DWORD sent = GetTickCount();
-    peer.Control(control);
-    std::vector<skype_test::PeerLine> lines = peer.Lines("CONTROL");
-    return lines.empty() ? 0 : static_cast<long>(sent) - static_cast<long>(lines.back().ms);
-}
-
-// When the peer received this command, in GetTickCount terms (0 while it has not).
-DWORD ReceivedAt(skype_test::Peer& peer, const std::string& command, long offset, size_t from) {
-    std::vector<skype_test::PeerLine> lines = peer.Lines("RECV");
-    for (size_t i = from; i < lines.size(); ++i)
-        if (lines[i].text == command)
-            return static_cast<DWORD>(static_cast<long>(lines[i].ms) + offset);
-    return 0;
-}
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     DWORD start = GetTickCount();
     while (!condition()) {
         if (GetTickCount() - start > timeoutMs)
             return false;
-        Sleep(1);
+        Sleep(pollMs);
     }
     return true;
 }
 
-void MeasureKeys(skype_test::Peer& peer, Stats& fromPress, Stats& fromDelivery) {
-    for (int round = 0; round < Rounds; ++round) {
-        std::string digits = std::to_string(10 + round);
-        for (char key : "#" + digits)
-            HandsetPressKey(static_cast<uint8_t>(key));
-        WaitUntilBaseSent(5000);
-        Sleep(300);
-        long offset = PeerClockOffset(peer, "answer never");
-        size_t from = peer.Lines("RECV").size();
-        DWORD pressed = GetTickCount();
-        HandsetPressKey('#');
-        WaitUntilBaseSent(5000);
-        DWORD delivered = GetTickCount();
-        DWORD received = 0;
-        WaitFor([&] { return (received = ReceivedAt(peer, "CALL " + digits, offset, from)) != 0; }, 5000);
-        if (received) {
-            fromPress.samples.push_back(received - pressed);
-            fromDelivery.samples.push_back(received > delivered ? received - delivered : 0);
+// The peer's clock counts ms since it started; this is its start in GetTickCount terms, read from the log
+// line of a control command logged while the sender waits.
+long PeerClockStart(skype_test::Peer& peer) {
+    DWORD sent = GetTickCount();
+    peer.Control("answer never");
+    std::vector<PeerLine> lines = peer.Lines("CONTROL");
+    return lines.empty() ? 0 : static_cast<long>(sent) - static_cast<long>(lines.back().ms);
+}
+
+// When the peer received this command after its first `from` commands, in GetTickCount terms; 0 if not yet.
+DWORD ReceivedAt(const skype_test::Peer& peer, const std::string& command, long peerStart, size_t from) {
+    std::vector<PeerLine> lines = peer.Lines("RECV");
+    for (size_t i = from; i < lines.size(); ++i)
+        if (lines[i].text == command)
+            return static_cast<DWORD>(static_cast<long>(lines[i].ms) + peerStart);
+    return 0;
+}
+
+uint32_t RingFramesAtBase() {
+    return WithSim([](SimState& state) { return state.firmware.framesByCommand[CmdIncomingCall]; });
+}
+
+// From the RINGING notification to the base holding the incoming-call frame.
+bool MeasureRing(skype_test::Peer& peer, const std::string& id, Stats& rings) {
+    uint32_t before = RingFramesAtBase();
+    DWORD notified = GetTickCount();
+    peer.Control("ring " + id + " alice");
+    if (!WaitFor([&] { return RingFramesAtBase() > before; }, 5000, 1))
+        return false;
+    rings.samples.push_back(GetTickCount() - notified);
+    return true;
+}
+
+// One key while the call is in progress: from its frame leaving the base to its DTMF command at the peer.
+// Keys leave at varying times after the last command, as a user's would.
+bool MeasureKey(skype_test::Peer& peer, const std::string& id, char key, DWORD pauseMs, long peerStart,
+                Stats& keys) {
+    WaitUntilBaseSent(5000);
+    Sleep(pauseMs);
+    size_t from = peer.Lines("RECV").size();
+    DWORD pressed = GetTickCount();
+    HandsetPressKey(static_cast<uint8_t>(key));
+    DWORD received = 0;
+    std::string command = "SET CALL " + id + " DTMF " + key;
+    if (!WaitFor([&] { return (received = ReceivedAt(peer, command, peerStart, from)) != 0; }, 5000, 5))
+        return false;
+    keys.samples.push_back(static_cast<double>(static_cast<long>(received - pressed)));
+    return true;
+}
+
+// Incoming calls, each taken on the handset, keyed and ended by the handset. A key whose command never
+// comes counts as lost (the channel misses nibbles when its reader polls too slowly); the far end then
+// ends the call, so that the next one starts from idle.
+int MeasureCalls(skype_test::Peer& peer, Stats& keys, Stats& rings) {
+    long peerStart = PeerClockStart(peer);
+    unsigned spread = 12345; // a fixed sequence of pauses, the same in every run
+    int lost = 0;
+    for (int call = 0; call < Calls; ++call) {
+        std::string id = std::to_string(500 + call);
+        bool ended = false;
+        if (MeasureRing(peer, id, rings) && HandsetTakeLine() &&
+            WaitForHandset([](const HandsetView& view) { return view.callLight; }, 5000)) {
+            for (int k = 0; k < KeysPerCall; ++k) {
+                spread = spread * 1103515245u + 12345u;
+                DWORD pauseMs = 250 + (spread >> 16) % 400;
+                char key = static_cast<char>('0' + (call * KeysPerCall + k) % 10);
+                if (!MeasureKey(peer, id, key, pauseMs, peerStart, keys))
+                    ++lost;
+            }
+            WaitUntilBaseSent(5000);
+            HandsetHangUp(7);
+            ended = peer.WaitForLine("RECV", "SET CALL " + id + " STATUS FINISHED", 3000);
+        } else {
+            std::printf("call %s: no ring or not taken\n", id.c_str());
+            lost += KeysPerCall;
         }
-        // End the call the key placed before the next round.
-        WaitFor([&] { return peer.Lines("RECV").back().text.rfind("GET CALL", 0) == 0; }, 3000);
-        HandsetPressKey('B');
-        WaitUntilBaseSent(5000);
-        Sleep(600);
-    }
-}
-
-void MeasureRings(skype_test::Peer& peer, Stats& rings) {
-    for (int round = 0; round < Rounds; ++round) {
-        std::string id = std::to_string(500 + round);
-        uint32_t before = ReadHandset().framesByCommand[CmdIncomingCall];
-        DWORD notified = GetTickCount();
-        peer.Control("ring " + id + " alice");
-        if (WaitForFrames(CmdIncomingCall, before + 1, 5000))
-            rings.samples.push_back(GetTickCount() - notified);
-        // A missed call releases the handset: connect, 500 ms, release.
-        peer.Control("notify CALL " + id + " STATUS MISSED");
-        WaitForHandset([](const HandsetView& view) { return !view.ringing && !view.inCall; }, 5000);
+        if (!ended)
+            peer.Control("hangup " + id);
+        WaitForHandset([](const HandsetView& view) { return !view.ringing && !view.callLight; }, 3000);
         Sleep(300);
     }
+    return lost;
 }
 
-// The share of the machine's CPU time that was busy over ms milliseconds, in per cent of one CPU. The
-// program's own times are not readable from another process under Wine, so its share is the difference
-// between a measure with it and one without it.
-double BusyPercentOfOneCpu(DWORD ms) {
-    auto value = [](const FILETIME& time) {
-        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    FILETIME idle0, kernel0, user0, idle1, kernel1, user1;
-    GetSystemTimes(&idle0, &kernel0, &user0);
-    Sleep(ms);
-    GetSystemTimes(&idle1, &kernel1, &user1);
-    // Kernel time includes idle time.
-    ULONGLONG busy =
-        (value(kernel1) - value(kernel0)) + (value(user1) - value(user0)) - (value(idle1) - value(idle0));
-    return busy / 10000.0 / ms * 100.0;
+struct IdleCost {
+    double processMs = -1;
+    double serverMs = -1;
+    double pollsPerSecond = 0;
+    double Percent() const { return (processMs + serverMs) / (IdleSeconds * 10.0); }
+};
+
+// CPU time of the process and the Wine server over IdleSeconds, with the register reads made meanwhile.
+IdleCost MeasureIdle(int pid, int server) {
+    auto transfers = [] { return WithSim([](SimState& state) { return state.registerTransfers; }); };
+    IdleCost cost;
+    double process0 = bench::ProcessCpuMs(pid), server0 = bench::ProcessCpuMs(server);
+    uint32_t transfers0 = transfers();
+    DWORD start = GetTickCount();
+    Sleep(IdleSeconds * 1000);
+    double seconds = (GetTickCount() - start) / 1000.0;
+    cost.pollsPerSecond = (transfers() - transfers0) / seconds;
+    double process1 = bench::ProcessCpuMs(pid), server1 = bench::ProcessCpuMs(server);
+    if (process0 >= 0 && process1 >= 0)
+        cost.processMs = process1 - process0;
+    if (server0 >= 0 && server1 >= 0)
+        cost.serverMs = server1 - server0;
+    return cost;
+}
+
+void PrintIdle(const char* what, const IdleCost& cost) {
+    std::printf(
+        "  %-24s process %6.0f ms + Wine server %6.0f ms = %5.2f %% of one CPU; %.0f register reads/s\n",
+        what, cost.processMs, cost.serverMs, cost.Percent(), cost.pollsPerSecond);
+}
+
+// The machine's load as Linux reports it (1, 5 and 15 minutes).
+std::string Load() {
+    FILE* file = std::fopen("Z:\\proc\\loadavg", "rb");
+    char text[64] = "";
+    if (file) {
+        size_t count = std::fread(text, 1, sizeof text - 1, file);
+        text[count] = '\0';
+        std::fclose(file);
+    }
+    std::string load = text;
+    size_t cut = 0;
+    for (int field = 0; field < 3 && cut != std::string::npos; ++field)
+        cut = load.find(' ', cut + 1);
+    return load.substr(0, cut);
 }
 
 } // namespace
@@ -145,29 +203,50 @@ int main() {
     }
     Sleep(500);
 
-    Stats fromPress, fromDelivery, rings;
-    MeasureKeys(peer, fromPress, fromDelivery);
-    MeasureRings(peer, rings);
+    Stats keys, rings;
+    std::string loadBefore = Load();
+    int lostKeys = MeasureCalls(peer, keys, rings);
+    std::string loadAfterCalls = Load();
 
-    const DWORD idleMs = 10000;
-    double withProgram = BusyPercentOfOneCpu(idleMs);
+    // Idle: the program with its base in service and Skype attached, then the bare poller in its place.
+    Sleep(2000);
+    int server = bench::FindWineServer();
+    std::vector<int> programs = bench::FindPrefixProcesses({"DectBridge.exe"});
+    IdleCost programIdle = MeasureIdle(programs.size() == 1 ? programs[0] : 0, server);
+    std::string loadProgramIdle = Load();
     program.Exit();
-    Sleep(500);
-    double without = BusyPercentOfOneCpu(idleMs);
+    test::Process poller;
+    IdleCost bareIdle;
+    if (poller.Start(test::BinDir() + "\\" + BarePollerName, std::to_string(IdleSeconds + 5))) {
+        Sleep(2000);
+        std::vector<int> pollers = bench::FindPrefixProcesses({BarePollerName});
+        bareIdle = MeasureIdle(pollers.size() == 1 ? pollers[0] : 0, server);
+        poller.Wait(10000);
+    }
+    std::string loadBareIdle = Load();
 
-    std::printf("Handset key to Skype command\n");
-    fromPress.Print("  key queued at the base -> command at Skype");
-    fromDelivery.Print("  key frame delivered -> command at Skype");
-    std::printf("  bound after delivery: event poll %lu + receive pacing %lu + command pacing %lu = %lu ms\n",
-                EventPollMs, ReceivePacingMs, CommandPacingMs,
-                EventPollMs + ReceivePacingMs + CommandPacingMs);
-    std::printf("RINGING notification to the handset ringing\n");
-    rings.Print("  ring notified -> handset rings");
-    std::printf("  bound: command pacing %lu ms for the partner query, plus the ring frame on the channel\n",
-                CommandPacingMs);
-    std::printf("Idle with a base in service and Skype attached, over %lu ms each:\n", idleMs);
-    std::printf(
-        "  machine busy with the program %.1f %%, without it %.1f %%: the program %.1f %% of one CPU\n",
-        withProgram, without, withProgram - without);
+    double floorMs = KeyFrameBytes * 2.0 * WithSim([](SimState& state) { return state.chip.nibbleHoldMs; });
+    std::printf("Handset key to Skype command (load %s before, %s after)\n", loadBefore.c_str(),
+                loadAfterCalls.c_str());
+    keys.Print("key frame leaves the base -> command at Skype");
+    std::printf("  keys without a command: %d of %d\n", lostKeys, Calls * KeysPerCall);
+    std::printf("  floor: %d frame bytes x %.0f ms a byte = %.0f ms; goal p50 <= %.0f, p99 <= %.0f ms\n",
+                KeyFrameBytes, floorMs / KeyFrameBytes, floorMs, 1.1 * floorMs + 20, 1.5 * floorMs);
+    std::printf("RINGING notification to the base holding the incoming-call frame\n");
+    rings.Print("RINGING -> incoming-call frame at the base");
+    std::printf("  goal p50 <= 60 ms\n");
+    std::printf("Idle with a base in service and Skype attached, over %lu s each (Linux CPU accounting)\n",
+                IdleSeconds);
+    PrintIdle("DectBridge.exe:", programIdle);
+    std::printf("    load %s\n", loadProgramIdle.c_str());
+    PrintIdle("bare register-18 poller:", bareIdle);
+    std::printf("    load %s\n", loadBareIdle.c_str());
+    if (programIdle.processMs >= 0 && bareIdle.processMs >= 0 && bareIdle.Percent() > 0)
+        std::printf("  ratio program / bare poller: %.2f (goal <= 1.3)\n",
+                    programIdle.Percent() / bareIdle.Percent());
+    else
+        std::printf("  ratio not measured: a process or the Wine server was not found in /proc\n");
+    std::printf("  the program's channel reader polled register 18 %.0f times a second (a 3 ms tick: 333)\n",
+                programIdle.pollsPerSecond);
     return 0;
 }

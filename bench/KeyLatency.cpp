@@ -1,6 +1,6 @@
 // Time from a handset action to its event code, through the real channel threads and the simulated base,
-// polled as the handset event thread polls (every 5 ms). Receiving paces one byte per 50 ms once a frame
-// has begun, so a k-byte frame cannot take less than (k - 1) x 50 ms.
+// polled every 5 ms. The base presents a byte in two nibble holds, so a k-byte frame cannot take less than
+// k byte times (the floor).
 #include <windows.h>
 
 #include <algorithm>
@@ -25,6 +25,11 @@ struct Case {
     std::function<bool()> act;
     int eventCode;
 };
+
+// The base's byte time: two nibble holds.
+int ByteMs() {
+    return 2 * static_cast<int>(WithSim([](SimState& state) { return state.chip.nibbleHoldMs; }));
+}
 
 double NowMs() {
     LARGE_INTEGER counter, frequency;
@@ -65,7 +70,7 @@ int main() {
                 {"take the line", 7, [] { return HandsetTakeLine(); }, 'C'},
                 {"release the line", 6, [] { return HandsetHangUp(7); }, 'B'},
             };
-            std::printf("%-18s %6s %9s %9s %9s %9s\n", "handset action", "bytes", "bound ms", "min ms",
+            std::printf("%-18s %6s %9s %9s %9s %9s\n", "handset action", "bytes", "floor ms", "min ms",
                         "median ms", "max ms");
             for (const Case& c : cases) {
                 std::vector<double> times;
@@ -83,7 +88,7 @@ int main() {
                     continue;
                 std::sort(times.begin(), times.end());
                 std::printf("%-18s %6d %9d %9.1f %9.1f %9.1f\n", c.what, c.frameBytes,
-                            (c.frameBytes - 1) * 50, times.front(), times[times.size() / 2], times.back());
+                            c.frameBytes * ByteMs(), times.front(), times[times.size() / 2], times.back());
             }
         }
     }

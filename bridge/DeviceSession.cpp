@@ -1,4 +1,4 @@
-// The base is created and deleted on the main thread only. At unplug the event thread stops polling,
+// The base is created and deleted on the main thread only. At unplug the event thread stops taking events,
 // posts HANDSET_GONE and ends; OnGone then joins it and deletes the base. So every main-thread use of the
 // base (display, indicators, ringing, key translation) happens before the deletion or after it, and no
 // lock is needed around it.
@@ -12,21 +12,24 @@
 
 namespace {
 
-constexpr DWORD IdlePollMs = 5;
-constexpr int PollsAfterEvent = 5;
-// The thread ends within one poll or one packet's receive (under two seconds); a thread wedged longer
-// must not hold up the window for ever.
+// Should a wait ever fail, the thread looks at the base again after this pause rather than spin.
+constexpr DWORD FailedWaitPauseMs = 5;
+// The thread ends at once when waiting, or after the packet it is receiving (under two seconds); a thread
+// wedged longer must not hold up the window for ever.
 constexpr DWORD EventThreadStopMs = 10000;
 
 } // namespace
 
-DeviceSession::DeviceSession() : removedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+DeviceSession::DeviceSession()
+    : removedEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      stopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 DeviceSession::~DeviceSession() {
     StopThread();
     base.reset();
-    if (removedEvent)
-        CloseHandle(removedEvent);
+    for (HANDLE event : {removedEvent, stopEvent})
+        if (event)
+            CloseHandle(event);
 }
 
 bool DeviceSession::OnArrived(DWORD arrivedProductId) {
@@ -75,9 +78,9 @@ void DeviceSession::Run(HWND mainWindow) {
         return;
     stopEventThread = false;
     baseLeft = false;
-    burstPolls = 0;
     // A removal notice left over from a base that went earlier must not end the new thread.
     ResetEvent(removedEvent);
+    ResetEvent(stopEvent);
     eventThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, EventThreadEntry, this, 0, nullptr));
     if (eventThread)
         SetThreadPriority(eventThread, THREAD_PRIORITY_TIME_CRITICAL);
@@ -117,6 +120,7 @@ bool DeviceSession::OnGone() {
 
 void DeviceSession::StopThread() {
     stopEventThread = true;
+    SetEvent(stopEvent);
     ForgetEventThread();
 }
 
@@ -145,35 +149,35 @@ bool DeviceSession::TranslateKey(int value, int32_t& code) const {
 }
 
 unsigned __stdcall DeviceSession::EventThreadEntry(void* session) {
-    static_cast<DeviceSession*>(session)->PollEvents();
+    static_cast<DeviceSession*>(session)->WaitForEvents();
     return 0;
 }
 
-// Polls the base every 5 ms while idle, and five more times back to back after each event.
-void DeviceSession::PollEvents() {
+// Takes every frame the base has sent, then sleeps until the reader has a byte in the inbound pipe, the
+// base is removed or the thread is to stop. Nothing is lost between the two: a byte that comes after the
+// pipe was found empty sets the event, and one that came before is read before the wait.
+void DeviceSession::WaitForEvents() {
+    PacketLink* link = base->Link();
+    HANDLE arrived = link ? link->InboundEvent() : nullptr;
+    HANDLE wakers[] = {removedEvent, stopEvent, arrived};
+    DWORD count = arrived ? 3 : 2;
     for (;;) {
-        bool burst;
-        if (base->PollEvent()) {
+        while (!stopEventThread && base->PollEvent()) {
             // Codes of 128 and above reach the window negative, as the byte is signed.
             LONG code = static_cast<signed char>(base->TakeKeyCode());
             PostMessageA(window, WM_HANDSET_EVENT, HANDSET_KEY, code);
-            burstPolls = PollsAfterEvent;
-            burst = true;
-        } else {
-            burst = burstPolls != 0;
         }
-        if (burst && !stopEventThread) {
-            --burstPolls;
-            continue;
-        }
-        if (WaitForSingleObject(removedEvent, IdlePollMs) == WAIT_OBJECT_0) {
+        DWORD woke = WaitForMultipleObjects(count, wakers, FALSE, INFINITE);
+        if (woke == WAIT_OBJECT_0) {
             // The main thread deletes the base and closes mixer and device on this message.
             baseLeft = true;
             PostMessageA(window, WM_HANDSET_EVENT, HANDSET_GONE, 0);
             return;
         }
-        if (stopEventThread)
-            return; // the orderly stop releases the device itself
+        if (woke == WAIT_OBJECT_0 + 1)
+            return; // stopped: the orderly stop releases the device itself
+        if (woke == WAIT_FAILED)
+            Sleep(FailedWaitPauseMs);
     }
 }
 

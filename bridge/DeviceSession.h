@@ -65,7 +65,7 @@ class DeviceSession : public Handset {
 
   private:
     static unsigned __stdcall EventThreadEntry(void* session);
-    void PollEvents();
+    void WaitForEvents();
     void ForgetEventThread();
     // The base's packet link, or nullptr while no base is in service.
     PacketLink* HandsetLink() const;
@@ -83,9 +83,9 @@ class DeviceSession : public Handset {
     HWND window = nullptr;
     HANDLE eventThread = nullptr;
     HANDLE removedEvent = nullptr;
+    // Manual-reset: wakes the waiting event thread for the orderly stop.
+    HANDLE stopEvent = nullptr;
     std::atomic<bool> stopEventThread{false};
     // Set by the event thread when it has left the unplugged base to the main thread.
     std::atomic<bool> baseLeft{false};
-    // Polls still to make without waiting after the last event.
-    int burstPolls = 0;
 };

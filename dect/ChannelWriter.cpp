@@ -23,8 +23,28 @@ ChannelWriter::~ChannelWriter() {
     Stop();
 }
 
+// While there are bytes, one nibble a tick, so that each nibble stands at least a tick; the tick is a
+// sleep, as the reader's is (a timed wait costs a round trip to the Wine server). Once the pipe is empty,
+// no tick until the next write sets its event or the writer is stopped. The step on that wake-up comes a
+// tick or more after the last nibble, as the idle step that found the pipe empty came a tick after it. A
+// restarted writer looks at the pipe first: a write may have come while it was stopped.
 void ChannelWriter::Run() {
-    TickUntilStopped(TickMs, [this] { Step(); });
+    HANDLE wakers[] = {stopEvent, pipe->dataEvent};
+    bool sending = true;
+    while (!stopping) {
+        if (sending) {
+            Sleep(TickMs);
+            if (stopping)
+                return;
+            sending = Step();
+            continue;
+        }
+        DWORD waited = WaitForMultipleObjects(2, wakers, FALSE, INFINITE);
+        if (waited == WAIT_OBJECT_0)
+            return;
+        // A wait that failed falls back to ticking.
+        sending = waited == WAIT_OBJECT_0 + 1 ? Step() : true;
+    }
 }
 
 // One register access per lock, so that other users of the registers can come in between.
@@ -34,17 +54,18 @@ void ChannelWriter::WriteLocked(int reg, uint8_t value) {
     device->UnlockRegisters();
 }
 
-void ChannelWriter::Step() {
+bool ChannelWriter::Step() {
     if (phase == 0) {
         if (pipe->Read(&currentByte, 1) != 1)
-            return;
+            return false;
         uint8_t lines = LinesFor(static_cast<uint8_t>(currentByte >> 4));
         WriteLocked(DataRegister, lines);
         WriteLocked(StrobeRegister, lines | HighNibbleStrobe);
         phase = 1;
-        return;
+        return true;
     }
     WriteLocked(DataRegister, LinesFor(currentByte & 0x0F));
     WriteLocked(StrobeRegister, LowNibbleStrobe);
     phase = 0;
+    return true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Drains the outbound pipe onto registers 10 and 15, one nibble per tick.
+// Drains the outbound pipe onto registers 10 and 15, one nibble per tick; sleeps while the pipe is empty.
 #include <cstdint>
 
 #include "dect/WorkerThread.h"
@@ -12,7 +12,8 @@ class ChannelWriter : public WorkerThread {
     ChannelWriter(PipePair* pipe, PhoneDevice* device) : pipe(pipe), device(device) {}
     ~ChannelWriter() override;
     void Run() override;
-    void Step(); // one 1 ms tick
+    // One 1 ms tick; answers whether a nibble went out.
+    bool Step();
 
     static constexpr DWORD TickMs = 1;
 

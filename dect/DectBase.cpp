@@ -55,6 +55,8 @@ DectBase::~DectBase() {
 
 // The lock is held across the whole handshake, so the channel threads of a running link wait for it.
 int DectBase::Open() {
+    // Before the handshake: it starts the channel's threads, which tick at 1 ms resolution from the first.
+    fineTimer.Hold();
     // A running link's writer may be in the middle of a byte; the set-up below would cut it in two.
     auto* running = static_cast<DectLink*>(link);
     if (running)
@@ -62,6 +64,8 @@ int DectBase::Open() {
     int result = Handshake();
     if (running)
         running->ResumeWriter();
+    if (!link)
+        fineTimer.Release(); // the base never came into service
     return result;
 }
 

@@ -125,3 +125,8 @@ int DectLink::WriteBytes(const uint8_t* data, int count) {
 int DectLink::ReadBytes(uint8_t* buffer, int count) {
     return inbound->Read(buffer, count);
 }
+
+// The reader's writes into the inbound pipe set it.
+HANDLE DectLink::InboundEvent() {
+    return inbound->dataEvent;
+}

@@ -19,6 +19,7 @@ class DectLink : public PacketLink {
     int SendIncomingCall(const char* text) override;
     int WriteBytes(const uint8_t* data, int count) override;
     int ReadBytes(uint8_t* buffer, int count) override;
+    HANDLE InboundEvent() override;
 
     // Stops the writer between bytes, finishing a byte whose high nibble stands, so that the channel
     // registers can be set up again without cutting a byte in two; ResumeWriter lets it go on. The caller

@@ -18,10 +18,12 @@ enum PacketCommand : uint8_t {
 };
 
 constexpr uint8_t FrameStart = 0x24;
-constexpr int FrameOverhead = 5;       // '$', '$', length, command, checksum
-constexpr int FrameHeaderLength = 3;   // '$', '$', length
-constexpr int DisplayWidth = 12;       // characters the handset shows
-constexpr int MaxReceiveAttempts = 19; // per phase: the header, then the body
+constexpr int FrameOverhead = 5;     // '$', '$', length, command, checksum
+constexpr int FrameHeaderLength = 3; // '$', '$', length
+constexpr int DisplayWidth = 12;     // characters the handset shows
+// Per phase, the header and then the body: at most MaxReceiveAttempts bytes, taken within
+// MaxReceiveAttempts pauses of ReceivePauseMs (once one byte per pause).
+constexpr int MaxReceiveAttempts = 19;
 constexpr int ReceivePauseMs = 50;
 // The length byte counts itself and the command, so a payload is at most 253 bytes.
 constexpr int MaxPayloadLength = 255 - 2;

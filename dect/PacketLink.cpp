@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -56,13 +57,36 @@ int PacketLink::SendPacket(uint8_t command, const uint8_t* payload, int length) 
 
 namespace {
 
-// Reads one byte per attempt, pausing after each whether a byte came or not, until `wanted` bytes are in
-// or the attempts run out; answers whether they are in.
-bool ReadPaced(PacketLink& link, uint8_t* frame, int& count, int wanted) {
-    for (int attempt = 0; attempt < MaxReceiveAttempts && count < wanted; ++attempt) {
-        if (link.ReadBytes(frame + count, 1) == 1)
-            ++count;
-        Sleep(ReceivePauseMs);
+double NowMs() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Takes the bytes as they come until `wanted` are in: at most MaxReceiveAttempts of them, within the
+// MaxReceiveAttempts x ReceivePauseMs that paced attempts of one byte each used to take, so that what a
+// frame from the base may be, and when it is given up, stay as they were. Answers whether they are in.
+bool ReadInTime(PacketLink& link, uint8_t* frame, int& count, int wanted) {
+    const double boundMs = MaxReceiveAttempts * ReceivePauseMs;
+    const double start = NowMs();
+    HANDLE arrived = link.InboundEvent();
+    int taken = 0;
+    while (count < wanted && taken < MaxReceiveAttempts) {
+        int got = link.ReadBytes(frame + count, std::min(wanted - count, MaxReceiveAttempts - taken));
+        if (got > 0) {
+            count += got;
+            taken += got;
+            continue;
+        }
+        double leftMs = boundMs - (NowMs() - start);
+        if (leftMs <= 0)
+            break;
+        DWORD waitMs = static_cast<DWORD>(leftMs) + 1;
+        if (arrived)
+            WaitForSingleObject(arrived, waitMs);
+        else
+            Sleep(waitMs); // the link cannot tell when bytes come: look once more at the end
     }
     return count >= wanted;
 }
@@ -74,13 +98,13 @@ int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
     if (ReadBytes(frame, 1) != 1)
         return 0;
     int count = 1;
-    if (!ReadPaced(*this, frame, count, FrameHeaderLength)) {
+    if (!ReadInTime(*this, frame, count, FrameHeaderLength)) {
         Trace(TrafficLevel, "1.Reach max read times...");
         return 0;
     }
     if (!HasFrameStart(frame))
         return 0;
-    if (!ReadPaced(*this, frame, count, AnnouncedFrameLength(frame))) {
+    if (!ReadInTime(*this, frame, count, AnnouncedFrameLength(frame))) {
         Trace(TrafficLevel, "2.Reach max read times");
         return 0;
     }

@@ -1,5 +1,7 @@
 #pragma once
 // The packet layer to the base's microcontroller: frames with a start marker, a length and a checksum.
+#include <windows.h>
+
 #include <cstdint>
 
 #include "dect/FrameParser.h"
@@ -26,6 +28,9 @@ class PacketLink {
     virtual int SendIncomingCall(const char* text) = 0;
     virtual int WriteBytes(const uint8_t* data, int count) = 0;
     virtual int ReadBytes(uint8_t* buffer, int count) = 0;
+    // Set when bytes arrive for ReadBytes, so that a reader can wait for them; none when the link cannot
+    // tell.
+    virtual HANDLE InboundEvent() { return nullptr; }
 
   protected:
     PhoneDevice* device;

@@ -16,6 +16,7 @@ void WorkerThread::Start(DWORD flags) {
     if (Running())
         return;
     Stop(); // a thread that ended on its own still holds its handle and events
+    stopping = false;
     stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     // Created suspended so that it never runs a moment below its priority.
@@ -30,6 +31,7 @@ void WorkerThread::Start(DWORD flags) {
 
 void WorkerThread::Stop() {
     if (Running()) {
+        stopping = true;
         SetEvent(stopEvent);
         if (WaitForSingleObject(doneEvent, StopWaitMs) == WAIT_TIMEOUT)
             TerminateThread(thread, 1);

@@ -31,6 +31,13 @@ constexpr AttachStatusTrace AttachStatusTraces[] = {
     {0x8001, 10, "!!! Try to connect Skype now (API available)"},
 };
 
+double NowMs() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 bool SkypeInstalled() {
     return KeyExists(SkypeInstallKey, HKEY_LOCAL_MACHINE) || KeyExists(SkypeInstallKey, HKEY_CURRENT_USER);
 }
@@ -88,6 +95,14 @@ void SkypeLink::PumpStep() {
 
 void SkypeLink::QueueSkypeCommand(const std::string& text, CallTag call) {
     skypeCommands.push_back(QueuedCommand{text, call});
+    if (skypeWindow && skypeCommands.size() == 1 && PaceElapsed()) {
+        SendNextSkypeCommand();
+        owner.RestartSkypePump();
+    }
+}
+
+bool SkypeLink::PaceElapsed() const {
+    return !sentAny || NowMs() - lastSentMs >= SkypeCommandPaceMs;
 }
 
 bool SkypeLink::DropSkypeCommands(CallTag call) {
@@ -114,6 +129,9 @@ void SkypeLink::SendNextSkypeCommand() {
     skypeCommands.erase(next);
     if (text.empty())
         return;
+    // Noted before the send: a command queued while Skype handles this one waits its pace.
+    sentAny = true;
+    lastSentMs = NowMs();
     COPYDATASTRUCT data = {};
     data.dwData = 0;
     data.cbData = static_cast<DWORD>(text.size() + 1);

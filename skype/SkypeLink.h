@@ -8,6 +8,9 @@
 
 #include "skype/SkypeCommands.h"
 
+// Two commands never leave closer together than this: the pump sends one a step, a step this long.
+constexpr UINT SkypeCommandPaceMs = 200;
+
 class SkypeLinkOwner {
   public:
     // The link's state is to be shown: after every attach reply, a failed send, and every pump step
@@ -15,6 +18,8 @@ class SkypeLinkOwner {
     virtual void ShowSkypeLink(bool attached) = 0;
     // One notification from the attached Skype window, cut at its first zero byte.
     virtual void OnSkypeNotification(const std::string& text) = 0;
+    // A command left at once, outside the pump: its next step is to come a whole pace after it.
+    virtual void RestartSkypePump() = 0;
 
   protected:
     ~SkypeLinkOwner() = default;
@@ -42,6 +47,8 @@ class SkypeLink : public SkypeCommands {
     // WM_COPYDATA to the owner's window: interpreted only from the attached Skype window.
     void OnCopyData(HWND sender, const COPYDATASTRUCT* data);
 
+    // A command that waits behind none, queued a whole pace or more after the last one left, leaves at
+    // once; any other waits for the pump.
     void QueueSkypeCommand(const std::string& text, CallTag call = NoCall) override;
     bool DropSkypeCommands(CallTag call) override;
 
@@ -51,6 +58,7 @@ class SkypeLink : public SkypeCommands {
 
   private:
     void SendNextSkypeCommand();
+    bool PaceElapsed() const;
     // Skype's window refused a command or is gone: discovery starts again at the next step.
     void DropSkypeWindow();
 
@@ -62,4 +70,7 @@ class SkypeLink : public SkypeCommands {
     UINT attachMessage = 0;
     UINT discoverMessage = 0;
     std::deque<QueuedCommand> skypeCommands;
+    // When the last command left (ms of the performance counter); none has while sentAny is false.
+    bool sentAny = false;
+    double lastSentMs = 0;
 };

@@ -27,6 +27,9 @@ bool SimPlug() {
 bool SimUnplug() {
     DWORD product = WithSim([](SimState& state) {
         state.config.plugged = 0;
+        // The base loses its power: a frame it was taking in and a byte it had half are gone.
+        state.firmware.assembly.count = 0;
+        state.chip.highNibbleLatched = 0;
         return state.config.productId;
     });
     return SimPost(1425, 0, static_cast<LPARAM>(product));

@@ -19,7 +19,7 @@ std::vector<SimCall> SimCalls();
 // Posts a notification to the window the program attached (false when none is attached).
 bool SimPost(UINT message, WPARAM wParam, LPARAM lParam);
 // Plugging in makes the base answer again and posts the arrival (1424) with the product id; unplugging
-// makes it silent and posts the removal (1425).
+// makes it silent, as without power (it forgets a frame it was receiving), and posts the removal (1425).
 bool SimPlug();
 bool SimUnplug();
 // Whether a base is plugged in now.

@@ -103,6 +103,29 @@ TEST_F(ChannelTest, BasePresentsNibblesByTheClock) {
     EXPECT_EQ(ChipRegister(18), 0x0A) << "the last low nibble (3) stays";
 }
 
+// The writer sleeps while its pipe is empty: each write wakes it, however long it slept, and bytes written
+// while it was stopped go out once it starts again (as after the set-up of a resume).
+TEST_F(ChannelTest, WriterWakesForEveryWriteAndAfterARestart) {
+    ChannelWriter writer(&outbound, &device);
+    writer.Start(0);
+    const uint8_t first[] = {0x24, 0x24};
+    ASSERT_EQ(outbound.Write(first, 2), 2);
+    ASSERT_TRUE(test::WaitUntil([] { return ChipReceived().size() == 2; }, 5000)) << Hex(ChipReceived());
+    Sleep(300); // idle: the writer sleeps
+    const uint8_t second[] = {0x03, 0x00};
+    ASSERT_EQ(outbound.Write(second, 2), 2);
+    ASSERT_TRUE(test::WaitUntil([] { return ChipReceived().size() == 4; }, 5000)) << Hex(ChipReceived());
+
+    writer.Stop();
+    const uint8_t third[] = {0x00, 0xfd};
+    ASSERT_EQ(outbound.Write(third, 2), 2);
+    writer.Start(0);
+    EXPECT_TRUE(test::WaitUntil([] { return ChipReceived().size() == 6; }, 5000));
+    writer.Stop();
+    EXPECT_EQ(Hex(ChipReceived()), "24 24 03 00 00 FD");
+    EXPECT_EQ(ChipRequestViolations(), 0u);
+}
+
 // The real threads with the simulated base, while another thread writes register 16 as the indicator
 // operations do: bytes arrive whole and in order both ways, and every request is well formed. The base
 // holds its nibbles 40 ms here: on a loaded machine under Wine a reader tick now and then comes 10 ms and

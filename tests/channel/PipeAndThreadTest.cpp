@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 
 #include "dect/PipePair.h"
 #include "dect/WorkerThread.h"
@@ -38,7 +39,35 @@ TEST(PipePair, EmptyReadReturnsAtOnceAndBytesComeOutInOrder) {
     EXPECT_EQ(pipe.Write("x", 1), 0);
 }
 
-// Counts its ticks; optionally never looks at stopEvent.
+// The pipe's reader waits on its event instead of looking again and again: every write that put bytes in
+// sets it, nothing else does, and it lives as long as the pipe.
+TEST(PipePair, EveryWriteSetsTheEventForTheReader) {
+    PipePair pipe;
+    EXPECT_EQ(pipe.dataEvent, nullptr);
+    ASSERT_EQ(pipe.Create(), 1);
+    ASSERT_NE(pipe.dataEvent, nullptr);
+    EXPECT_EQ(WaitForSingleObject(pipe.dataEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "set before a write";
+    EXPECT_EQ(pipe.Write("", 0), 0);
+    EXPECT_EQ(WaitForSingleObject(pipe.dataEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "set by an empty write";
+
+    // A reader on another thread sleeps until the write.
+    DWORD woke = WAIT_FAILED;
+    HANDLE event = pipe.dataEvent;
+    std::thread reader([&] { woke = WaitForSingleObject(event, 5000); });
+    Sleep(50);
+    EXPECT_EQ(pipe.Write("ab", 2), 2);
+    reader.join();
+    EXPECT_EQ(woke, static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(pipe.dataEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "one wait takes one signal";
+
+    EXPECT_EQ(pipe.Close(), 1);
+    EXPECT_EQ(pipe.dataEvent, nullptr);
+}
+
+// Counts its ticks; optionally never looks whether it is to stop.
 class CountingWorker : public WorkerThread {
   public:
     explicit CountingWorker(bool obeysStop) : obeysStop(obeysStop) {}

@@ -7,6 +7,8 @@
 #include "chip/Registers.h"
 #include "sim/control/ChipControl.h"
 #include "sim/control/HandsetControl.h"
+#include "sim/control/SimControl.h"
+#include "tests/common/TestSupport.h"
 #include "tests/dect/DectTestSupport.h"
 
 using dect_test::Hex;
@@ -107,6 +109,21 @@ TEST_F(DectLinkTest, BaseDropsBrokenFramesAndResynchronises) {
     EXPECT_GE(view.badFrames, 2u);
     ASSERT_EQ(3u, view.frames.size());
     EXPECT_EQ("24 24 04 04 01 81 76", Hex(view.frames[1]));
+}
+
+// Unplugged, the base loses its power and with it a frame cut off on the way: the first frame after it is
+// plugged in again is not swallowed as the rest of the cut one.
+TEST_F(DectLinkTest, AFrameCutOffByAnUnplugDoesNotSwallowTheNextOne) {
+    OpenBase();
+    const uint8_t cutShort[] = {0x24, 0x24, 0x10, 0x0a, 0x01};
+    size_t before = ChipReceived().size();
+    base->Link()->SendPacket(CmdRaw, cutShort, sizeof cutShort);
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return ChipReceived().size() == before + sizeof cutShort; }, FrameTimeoutMs));
+    SimUnplug();
+    SimPlug();
+    base->Link()->SendConnect();
+    EXPECT_TRUE(WaitForFrames(CmdConnect, 1, FrameTimeoutMs)) << "frames: " << ReadHandset().frames.size();
 }
 
 TEST_F(DectLinkTest, KeyFrameFromTheBaseIsReceived) {

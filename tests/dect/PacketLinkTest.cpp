@@ -1,9 +1,12 @@
 // The packet layer over memory: the cases the simulated base cannot produce on its own (a refused write,
-// oversized payloads) and the framing faults whose bytes must be fed exactly.
+// oversized payloads), the framing faults whose bytes must be fed exactly, and bytes fed through a pipe
+// while a frame is being received.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
+#include "dect/PipePair.h"
 #include "tests/dect/DectTestSupport.h"
 
 using dect_test::Hex;
@@ -95,6 +98,57 @@ TEST(PacketLinkReceive, LoneByteRunsOutOfHeaderAttempts) {
     EXPECT_GE(elapsed, static_cast<DWORD>(MaxReceiveAttempts * ReceivePauseMs - 20)) << "19 paced attempts";
     EXPECT_EQ(-1, length);
     EXPECT_EQ(Expected({"1.Reach max read times..."}), trace.Lines()) << Joined(trace.Lines());
+}
+
+// A link whose bytes come through a real pipe, written from another thread, and which tells when they come.
+class PipeFedLink : public MemoryLink {
+  public:
+    PipeFedLink() { pipe.Create(); }
+    ~PipeFedLink() override { pipe.Close(); }
+    int ReadBytes(uint8_t* buffer, int count) override { return pipe.Read(buffer, count); }
+    HANDLE InboundEvent() override { return pipe.dataEvent; }
+
+    PipePair pipe;
+};
+
+// The bytes of a frame are taken as soon as they are there, not one per pause: here the first byte is
+// there at once and the other seven come together a moment later, which paced attempts would have taken
+// seven pauses (350 ms) to collect.
+TEST(PacketLinkReceive, BytesAreTakenAsSoonAsTheyCome) {
+    TraceCapture trace("asTheyCome");
+    PipeFedLink link;
+    const uint8_t frame[] = {0x24, 0x24, 0x05, 0x01, 0x00, 0x01, 0x35, 0xc4};
+    ASSERT_EQ(1, link.pipe.Write(frame, 1));
+    std::thread base([&] {
+        Sleep(30);
+        link.pipe.Write(frame + 1, sizeof frame - 1);
+    });
+    uint8_t buffer[ReceiveBufferSize];
+    int length = -1;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(CmdKey, link.ReceivePacket(buffer, &length));
+    DWORD elapsed = GetTickCount() - start;
+    base.join();
+    EXPECT_LT(elapsed, static_cast<DWORD>(6 * ReceivePauseMs)) << "the bytes were not taken as they came";
+    EXPECT_EQ(5, length);
+    EXPECT_EQ("00 01 35", Hex(buffer, 3));
+    EXPECT_EQ(Expected({"[DECT -> MAIN] : 24 24 05 01 00 01 35 c4 "}), trace.Lines())
+        << Joined(trace.Lines());
+}
+
+// Bytes that stop coming are given up after the same time as before, 19 pauses a phase, with the same log.
+TEST(PacketLinkReceive, FrameCutOffInItsBodyIsGivenUpAfterNineteenPauses) {
+    TraceCapture trace("cutoff");
+    PipeFedLink link;
+    const uint8_t start[] = {0x24, 0x24, 0x05, 0x01};
+    ASSERT_EQ(4, link.pipe.Write(start, sizeof start));
+    uint8_t buffer[ReceiveBufferSize];
+    int length = -1;
+    DWORD begun = GetTickCount();
+    EXPECT_EQ(0, link.ReceivePacket(buffer, &length));
+    EXPECT_GE(GetTickCount() - begun, static_cast<DWORD>(MaxReceiveAttempts * ReceivePauseMs - 20));
+    EXPECT_EQ(-1, length);
+    EXPECT_EQ(Expected({"2.Reach max read times"}), trace.Lines()) << Joined(trace.Lines());
 }
 
 // Whatever the length byte says, at most 19 body bytes are taken and the frame buffer holds them.

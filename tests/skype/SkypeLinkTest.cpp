@@ -64,12 +64,11 @@ TEST_F(SkypeLinkTest, RefusedCommandIsLostAndTheLinkIsFoundAgain) {
     ASSERT_TRUE(StartAndAttach());
     // The step shows the link down before it discovers; the attach shows it up.
     EXPECT_EQ(TakeShown(), (Strings{"down", "up"}));
+    ASSERT_TRUE(peer.Control("refuse 1"));
+    // The first finds the link idle and leaves at once; the others queue behind its refusal.
     for (const char* command :
          {"GET USER a ONLINESTATUS", "GET USER b ONLINESTATUS", "GET USER c ONLINESTATUS"})
         link.QueueSkypeCommand(command);
-    ASSERT_TRUE(peer.Control("refuse 1"));
-
-    Step();
     EXPECT_FALSE(link.Attached());
     EXPECT_EQ(TakeShown(), Strings{"down"});
     EXPECT_NE(TraceText().find("\tDisconnect from Skype...\r\n"), std::string::npos) << TraceText();
@@ -172,20 +171,47 @@ TEST_F(SkypeLinkTest, UnresponsiveWindowDoesNotFreezeDiscovery) {
     EXPECT_TRUE(peer.WaitForLine("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(window))));
 }
 
+// A command that finds the link idle for a whole pace leaves at once, and the pump's next step comes a pace
+// after it; one queued within a pace of the last waits for the pump, so two never leave closer together.
+TEST_F(SkypeLinkTest, ACommandQueuedAPaceAfterTheLastLeavesAtOnce) {
+    ASSERT_TRUE(StartAndAttach());
+    link.QueueSkypeCommand("GET USER a ONLINESTATUS");
+    EXPECT_TRUE(Queue().empty()) << "the first command waited for the pump";
+    EXPECT_EQ(pumpRestarts, 1);
+    // Queued right behind it: the first one's send took far less than a pace.
+    link.QueueSkypeCommand("GET USER b ONLINESTATUS");
+    EXPECT_EQ(Queue(), Strings{"GET USER b ONLINESTATUS"}) << "a command left within a pace of the last";
+    EXPECT_EQ(pumpRestarts, 1);
+    Step();
+    EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USER a ONLINESTATUS", "GET USER b ONLINESTATUS"}));
+
+    Sleep(SkypeCommandPaceMs + 50); // the link idles for more than a pace
+    link.QueueSkypeCommand("GET USER c ONLINESTATUS");
+    EXPECT_TRUE(Queue().empty());
+    EXPECT_EQ(pumpRestarts, 2);
+    EXPECT_TRUE(peer.WaitForLine("RECV", "GET USER c ONLINESTATUS"));
+}
+
 // A call's waiting commands are dropped when it is abandoned or over; commands of no call always leave.
 TEST_F(SkypeLinkTest, CommandsOfADroppedCallNeverLeave) {
     ASSERT_TRUE(StartAndAttach());
+    // The first leaves at once; the second waits and keeps everything after it waiting.
+    link.QueueSkypeCommand("GET USERSTATUS");
+    link.QueueSkypeCommand("GET USER x ONLINESTATUS");
     link.QueueSkypeCommand("SET CALL 5 DTMF 1", 7);
     link.QueueSkypeCommand("GET USER a ONLINESTATUS");
     link.QueueSkypeCommand("SET CALL 6 DTMF 2", 8);
     link.QueueSkypeCommand("SET CALL 5 DTMF 3", 7);
     link.DropSkypeCommands(NoCall);
-    EXPECT_EQ(Queue().size(), 4u) << "NoCall names no call";
+    EXPECT_EQ(Queue().size(), 5u) << "NoCall names no call";
     link.DropSkypeCommands(7);
-    EXPECT_EQ(Queue(), (Strings{"GET USER a ONLINESTATUS", "SET CALL 6 DTMF 2"}));
+    EXPECT_EQ(Queue(), (Strings{"GET USER x ONLINESTATUS", "GET USER a ONLINESTATUS", "SET CALL 6 DTMF 2"}));
     Step();
     Step();
-    EXPECT_EQ(peer.Texts("RECV"), (Strings{"SET CALL 6 DTMF 2", "GET USER a ONLINESTATUS"}))
+    Step();
+    // Commands about a call go before contact queries queued ahead of them.
+    EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USERSTATUS", "SET CALL 6 DTMF 2", "GET USER x ONLINESTATUS",
+                                           "GET USER a ONLINESTATUS"}))
         << Describe(peer.Texts("RECV"));
 }
 
@@ -193,6 +219,7 @@ TEST_F(SkypeLinkTest, CommandsOfADroppedCallNeverLeave) {
 // first, in their own order, and the contact traffic goes on afterwards.
 TEST_F(SkypeLinkTest, CommandsOfACallLeaveBeforeQueuedContactQueries) {
     ASSERT_TRUE(StartAndAttach());
+    link.QueueSkypeCommand("GET USERSTATUS"); // finds the link idle and leaves at once
     link.QueueSkypeCommand("GET USER a ONLINESTATUS");
     link.QueueSkypeCommand("GET USER b ONLINESTATUS");
     link.QueueSkypeCommand("GET CALL 5 PARTNER_HANDLE", 3);
@@ -201,9 +228,13 @@ TEST_F(SkypeLinkTest, CommandsOfACallLeaveBeforeQueuedContactQueries) {
     link.QueueSkypeCommand("set call 5 status inprogress", 3);
     for (int step = 0; step < 6; ++step)
         Step();
-    Strings expected = {"GET CALL 5 PARTNER_HANDLE",    "SET CALL 6 STATUS FINISHED",
-                        "set call 5 status inprogress", "GET USER a ONLINESTATUS",
-                        "GET USER b ONLINESTATUS",      "GET USER c ONLINESTATUS"};
+    Strings expected = {"GET USERSTATUS",
+                        "GET CALL 5 PARTNER_HANDLE",
+                        "SET CALL 6 STATUS FINISHED",
+                        "set call 5 status inprogress",
+                        "GET USER a ONLINESTATUS",
+                        "GET USER b ONLINESTATUS",
+                        "GET USER c ONLINESTATUS"};
     EXPECT_EQ(peer.Texts("RECV"), expected) << Describe(peer.Texts("RECV"));
 }
 
