@@ -338,6 +338,27 @@ class MenuBuilderOff {
     bool existed = false;
 };
 
+// Earlier tests leave the key the program's Skype probe looks for (the Skype peer makes it); the SIP link
+// tests need it absent to see SipLink make and remove its own. It is put back as it was.
+class ProbeKeyAside {
+  public:
+    ProbeKeyAside() : existed(KeyExists(HKEY_CURRENT_USER, SkypeProbeKey)) {
+        if (existed)
+            RegDeleteTreeA(HKEY_CURRENT_USER, SkypeProbeKey);
+    }
+    ~ProbeKeyAside() {
+        HKEY key = nullptr;
+        if (existed && RegCreateKeyExA(HKEY_CURRENT_USER, SkypeProbeKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                       &key, nullptr) == ERROR_SUCCESS)
+            RegCloseKey(key);
+    }
+    ProbeKeyAside(const ProbeKeyAside&) = delete;
+    ProbeKeyAside& operator=(const ProbeKeyAside&) = delete;
+
+  private:
+    bool existed;
+};
+
 class Installer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -364,6 +385,7 @@ class Installer : public ::testing::Test {
     }
     SavedSettings savedSettings;
     MenuBuilderOff menuBuilderOff;
+    ProbeKeyAside probeKeyAside;
 };
 
 TEST_F(Installer, SilentInstallPutsEverythingInPlaceAndTheProgramRunsFromThere) {
