@@ -12,6 +12,7 @@
 #include "dect/DectBase.h"
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
+#include "support/Clock.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ struct Case {
 // The base's byte time: two nibble holds.
 int ByteMs() {
     return 2 * static_cast<int>(WithSim([](SimState& state) { return state.chip.nibbleHoldMs; }));
-}
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // One action's latency in ms, or a negative value when no event or the wrong one came.

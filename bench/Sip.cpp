@@ -17,6 +17,7 @@
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
 #include "siplink/agent/SipLinkEnd.h"
+#include "support/Clock.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
 
@@ -25,13 +26,6 @@ namespace {
 constexpr int Rounds = 5;
 constexpr DWORD Wait = 5000;
 constexpr const char* SipLinkLogPath = "c:\\temp\\SipBenchLink.log";
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // How one far end is driven: dial from the handset, see it ring, answer, end the call.
 struct Road {

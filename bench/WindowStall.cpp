@@ -14,6 +14,7 @@
 #include "sim/control/ChipControl.h"
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
+#include "support/Clock.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
 
@@ -25,13 +26,6 @@ constexpr DWORD Patience = 10000;
 const char* const Phases[] = {"start-up with an asleep base", "plug-in of an asleep base",
                               "resume with an asleep base", "a missed call's end", "50 notifications"};
 constexpr int PhaseCount = sizeof Phases / sizeof Phases[0];
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Sends WM_NULL to the window every 10 ms from its own thread and keeps, for the phase current at each
 // send, the longest time the window took to answer.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/Clock.h"
 #include "support/TraceLog.h"
 
 namespace {
@@ -56,13 +57,6 @@ int PacketLink::SendPacket(uint8_t command, const uint8_t* payload, int length) 
 }
 
 namespace {
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Takes the bytes as they come until `wanted` are in: at most MaxReceiveAttempts of them, within the
 // MaxReceiveAttempts x ReceivePauseMs that paced attempts of one byte each used to take, so that what a

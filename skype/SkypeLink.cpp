@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skype/NotificationText.h"
+#include "support/Clock.h"
 #include "support/Registry.h"
 #include "support/TraceLog.h"
 
@@ -30,13 +31,6 @@ constexpr AttachStatusTrace AttachStatusTraces[] = {
     {3, 10, "!!! Skype API not available"},
     {0x8001, 10, "!!! Try to connect Skype now (API available)"},
 };
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 bool SkypeInstalled() {
     return KeyExists(SkypeInstallKey, HKEY_LOCAL_MACHINE) || KeyExists(SkypeInstallKey, HKEY_CURRENT_USER);
