@@ -44,7 +44,8 @@ void MainDialog::OnPhoneRemoved(DWORD removedProductId) {
 }
 
 void MainDialog::OnResume() {
-    session.Resume();
+    if (session.Resume())
+        RefreshDevicePanel(IDS_OPENING, session.ProductId(), session.MixerOpen());
 }
 
 void MainDialog::OnHandsetGone() {
@@ -52,6 +53,7 @@ void MainDialog::OnHandsetGone() {
         RefreshDevicePanel(IDS_NOT_FOUND, 0, session.MixerOpen());
 }
 
+// Answers whether a base is in service or waking.
 bool MainDialog::StartDevice() {
     if (session.HasBase()) {
         // Plugged in again while the base before is still being torn down (its event thread drains what
@@ -60,31 +62,49 @@ bool MainDialog::StartDevice() {
             SetTimer(Handle(), TIMER_START_DEVICE, StartRetryMs, nullptr);
         return session.InService();
     }
-    UINT hardwareText = IDS_NOT_FOUND;
-    DeviceSession::Opening opening = session.Open();
-    if (opening == DeviceSession::Opening::Silent) {
-        EndDialog(-1); // the base does not answer: the program cannot serve it
+    if (session.Open(Handle()) == DeviceSession::Opening::NoBase) {
+        RefreshDevicePanel(IDS_NOT_FOUND, session.ProductId(), session.MixerOpen());
         return false;
     }
-    if (opening == DeviceSession::Opening::Opened) {
-        hardwareText = IDS_MODEL_NAME;
-        if (skype.Attached())
-            ShowSkypeLink(true);
-        session.Run(Handle());
-        skype.DiscoverSkype();
-        SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypeCommandPaceMs, nullptr);
-        bridge.OnDeviceStarted();
-        // The missing-Skype and mixer boxes run the window's messages, so the base may have been unplugged
-        // and released while one was up: then no mixer is opened for it and the panel does not name it.
-        if (session.HasBase() && !session.OpenMixer(Handle()))
-            MessageBoxA(Handle(), LoadAppString(IDS_MIXER_FAILED).c_str(), AppMessageCaption, MB_OK);
-        if (!session.HasBase())
-            hardwareText = IDS_NOT_FOUND;
+    RefreshDevicePanel(IDS_OPENING, session.ProductId(), session.MixerOpen());
+    return true;
+}
+
+void MainDialog::OnHandshakeDone() {
+    switch (session.OnHandshakeDone()) {
+    case DeviceSession::Handshaken::Stray:
+    case DeviceSession::Handshaken::Unplugged: // the removal has shown it already
+        return;
+    case DeviceSession::Handshaken::Silent:
+        EndDialog(-1); // the base does not answer: the program cannot serve it
+        return;
+    case DeviceSession::Handshaken::Started:
+        BringIntoService();
+        return;
+    case DeviceSession::Handshaken::Resumed:
+        RefreshDevicePanel(session.Waking() ? IDS_OPENING : IDS_MODEL_NAME, session.ProductId(),
+                           session.MixerOpen());
+        return;
     }
+}
+
+void MainDialog::BringIntoService() {
+    if (skype.Attached())
+        ShowSkypeLink(true);
+    session.Run();
+    skype.DiscoverSkype();
+    SetTimer(Handle(), TIMER_SKYPE_PUMP, SkypeCommandPaceMs, nullptr);
+    bridge.OnDeviceStarted();
+    // The missing-Skype and mixer boxes run the window's messages, so the base may have been unplugged
+    // and released while one was up: then no mixer is opened for it and the panel does not name it.
+    if (session.HasBase() && !session.OpenMixer(Handle()))
+        MessageBoxA(Handle(), LoadAppString(IDS_MIXER_FAILED).c_str(), AppMessageCaption, MB_OK);
+    UINT hardwareText = IDS_NOT_FOUND;
+    if (session.HasBase())
+        hardwareText = session.Waking() ? IDS_OPENING : IDS_MODEL_NAME;
     RefreshDevicePanel(hardwareText, session.ProductId(), session.MixerOpen());
     if (session.HasBase())
         UpdateTrayIcon(TrayDevicePresent);
-    return session.HasBase();
 }
 
 void MainDialog::StartTimer(BridgeTimer timer, unsigned ms) {

@@ -114,6 +114,8 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
             bridge.HandleHandsetKey(static_cast<int32_t>(lParam));
         else if (wParam == HANDSET_GONE)
             OnHandsetGone();
+        else if (wParam == HANDSET_HANDSHAKE_DONE)
+            OnHandshakeDone();
         break;
     case WM_PHONE_ARRIVED:
         OnPhoneArrived(static_cast<DWORD>(lParam));

@@ -65,6 +65,8 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     void OnPhoneRemoved(DWORD productId);
     void OnResume();
     void OnHandsetGone();
+    // The base's handshake has ended: a started base is brought into service, a silent one ends the run.
+    void OnHandshakeDone();
     void OnTimer(UINT_PTR id);
 
     // The objects a run is made of, for whoever drives the window in a test.
@@ -103,6 +105,8 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     std::string CountryCode() const override;
     bool OnlineOnly() const override;
 
+    // After a start's handshake: the event thread, Skype, the timers, the mixer, the panel and the tray.
+    void BringIntoService();
     // Releases everything in order; the run is over or about to be.
     void ReleaseAll();
     // The tray shows a base while one is announced or in service.

@@ -1,5 +1,7 @@
 // The base is created and deleted on the main thread only. At unplug the event thread stops taking events,
-// posts HANDSET_GONE and ends; OnGone then joins it and deletes the base. So every main-thread use of the
+// posts HANDSET_GONE and ends; OnGone then joins it and deletes the base. The handshake's thread uses the
+// base until it posts its end; every deletion first waits for a handshake under way (EndHandshake), and
+// while a start's handshake creates the link the handset is not driven. So every main-thread use of the
 // base (display, indicators, ringing, key translation) happens before the deletion or after it, and no
 // lock is needed around it.
 #include "bridge/DeviceSession.h"
@@ -17,6 +19,18 @@ constexpr DWORD FailedWaitPauseMs = 5;
 // The thread ends at once when waiting, or after the packet it is receiving (under two seconds); a thread
 // wedged longer must not hold up the window for ever.
 constexpr DWORD EventThreadStopMs = 10000;
+
+// Waits for a thread that is ending or about to; one wedged beyond the bound is ended by force. Neither
+// thread it is used for takes a lock that would stay held: the register lock is taken over from a dead
+// owner.
+void JoinThread(HANDLE& thread) {
+    if (!thread)
+        return;
+    if (WaitForSingleObject(thread, EventThreadStopMs) == WAIT_TIMEOUT)
+        TerminateThread(thread, 1);
+    CloseHandle(thread);
+    thread = nullptr;
+}
 
 } // namespace
 
@@ -55,23 +69,79 @@ DeviceSession::Removal DeviceSession::OnRemoved(DWORD removedProductId) {
     return Removal::InService;
 }
 
-DeviceSession::Opening DeviceSession::Open() {
+DeviceSession::Opening DeviceSession::Open(HWND mainWindow) {
     OpenDevice(&productId);
     if (productId != DectBaseProductId)
         return Opening::NoBase;
+    window = mainWindow;
     base = std::make_unique<DectBase>();
-    if (!base->Open()) {
-        base.reset();
-        return Opening::Silent;
-    }
     removing = false;
     skypeLight = false;
     callLight = false;
-    return Opening::Opened;
+    BeginHandshake(Handshake::Start);
+    return Opening::Waking;
 }
 
-void DeviceSession::Run(HWND mainWindow) {
-    window = mainWindow;
+void DeviceSession::BeginHandshake(Handshake kind) {
+    handshake = kind;
+    handshakeDone = false;
+    handshakeThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HandshakeEntry, this, 0, nullptr));
+    if (!handshakeThread)
+        RunHandshake(); // no thread to be had: the window waits this once rather than lose the base
+}
+
+unsigned __stdcall DeviceSession::HandshakeEntry(void* session) {
+    static_cast<DeviceSession*>(session)->RunHandshake();
+    return 0;
+}
+
+void DeviceSession::RunHandshake() {
+    handshakeResult = base->Open();
+    handshakeDone = true;
+    PostMessageA(window, WM_HANDSET_EVENT, HANDSET_HANDSHAKE_DONE, 0);
+}
+
+DeviceSession::Handshaken DeviceSession::OnHandshakeDone() {
+    if (handshake == Handshake::None || !handshakeDone)
+        return Handshaken::Stray;
+    Handshake ended = handshake;
+    bool again = handshakeAgain;
+    EndHandshake();
+    if (ended == Handshake::Start) {
+        if (removing) {
+            Close(); // unplugged while waking: no event thread was there to notice
+            return Handshaken::Unplugged;
+        }
+        if (!handshakeResult) {
+            base.reset();
+            return Handshaken::Silent;
+        }
+    }
+    // A silent base after a resume keeps its link and shows up at the next unplug.
+    if (again) {
+        BeginHandshake(Handshake::Resume);
+    } else {
+        // The handshake sets the lines off; a start shows only what was asked meanwhile.
+        ShowLights(ended == Handshake::Resume);
+    }
+    return ended == Handshake::Start ? Handshaken::Started : Handshaken::Resumed;
+}
+
+void DeviceSession::EndHandshake() {
+    JoinThread(handshakeThread);
+    handshake = Handshake::None;
+    handshakeDone = false;
+    handshakeAgain = false;
+}
+
+void DeviceSession::ShowLights(bool bothLines) {
+    if (bothLines || skypeLight)
+        SetSkypeIndicator(skypeLight);
+    if (bothLines || callLight)
+        SetCallIndicator(callLight);
+}
+
+void DeviceSession::Run() {
     if (!SetDeviceName("USB Internet Phone By"))
         SetDeviceName("USB");
     if (!base->NeedsEventThread())
@@ -94,22 +164,25 @@ bool DeviceSession::OpenMixer(HWND mainWindow) {
     return mixerOpen != 0;
 }
 
-// The handshake sets the indicator lines off; the link's and the call's state are shown again after it.
-void DeviceSession::Resume() {
-    if (!base)
-        return;
-    base->Open(); // the link keeps running; a silent base shows up at the next unplug
-    SetSkypeIndicator(skypeLight);
-    SetCallIndicator(callLight);
+bool DeviceSession::Resume() {
+    if (!base || removing)
+        return false;
+    if (Waking()) {
+        handshakeAgain = true; // the suspend may have cut the one under way
+        return false;
+    }
+    BeginHandshake(Handshake::Resume);
+    return true;
 }
 
 bool DeviceSession::OnGone() {
     if (!baseLeft.exchange(false))
         return false;
     // The thread posted its last message just before it ended.
-    ForgetEventThread();
+    JoinThread(eventThread);
     if (!base)
         return false; // the orderly stop has released the device meanwhile
+    EndHandshake();
     base.reset();
     removing = false;
     mixerOpen = 0;
@@ -121,19 +194,12 @@ bool DeviceSession::OnGone() {
 void DeviceSession::StopThread() {
     stopEventThread = true;
     SetEvent(stopEvent);
-    ForgetEventThread();
-}
-
-void DeviceSession::ForgetEventThread() {
-    if (!eventThread)
-        return;
-    if (WaitForSingleObject(eventThread, EventThreadStopMs) == WAIT_TIMEOUT)
-        TerminateThread(eventThread, 1); // it takes no lock of the base's registers
-    CloseHandle(eventThread);
-    eventThread = nullptr;
+    JoinThread(eventThread);
+    EndHandshake();
 }
 
 void DeviceSession::Close() {
+    EndHandshake();
     base.reset();
     removing = false;
     mixerOpen = 0;
@@ -181,8 +247,9 @@ void DeviceSession::WaitForEvents() {
     }
 }
 
+// While a start's handshake runs, its thread is making the link.
 PacketLink* DeviceSession::HandsetLink() const {
-    return base ? base->Link() : nullptr;
+    return base && handshake != Handshake::Start ? base->Link() : nullptr;
 }
 
 void DeviceSession::ShowOnHandset(const std::string& text) {
@@ -205,14 +272,19 @@ void DeviceSession::ReleaseHandset() {
         link->SendRelease();
 }
 
+// During a handshake the lights are only noted: it holds the registers, and shows them when it ends.
 void DeviceSession::SetCallIndicator(bool on) {
     callLight = on;
+    if (Waking())
+        return;
     if (PacketLink* link = HandsetLink())
         link->SetCallIndicator(on ? 1 : 0);
 }
 
 void DeviceSession::SetSkypeIndicator(bool on) {
     skypeLight = on;
+    if (Waking())
+        return;
     if (PacketLink* link = HandsetLink())
         link->SetSkypeIndicator(on ? 1 : 0);
 }

@@ -13,9 +13,10 @@
 class DectBase;
 class PacketLink;
 
-// Posted by the event thread to the window it was started for.
+// Posted by the event thread (a key, the base's departure) and by the handshake's thread (its end) to the
+// session's window.
 enum : UINT { WM_HANDSET_EVENT = 1225 };
-enum : WPARAM { HANDSET_KEY = 100, HANDSET_GONE = 101 };
+enum : WPARAM { HANDSET_KEY = 100, HANDSET_GONE = 101, HANDSET_HANDSHAKE_DONE = 102 };
 
 class DeviceSession : public Handset {
   public:
@@ -31,18 +32,27 @@ class DeviceSession : public Handset {
     // The library's removal notice; a base in service is torn down by the event thread.
     Removal OnRemoved(DWORD removedProductId);
 
-    enum class Opening { NoBase, Opened, Silent };
-    // Asks the library for the product; the DECT base is created and woken. A base that does not answer
-    // is not kept.
-    Opening Open();
-    // Names the audio device and starts the event thread, which posts to window.
-    void Run(HWND window);
+    enum class Opening { NoBase, Waking };
+    // Asks the library for the product; for the DECT base, creates it and starts waking it on a thread of
+    // its own (the handshake takes over half a second for an asleep base), which posts
+    // HANDSET_HANDSHAKE_DONE to window when it ends. Until then the handset shows nothing.
+    Opening Open(HWND window);
+    enum class Handshaken { Stray, Started, Silent, Unplugged, Resumed };
+    // HANDSET_HANDSHAKE_DONE: the handshake's thread is joined and its outcome taken. A start whose base
+    // did not answer or was unplugged meanwhile releases it; the lights are shown as last asked. A message
+    // that no handshake posted is Stray.
+    Handshaken OnHandshakeDone();
+    // A handshake is under way (the panel says so).
+    bool Waking() const { return handshake != Handshake::None; }
+    // Names the audio device and starts the event thread, which posts to the window.
+    void Run();
     bool OpenMixer(HWND window);
-    // After a suspend: the handshake again, then the indicators as they were.
-    void Resume();
+    // After a suspend: the handshake again on its thread, then the indicators as they were. Answers
+    // whether one began; a resume during a handshake has it run once more when it ends.
+    bool Resume();
     // The event thread's HANDSET_GONE: answers whether it released a base (a stray message releases none).
     bool OnGone();
-    // The orderly stop: the thread first, then the base, the mixer and the device.
+    // The orderly stop: the threads first, then the base, the mixer and the device.
     void StopThread();
     void Close();
     // WM_PHONE_KEY's value as an event code; false without a base.
@@ -64,9 +74,16 @@ class DeviceSession : public Handset {
     void SetSkypeIndicator(bool on) override;
 
   private:
+    enum class Handshake { None, Start, Resume };
+
     static unsigned __stdcall EventThreadEntry(void* session);
     void WaitForEvents();
-    void ForgetEventThread();
+    static unsigned __stdcall HandshakeEntry(void* session);
+    void BeginHandshake(Handshake kind);
+    void RunHandshake();
+    // Waits for a running handshake to end and forgets it, before the base may go.
+    void EndHandshake();
+    void ShowLights(bool bothLines);
     // The base's packet link, or nullptr while no base is in service.
     PacketLink* HandsetLink() const;
 
@@ -82,6 +99,13 @@ class DeviceSession : public Handset {
 
     HWND window = nullptr;
     HANDLE eventThread = nullptr;
+    // The running handshake, what it is for and whether another is due after it (main thread only).
+    Handshake handshake = Handshake::None;
+    HANDLE handshakeThread = nullptr;
+    bool handshakeAgain = false;
+    // Written by the handshake's thread before it posts its end.
+    std::atomic<bool> handshakeDone{false};
+    std::atomic<int> handshakeResult{0};
     HANDLE removedEvent = nullptr;
     // Manual-reset: wakes the waiting event thread for the orderly stop.
     HANDLE stopEvent = nullptr;

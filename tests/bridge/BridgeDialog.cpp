@@ -74,6 +74,8 @@ void BridgeDialog::Make(const std::function<void(SimState&)>& configure) {
     InitCommonControlsEx(&controls);
     dialog = std::make_unique<MainDialog>();
     ASSERT_NE(dialog->CreateModeless(), nullptr) << "the main dialog template did not load";
+    // A base present at start wakes on a thread of its own; the tests begin once it is in service.
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().Waking(); }, 5000)) << "the handshake never ended";
 }
 
 void BridgeDialog::TearDown() {

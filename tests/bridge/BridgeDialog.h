@@ -31,7 +31,8 @@ bool TimerArmed(HWND window, UINT_PTR id);
 
 class BridgeDialog : public ::testing::Test {
   protected:
-    // The sim is reset, then `configure` may change it before the window is made.
+    // The sim is reset, then `configure` may change it before the window is made; answers once the
+    // start-up's handshake has ended.
     void Make(const std::function<void(SimState&)>& configure = {});
     void TearDown() override;
 

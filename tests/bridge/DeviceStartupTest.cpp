@@ -263,7 +263,8 @@ TEST_F(DeviceStartup, APlugInDuringTheTeardownStartsTheNewBaseAfterIt) {
     SendMessageA(dialog->Handle(), WM_PHONE_REMOVED, 0, DectBaseProductId);
     SendMessageA(dialog->Handle(), WM_PHONE_ARRIVED, 0, DectBaseProductId);
     EXPECT_FALSE(dialog->StartDevice()) << "the base being torn down counted as in service";
-    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().InService(); }, Wait)) << "no new base";
+    ASSERT_TRUE(PumpUntil([&] { return dialog->Session().InService() && !dialog->Session().Waking(); }, Wait))
+        << "no new base";
     EXPECT_TRUE(KeyReaches('6'));
 }
 
@@ -307,11 +308,15 @@ TEST_F(DeviceStartup, ResumeRepeatsTheHandshakeOnTheSameLink) {
     uint32_t before = busBytes();
     SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
     EXPECT_EQ(busBytes(), before) << "suspending is no resume";
-    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-    EXPECT_GT(busBytes(), before) << "no handshake on resume";
-    before = busBytes();
-    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, 0);
-    EXPECT_GT(busBytes(), before);
+    for (WPARAM resume : {PBT_APMRESUMESUSPEND, PBT_APMRESUMECRITICAL}) {
+        SendMessageA(dialog->Handle(), WM_POWERBROADCAST, resume, 0);
+        EXPECT_EQ(PanelText(dialog->Handle()), "Opening VOIP device...") << "the window waited for the base";
+        ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().Waking(); }, Wait))
+            << "the handshake never ended";
+        EXPECT_GT(busBytes(), before) << "no handshake on resume " << resume;
+        EXPECT_EQ(PanelText(dialog->Handle()), "TRL-400");
+        before = busBytes();
+    }
     Pump(50);
     EXPECT_EQ(ReadHandset().framesByCommand[CmdInit], 1u) << "a second link was opened";
     EXPECT_TRUE(KeyReaches('4'));

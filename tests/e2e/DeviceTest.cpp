@@ -160,9 +160,11 @@ TEST_F(Device, ResumeRepeatsTheHandshakeOnTheRunningLink) {
     auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
     uint32_t before = busBytes();
     PostMessageA(program.MainWindow(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-    EXPECT_TRUE(test::WaitUntil([&] { return busBytes() > before; }, Wait)) << "no handshake after resume";
-    // The channel waits while the handshake holds the registers; keys sent meanwhile would be lost.
-    Sleep(1000);
+    ASSERT_TRUE(test::WaitUntil([&] { return busBytes() > before; }, Wait)) << "no handshake after resume";
+    // The channel waits while the handshake holds the registers; keys sent meanwhile would be lost. The
+    // panel names the base again when the handshake has ended.
+    ASSERT_TRUE(test::WaitUntil([&] { return DeviceText(program.MainWindow()) == "TRL-400"; }, Wait))
+        << DeviceText(program.MainWindow());
     ExpectServes("90");
     EXPECT_EQ(InitFrames(), 1u) << "the link was opened again";
 }
@@ -185,9 +187,11 @@ TEST_F(Device, AfterResumeTheLightsShowSkypeAndTheCallAgain) {
     ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
     auto busBytes = [] { return WithSim([](SimState& state) { return state.chip.wireCount; }); };
     uint32_t before = busBytes();
-    // Sent, not posted: it returns once the window has handled the resume.
     SendMessageA(program.MainWindow(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-    ASSERT_GT(busBytes(), before) << "no handshake after resume";
+    // The base wakes beside the window, which names it again once it is awake.
+    ASSERT_TRUE(test::WaitUntil([&] { return busBytes() > before; }, Wait)) << "no handshake after resume";
+    ASSERT_TRUE(test::WaitUntil([&] { return DeviceText(program.MainWindow()) == "TRL-400"; }, Wait))
+        << DeviceText(program.MainWindow());
     HandsetView view = ReadHandset();
     EXPECT_TRUE(view.skypeLight) << "the Skype light stayed off though Skype is attached";
     EXPECT_TRUE(view.callLight) << "the call light stayed off during the call";
