@@ -56,7 +56,7 @@ void ChannelWriter::WriteLocked(int reg, uint8_t value) {
 
 bool ChannelWriter::Step() {
     if (phase == 0) {
-        if (pipe->Read(&currentByte, 1) != 1)
+        if (!TakeByte())
             return false;
         uint8_t lines = LinesFor(static_cast<uint8_t>(currentByte >> 4));
         WriteLocked(DataRegister, lines);
@@ -67,5 +67,18 @@ bool ChannelWriter::Step() {
     WriteLocked(DataRegister, LinesFor(currentByte & 0x0F));
     WriteLocked(StrobeRegister, LowNibbleStrobe);
     phase = 0;
+    return true;
+}
+
+bool ChannelWriter::TakeByte() {
+    if (takenNext == takenCount) {
+        takenNext = 0;
+        takenCount = pipe->Read(taken, sizeof taken);
+        if (takenCount <= 0) {
+            takenCount = 0;
+            return false;
+        }
+    }
+    currentByte = taken[takenNext++];
     return true;
 }

@@ -24,4 +24,11 @@ class ChannelWriter : public WorkerThread {
 
   private:
     void WriteLocked(int reg, uint8_t value);
+    // Answers whether there is a byte to send: from the bytes taken from the pipe, else from the pipe.
+    bool TakeByte();
+
+    // What one read took from the pipe, sent byte by byte: a frame costs one pipe read, not one a byte.
+    uint8_t taken[64] = {};
+    int takenCount = 0;
+    int takenNext = 0;
 };
