@@ -40,7 +40,8 @@ LRESULT ExitRequestWindow::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM
 
 LRESULT CALLBACK ExitRequestWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<ExitRequestWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        auto* self =
+            static_cast<ExitRequestWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->window = window;
     }

@@ -5,13 +5,13 @@
 class MainDialog;
 
 class ExitRequestWindow {
-public:
+  public:
     bool Create(MainDialog* owner);
     void Destroy();
     HWND Handle() const { return window; }
     ~ExitRequestWindow() { Destroy(); }
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 

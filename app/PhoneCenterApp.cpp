@@ -8,7 +8,7 @@
 #include "app/res/resource.h"
 
 class PhoneCenterApp {
-public:
+  public:
     // Answers false: the program runs no message loop of its own and ends when this returns.
     bool InitInstance();
 };
