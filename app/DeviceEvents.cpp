@@ -45,7 +45,7 @@ void MainDialog::OnPhoneRemoved(DWORD removedProductId) {
 
 void MainDialog::OnResume() {
     if (session.Resume())
-        RefreshDevicePanel(IDS_OPENING, session.ProductId(), session.MixerOpen());
+        ShowDevice(IDS_OPENING, session.ProductId(), session.MixerOpen());
 }
 
 void MainDialog::OnHandsetGone() {
@@ -66,7 +66,7 @@ bool MainDialog::StartDevice() {
         RefreshDevicePanel(IDS_NOT_FOUND, session.ProductId(), session.MixerOpen());
         return false;
     }
-    RefreshDevicePanel(IDS_OPENING, session.ProductId(), session.MixerOpen());
+    ShowDevice(IDS_OPENING, session.ProductId(), session.MixerOpen());
     return true;
 }
 
@@ -82,8 +82,7 @@ void MainDialog::OnHandshakeDone() {
         BringIntoService();
         return;
     case DeviceSession::Handshaken::Resumed:
-        RefreshDevicePanel(session.Waking() ? IDS_OPENING : IDS_MODEL_NAME, session.ProductId(),
-                           session.MixerOpen());
+        ShowDevice(session.Waking() ? IDS_OPENING : IDS_MODEL_NAME, session.ProductId(), session.MixerOpen());
         return;
     }
 }
@@ -102,7 +101,7 @@ void MainDialog::BringIntoService() {
     UINT hardwareText = IDS_NOT_FOUND;
     if (session.HasBase())
         hardwareText = session.Waking() ? IDS_OPENING : IDS_MODEL_NAME;
-    RefreshDevicePanel(hardwareText, session.ProductId(), session.MixerOpen());
+    ShowDevice(hardwareText, session.ProductId(), session.MixerOpen());
     if (session.HasBase())
         UpdateTrayIcon(TrayDevicePresent);
 }

@@ -125,6 +125,11 @@ bool MainDialog::OnlineOnly() const {
 }
 
 void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId, bool mixerOpen) {
+    ShowDevice(textId, newProductId, mixerOpen);
+    LoadPanelSettings();
+}
+
+void MainDialog::ShowDevice(UINT textId, DWORD newProductId, bool mixerOpen) {
     if (textId != 0) {
         char text[256] = "";
         LoadStringA(GetModuleHandleA(nullptr), textId, text, sizeof text);
@@ -152,7 +157,10 @@ void MainDialog::RefreshDevicePanel(UINT textId, DWORD newProductId, bool mixerO
     }
     for (int id : AudioControls)
         EnableWindow(Control(id), mixerOpen ? TRUE : FALSE);
+    UpdateData(false);
+}
 
+void MainDialog::LoadPanelSettings() {
     onlineOnlyBox.SetChecked(false);
     RegistryKey settings(CreateKey);
     if (OpenSettings(settings)) {

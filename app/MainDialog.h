@@ -50,7 +50,13 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     void PlaceMainWindow();
 
     // --- Panel (app/DevicePanel.cpp) ---
+    // The device's part of the panel (ShowDevice), then the settings from the registry (LoadPanelSettings).
     void RefreshDevicePanel(UINT textId, DWORD productId, bool mixerOpen);
+    // The device text (unless textId is 0), icon, serial number and audio controls. The base's handshake
+    // shows its progress with this alone: it ends while the user may be typing a country code, which a
+    // reload of the settings would replace with the saved one.
+    void ShowDevice(UINT textId, DWORD productId, bool mixerOpen);
+    void LoadPanelSettings();
     void SaveCountryCode();
 
     // --- Tray (app/TrayIcon.cpp) ---

@@ -8,6 +8,7 @@
 #include "chip/PhoneLibrary.h"
 #include "dect/DectBase.h"
 #include "dect/PacketLink.h"
+#include "sim/control/ChipControl.h"
 #include "sim/control/HandsetControl.h"
 #include "tests/bridge/BridgeDialog.h"
 #include "tests/common/TestSupport.h"
@@ -320,6 +321,32 @@ TEST_F(DeviceStartup, ResumeRepeatsTheHandshakeOnTheSameLink) {
     Pump(50);
     EXPECT_EQ(ReadHandset().framesByCommand[CmdInit], 1u) << "a second link was opened";
     EXPECT_TRUE(KeyReaches('4'));
+}
+
+// The base wakes while the window goes on, so the user may be typing a country code meanwhile: neither a
+// start nor a resume puts the saved one back over it.
+TEST_F(DeviceStartup, ACountryCodeTypedWhileTheBaseWakesIsKept) {
+    auto countryCode = [&] {
+        char text[64] = "";
+        GetDlgItemTextA(dialog->Handle(), IDC_COUNTRY_CODE, text, sizeof text);
+        return std::string(text);
+    };
+    Make([](SimState& state) { state.config.plugged = 0; });
+    ASSERT_TRUE(SimPlug());
+    ChipSetBusBehaviour(BusAsleep);
+    ASSERT_TRUE(dialog->StartDevice());
+    ASSERT_TRUE(dialog->Session().Waking());
+    SetDlgItemTextA(dialog->Handle(), IDC_COUNTRY_CODE, "0044");
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().Waking(); }, Wait)) << "the handshake never ended";
+    ASSERT_TRUE(InService());
+    EXPECT_EQ(countryCode(), "0044") << "the start put the saved country code back";
+
+    ChipSetBusBehaviour(BusAsleep);
+    SendMessageA(dialog->Handle(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    SetDlgItemTextA(dialog->Handle(), IDC_COUNTRY_CODE, "0033");
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->Session().Waking(); }, Wait)) << "the handshake never ended";
+    EXPECT_EQ(countryCode(), "0033") << "the resume put the saved country code back";
+    EXPECT_EQ(PanelText(dialog->Handle()), "TRL-400");
 }
 
 TEST_F(DeviceStartup, TheContactTimerAsksOnlyWhileTheListIsEmpty) {
