@@ -21,7 +21,8 @@ enum : WPARAM { HANDSET_KEY = 100, HANDSET_GONE = 101, HANDSET_HANDSHAKE_DONE = 
 class DeviceSession : public Handset {
   public:
     DeviceSession();
-    // Stops and joins the event thread before the base goes, whatever ended the run.
+    // Stops and joins the event thread, and waits for a handshake under way, before the base goes, whatever
+    // ended the run.
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
@@ -59,7 +60,7 @@ class DeviceSession : public Handset {
     bool TranslateKey(int value, int32_t& code) const;
 
     bool HasBase() const { return base != nullptr; }
-    // A base is in service and no removal has been noticed for it.
+    // A base is in service or waking, and no removal has been noticed for it.
     bool InService() const { return base && !removing; }
     DWORD ProductId() const { return productId; }
     LONG DevicesPresent() const { return devicesPresent; }
