@@ -182,12 +182,7 @@ bool DeviceSession::OnGone() {
     JoinThread(eventThread);
     if (!base)
         return false; // the orderly stop has released the device meanwhile
-    EndHandshake();
-    base.reset();
-    removing = false;
-    mixerOpen = 0;
-    CloseMixer();
-    CloseDevice();
+    Close();
     return true;
 }
 
