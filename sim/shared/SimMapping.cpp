@@ -3,18 +3,91 @@
 #include <cstring>
 
 namespace {
-HANDLE LockHandle() {
-    static HANDLE mutex = CreateMutexA(nullptr, FALSE, SimLockName);
-    return mutex;
+
+// The mapping: the lock's word ahead of the state, so that a reset of the state leaves the lock alone.
+struct SharedSim {
+    volatile LONG owner; // the id of the thread that holds the lock, 0 while it is free
+    LONG depth;          // how often the owner has taken it; only the owner touches it
+    SimState state;
+};
+
+// How long a waiter trusts the owner before it looks whether the owner's thread still exists.
+constexpr DWORD OwnerCheckMs = 50;
+// A holder keeps the lock for a few register accesses: a waiter only yields at first, then sleeps.
+constexpr int YieldingTries = 50;
+
+bool ThreadGone(LONG id) {
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (!thread)
+        return true;
+    bool ended = WaitForSingleObject(thread, 0) != WAIT_TIMEOUT;
+    CloseHandle(thread);
+    return ended;
 }
+
+void Take(SharedSim& shared) {
+    LONG self = static_cast<LONG>(GetCurrentThreadId());
+    // Held already: this thread (in the library or in the process that drives it) takes it once more.
+    if (shared.owner == self) {
+        ++shared.depth;
+        return;
+    }
+    DWORD lastCheck = GetTickCount();
+    for (int tries = 0;; ++tries) {
+        LONG held = InterlockedCompareExchange(&shared.owner, self, 0);
+        if (held == 0)
+            break;
+        if (GetTickCount() - lastCheck >= OwnerCheckMs) {
+            lastCheck = GetTickCount();
+            if (ThreadGone(held) && InterlockedCompareExchange(&shared.owner, self, held) == held)
+                break;
+        }
+        if (tries < YieldingTries)
+            SwitchToThread();
+        else
+            Sleep(1);
+    }
+    shared.depth = 1;
+}
+
+void Give(SharedSim& shared) {
+    if (shared.owner != static_cast<LONG>(GetCurrentThreadId()))
+        return;
+    if (--shared.depth == 0)
+        InterlockedExchange(&shared.owner, 0);
+}
+
+SharedSim* MapShared() {
+    static SharedSim* shared = [] {
+        HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            sizeof(SharedSim), SimMappingName);
+        if (!mapping)
+            return static_cast<SharedSim*>(nullptr);
+        // The mapping handle stays open for the life of the process, so the state outlives no user.
+        auto* view =
+            static_cast<SharedSim*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedSim)));
+        if (view) {
+            Take(*view);
+            if (view->state.magic != SimMagic)
+                ResetSimState(view->state);
+            Give(*view);
+        }
+        return view;
+    }();
+    return shared;
+}
+
 } // namespace
 
-SimLock::SimLock() : mutex(LockHandle()) {
-    // An owner that died holding the lock leaves it abandoned; the wait still grants it.
-    WaitForSingleObject(mutex, INFINITE);
+SimLock::SimLock() {
+    if (SharedSim* shared = MapShared())
+        Take(*shared);
 }
 
-SimLock::~SimLock() { ReleaseMutex(mutex); }
+SimLock::~SimLock() {
+    if (SharedSim* shared = MapShared())
+        Give(*shared);
+}
 
 void ResetSimState(SimState& state) {
     std::memset(&state, 0, sizeof state);
@@ -38,19 +111,6 @@ void ResetSimState(SimState& state) {
 }
 
 SimState* MapSimState() {
-    static SimState* view = [] {
-        HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SimState),
-                                            SimMappingName);
-        if (!mapping)
-            return static_cast<SimState*>(nullptr);
-        // The mapping handle stays open for the life of the process, so the state outlives no user.
-        auto* state = static_cast<SimState*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SimState)));
-        if (state) {
-            SimLock lock;
-            if (state->magic != SimMagic)
-                ResetSimState(*state);
-        }
-        return state;
-    }();
-    return view;
+    SharedSim* shared = MapShared();
+    return shared ? &shared->state : nullptr;
 }

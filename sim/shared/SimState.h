@@ -1,7 +1,7 @@
 #pragma once
 // The simulated phone library's whole state, kept in named shared memory so that another process (a test,
 // the demonstration) can configure the library before the program loads it, drive the base and its
-// handset, and read back what the program did. Every access holds the named mutex SimLockName.
+// handset, and read back what the program did. Every access holds SimLock.
 #include <windows.h>
 #include <cstdint>
 
@@ -9,7 +9,6 @@
 #include "sim/shared/FirmwareState.h"
 
 constexpr const char* SimMappingName = "DectBridgeSimState";
-constexpr const char* SimLockName = "DectBridgeSimLock";
 constexpr uint32_t SimMagic = 0x44534D31; // "DSM1": the state was initialised
 
 // What the library answers; tests set these before they start the program.
