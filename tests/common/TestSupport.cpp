@@ -2,6 +2,7 @@
 
 #include "sim/control/SharedFile.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +13,12 @@ std::string BinDir() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\'));
+}
+
+int TestPort(int usual) {
+    char shift[16] = "";
+    DWORD length = GetEnvironmentVariableA("DECTBRIDGE_TEST_PORT_SHIFT", shift, sizeof shift);
+    return length > 0 && length < sizeof shift ? usual + std::atoi(shift) : usual;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {

@@ -12,6 +12,10 @@ namespace test {
 // The folder of the running test program (the build's bin folder, where every program lies).
 std::string BinDir();
 
+// A loopback port of a test: `usual`, moved by the environment's DECTBRIDGE_TEST_PORT_SHIFT, so that test
+// runs side by side on one machine (each with its own Wine prefix and screen) keep to their own ports.
+int TestPort(int usual);
+
 // Polls condition every 10 ms until it holds or timeoutMs pass; answers whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 

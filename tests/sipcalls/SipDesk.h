@@ -20,7 +20,7 @@ constexpr DWORD Wait = 10000;
 // This test program's ports (other programs use other ranges) and the far end's time-out for a call
 // nobody answers (the caller then hears busy).
 constexpr int FarAnswerTimeoutS = 3;
-const AgentPair Agents = LoopbackAgents(35000, FarAnswerTimeoutS);
+const AgentPair Agents = LoopbackAgents(test::TestPort(35000), FarAnswerTimeoutS);
 
 // SipLink.exe as a test runs it: started with its log, ended as a user would (WM_CLOSE).
 class SipLinkProcess {

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int ControlPort = 37444;
+const int ControlPort = test::TestPort(37444);
 constexpr const char* LogPath = "c:\\temp\\SipLinkProgramTest.log";
 constexpr const char* SkypeKey = "SOFTWARE\\Skype\\Phone";
 
