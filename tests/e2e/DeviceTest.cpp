@@ -62,7 +62,9 @@ TEST_F(Device, ABasePresentAtStartIsServedAndTheContactsAreAskedForFiveSecondsLa
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitAttached()) << "the Skype light did not come on";
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.initialised; }, Wait));
-    EXPECT_EQ(DeviceText(program.MainWindow()), "TRL-400");
+    // The lights come on as the handshake ends; the panel names the base once the rest of the start is done.
+    EXPECT_TRUE(test::WaitUntil([&] { return DeviceText(program.MainWindow()) == "TRL-400"; }, Wait))
+        << DeviceText(program.MainWindow());
     EXPECT_TRUE(test::WaitUntil([] { return TrayTipOfProgram() == "TRL-400 Found, Skype Online."; }, Wait))
         << "tray tip \"" << TrayTipOfProgram() << "\"";
 
