@@ -13,7 +13,8 @@ namespace test {
 std::string BinDir();
 
 // A loopback port of a test: `usual`, moved by the environment's DECTBRIDGE_TEST_PORT_SHIFT, so that test
-// runs side by side on one machine (each with its own Wine prefix and screen) keep to their own ports.
+// runs side by side on one machine (each with its own Wine prefix and screen) keep to their own ports. The
+// ports in use lie between 35000 and 37444, so a shift stays below 28000.
 int TestPort(int usual);
 
 // Polls condition every 10 ms until it holds or timeoutMs pass; answers whether it held.
