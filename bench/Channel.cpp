@@ -73,8 +73,10 @@ void MeasureOutbound(PipePair& outbound) {
         received.size(), took, received.size() / took, received == bytes ? "intact" : "NOT intact");
 }
 
-void MeasureInbound(PipePair& inbound, uint32_t holdMs) {
+void MeasureInbound(PipePair& inbound, uint32_t holdMs, uint32_t graceMs) {
     ChipSetNibbleHold(holdMs);
+    ChipSetReaderGrace(graceMs);
+    ReaderTiming before = ChipReaderTiming();
     std::vector<uint8_t> bytes = Pattern(holdMs >= 10 ? 200 : 400, 5), got;
     double start = Seconds();
     ChipQueueForProgram(bytes);
@@ -88,11 +90,13 @@ void MeasureInbound(PipePair& inbound, uint32_t holdMs) {
     Sleep(20);
     while (int count = inbound.Read(buffer, sizeof buffer))
         got.insert(got.end(), buffer, buffer + count);
+    ReaderTiming after = ChipReaderTiming();
     std::printf(
-        "inbound, %u ms holds: %zu of %zu bytes in %.2f s = %.1f bytes/s, %s; limit two holds a byte = "
-        "%.1f bytes/s\n",
-        holdMs, got.size(), bytes.size(), took, got.size() / took, got == bytes ? "intact" : "NOT intact",
-        1000.0 / (2 * holdMs));
+        "inbound, %u ms holds, %u ms grace: %zu of %zu bytes in %.2f s = %.1f bytes/s, %s; limit two holds a "
+        "byte = %.1f bytes/s; nibbles unread %u, held for the reader %u (longest %u ms past the hold)\n",
+        holdMs, graceMs, got.size(), bytes.size(), took, got.size() / took,
+        got == bytes ? "intact" : "NOT intact", 1000.0 / (2 * holdMs), after.unread - before.unread,
+        after.heldLate - before.heldLate, after.longestLateMs);
 }
 
 } // namespace
@@ -113,8 +117,10 @@ int main() {
         writer.Start(0);
         MeasureIdle(reader, writer);
         MeasureOutbound(outbound);
-        MeasureInbound(inbound, 12);
-        MeasureInbound(inbound, 6);
+        // By the clock alone, as on the wire; then with the grace the tests' base gives a late reader.
+        MeasureInbound(inbound, 12, 0);
+        MeasureInbound(inbound, 6, 0);
+        MeasureInbound(inbound, 6, 1000);
         reader.Stop();
         writer.Stop();
     }

@@ -83,6 +83,17 @@ void ChipSetNibbleHold(uint32_t ms) {
     WithChip([=](ChipState& chip) { chip.nibbleHoldMs = ms; });
 }
 
+void ChipSetReaderGrace(uint32_t ms) {
+    WithChip([=](ChipState& chip) { chip.readerGraceMs = ms; });
+}
+
+ReaderTiming ChipReaderTiming() {
+    return WithChip([](ChipState& chip) {
+        ChannelOutputNow(chip);
+        return ReaderTiming{chip.nibblesHeldLate, chip.longestLateMs, chip.nibblesUnread};
+    });
+}
+
 void ChipDetachFirmware(bool detached) {
     WithChip([=](ChipState& chip) { chip.firmwareDetached = detached ? 1 : 0; });
 }

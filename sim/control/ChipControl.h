@@ -1,7 +1,8 @@
 #pragma once
 // The chip side of the simulated library, driven from a test or the demonstration (another process than
 // the program). Each call takes the simulation's lock for itself. SimReset puts the chip back to a plugged,
-// awake base with the ident (0x34, 0x12), registers all 0, empty logs and queues, and 25 ms nibble holds.
+// awake base with the ident (0x34, 0x12), registers all 0, empty logs and queues, 25 ms nibble holds and
+// a second's grace for a late reader.
 #include <cstdint>
 #include <vector>
 
@@ -30,7 +31,16 @@ uint32_t ChipRequestViolations();
 int ChipQueueForProgram(const std::vector<uint8_t>& bytes);
 bool ChipSending();
 std::vector<uint8_t> ChipReceived();
-// How long the base holds each nibble on register 18.
+// How long the base holds each nibble on register 18, and how long past the program's last read of it a
+// nibble the program has not read yet may wait for it (0: the clock alone decides).
 void ChipSetNibbleHold(uint32_t ms);
+void ChipSetReaderGrace(uint32_t ms);
+// What the program's reader made the base do so far.
+struct ReaderTiming {
+    uint32_t heldLate;      // nibbles kept past their hold until the reader saw them
+    uint32_t longestLateMs; // the longest of those waits
+    uint32_t unread;        // nibbles that went by unread
+};
+ReaderTiming ChipReaderTiming();
 // Detached, the program's bytes are only recorded, not given to the firmware (which might answer them).
 void ChipDetachFirmware(bool detached);

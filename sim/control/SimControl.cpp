@@ -1,5 +1,7 @@
 #include "sim/control/SimControl.h"
 
+#include "sim/shared/ChipQueue.h"
+
 void SimReset() {
     WithSim([](SimState& state) { ResetSimState(state); });
 }
@@ -27,9 +29,11 @@ bool SimPlug() {
 bool SimUnplug() {
     DWORD product = WithSim([](SimState& state) {
         state.config.plugged = 0;
-        // The base loses its power: a frame it was taking in and a byte it had half are gone.
+        // The base loses its power: a frame it was taking in, a byte it had half and what it was still to
+        // send are gone.
         state.firmware.assembly.count = 0;
         state.chip.highNibbleLatched = 0;
+        DropBytesForProgram(state.chip);
         return state.config.productId;
     });
     return SimPost(1425, 0, static_cast<LPARAM>(product));

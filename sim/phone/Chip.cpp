@@ -103,7 +103,7 @@ uint8_t Read(ChipState& chip, int reg) {
     case BusDataRegister:
         return BusSlaveDataRegister(chip);
     case ChannelInputRegister:
-        return ChannelOutputNow(chip);
+        return ChannelReadByProgram(chip);
     default:
         return chip.registers[reg];
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint8_t StrobeBit = 0x80;
@@ -29,28 +31,66 @@ uint8_t TakeNext(ChipState& chip) {
     return chip.toSend[chip.toSendHead++ % static_cast<uint32_t>(ChannelQueueCapacity)];
 }
 
-// Brings register 18 up to the time now: bytes whose two holds have passed are gone, whether anyone saw
-// them or not.
+int64_t HoldEndUs(const ChipState& chip) {
+    return chip.nibbleSinceUs + static_cast<int64_t>(chip.nibbleHoldMs) * 1000;
+}
+
+// When the nibble on show gives way. One the program has read goes when its hold is over. One it has not
+// read waits for a reader that is only late, up to the grace past the program's last read of register 18:
+// a program a busy machine let sleep for a moment gets it, one that stopped reading does not hold up the
+// base. Without grace every nibble goes by the clock alone.
+int64_t NibbleEndUs(const ChipState& chip) {
+    int64_t end = HoldEndUs(chip);
+    if (chip.nibbleRead)
+        return std::max(end, chip.nibbleReadUs);
+    if (chip.readerGraceMs > 0)
+        return std::max(end, chip.programReadUs + static_cast<int64_t>(chip.readerGraceMs) * 1000);
+    return end;
+}
+
+void Show(ChipState& chip) {
+    chip.registers[18] = chip.presentingLow
+                             ? LinesFor(chip.presentedByte & 0x0F)
+                             : static_cast<uint8_t>(StrobeBit | LinesFor(chip.presentedByte >> 4));
+}
+
+void Present(ChipState& chip, int64_t since) {
+    chip.presentedByte = TakeNext(chip);
+    chip.presenting = 1;
+    chip.presentingLow = 0;
+    chip.nibbleSinceUs = since;
+    chip.nibbleRead = 0;
+}
+
+void EndNibble(ChipState& chip, int64_t end) {
+    if (!chip.nibbleRead) {
+        ++chip.nibblesUnread;
+    } else if (chip.nibbleReadUs > HoldEndUs(chip)) {
+        ++chip.nibblesHeldLate;
+        chip.longestLateMs =
+            std::max(chip.longestLateMs, static_cast<uint32_t>((chip.nibbleReadUs - HoldEndUs(chip)) / 1000));
+    }
+    if (!chip.presentingLow) {
+        chip.presentingLow = 1;
+        chip.nibbleSinceUs = end;
+        chip.nibbleRead = 0;
+    } else if (Empty(chip)) {
+        chip.presenting = 0; // the last low nibble stays on the lines
+    } else {
+        Present(chip, end); // the next byte follows at once
+    }
+}
+
+// Brings register 18 up to the time now: nibbles whose time has passed are gone, whether anyone saw them
+// or not.
 void Advance(ChipState& chip, int64_t now) {
-    int64_t byteUs = 2 * static_cast<int64_t>(chip.nibbleHoldMs) * 1000;
-    while (chip.presenting && now - chip.presentedSinceUs >= byteUs) {
-        if (Empty(chip)) {
-            chip.presenting = 0;
-            chip.registers[18] = LinesFor(chip.presentedByte & 0x0F);
-            break;
-        }
-        chip.presentedByte = TakeNext(chip);
-        chip.presentedSinceUs += byteUs;
-    }
-    if (!chip.presenting && !Empty(chip)) {
-        chip.presentedByte = TakeNext(chip);
-        chip.presenting = 1;
-        chip.presentedSinceUs = now;
-    }
-    if (chip.presenting)
-        chip.registers[18] = now - chip.presentedSinceUs < byteUs / 2
-                                 ? static_cast<uint8_t>(StrobeBit | LinesFor(chip.presentedByte >> 4))
-                                 : LinesFor(chip.presentedByte & 0x0F);
+    if (!chip.presenting && !Empty(chip))
+        Present(chip, now);
+    bool wasPresenting = chip.presenting;
+    while (chip.presenting && now >= NibbleEndUs(chip))
+        EndNibble(chip, NibbleEndUs(chip));
+    if (chip.presenting || wasPresenting)
+        Show(chip);
 }
 
 } // namespace
@@ -68,6 +108,23 @@ int QueueBytesForProgram(ChipState& chip, const uint8_t* bytes, int count) {
 uint8_t ChannelOutputNow(ChipState& chip) {
     Advance(chip, NowUs());
     return chip.registers[18];
+}
+
+uint8_t ChannelReadByProgram(ChipState& chip) {
+    int64_t now = NowUs();
+    Advance(chip, now);
+    if (chip.presenting && !chip.nibbleRead) {
+        chip.nibbleRead = 1;
+        chip.nibbleReadUs = now;
+    }
+    chip.programReadUs = now;
+    return chip.registers[18];
+}
+
+void DropBytesForProgram(ChipState& chip) {
+    chip.toSendHead = chip.toSendTail;
+    chip.presenting = 0;
+    chip.registers[18] = 0;
 }
 
 int BytesWaitingForProgram(const ChipState& chip) {

@@ -1,7 +1,7 @@
 #pragma once
 // The chip's register file, the 2-wire bus slave and the nibble byte channel, as the simulation keeps them.
-// ResetSimState zeroes everything and then sets busBehaviour, ident and nibbleHoldMs, so 0 is the
-// starting value of every other field.
+// ResetSimState zeroes everything and then sets busBehaviour, ident, nibbleHoldMs and readerGraceMs, so 0 is
+// the starting value of every other field.
 #include <cstdint>
 
 constexpr int ChipRegisterCount = 32;
@@ -51,12 +51,21 @@ struct ChipState {
     int32_t firmwareDetached; // 1: bytes from the program are only recorded, not given to the firmware
     uint8_t received[ChannelQueueCapacity]; // bytes from the program, the first ChannelQueueCapacity kept
     uint32_t receivedCount;
-    // byte channel, base -> program: register 18, each nibble held nibbleHoldMs by the clock
+    // byte channel, base -> program: register 18, each nibble held nibbleHoldMs by the clock, and up to
+    // readerGraceMs past the program's last read while the program has not read it yet (0: no longer)
     uint32_t nibbleHoldMs;
+    uint32_t readerGraceMs;
     uint8_t toSend[ChannelQueueCapacity];
     uint32_t toSendHead; // next byte to present
     uint32_t toSendTail; // next free slot
     int32_t presenting;  // a byte stands on register 18
     uint8_t presentedByte;
-    int64_t presentedSinceUs; // when its high nibble appeared
+    int32_t presentingLow;    // its low nibble stands, else its high nibble
+    int64_t nibbleSinceUs;    // when the nibble on show appeared
+    int32_t nibbleRead;       // the program has read register 18 while it stood
+    int64_t nibbleReadUs;     // the first such read
+    int64_t programReadUs;    // the program's last read of register 18
+    uint32_t nibblesHeldLate; // nibbles kept past their hold until a late reader saw them
+    uint32_t longestLateMs;   // the longest such wait past the hold
+    uint32_t nibblesUnread;   // nibbles that went by without the program reading them
 };

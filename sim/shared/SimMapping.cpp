@@ -106,6 +106,8 @@ void ResetSimState(SimState& state) {
     state.chip.ident[0] = 0x34;
     state.chip.ident[1] = 0x12;
     state.chip.nibbleHoldMs = 25; // far above the reader's 3 ms tick, even when Wine schedules it late
+    // A reader that a loaded test machine holds off for longer than two holds would lose whole key frames.
+    state.chip.readerGraceMs = 1000;
     std::memset(state.firmware.display, ' ', 12);
     state.firmware.lastReleaseAck = -1;
 }

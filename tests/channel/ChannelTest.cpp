@@ -103,6 +103,46 @@ TEST_F(ChannelTest, BasePresentsNibblesByTheClock) {
     EXPECT_EQ(ChipRegister(18), 0x0A) << "the last low nibble (3) stays";
 }
 
+// The base's grace for a reader the machine holds off: a late reader that keeps reading loses nothing, the
+// same reader without the grace loses bytes, and a reader that stopped holds the base up no longer than the
+// grace.
+TEST_F(ChannelTest, BaseWaitsForALateReaderOnlyWhileItKeepsReading) {
+    ChannelReader reader(&inbound, &device);
+    const std::vector<uint8_t> bytes = {0x96, 0x5A, 0x0F, 0xC3};
+    auto readSlowly = [&] {
+        reader.Step();
+        ChipQueueForProgram(bytes);
+        for (int step = 0; step < 100 && ChipSending(); ++step) {
+            Sleep(60); // longer than a whole byte's two holds
+            reader.Step();
+        }
+        return Drain(inbound);
+    };
+
+    ChipSetNibbleHold(20);
+    EXPECT_EQ(Hex(readSlowly()), Hex(bytes));
+    ReaderTiming timing = ChipReaderTiming();
+    EXPECT_EQ(timing.unread, 0u);
+    EXPECT_GE(timing.heldLate, 7u) << "every nibble but perhaps the first was read after its hold";
+    EXPECT_GE(timing.longestLateMs, 20u);
+
+    ChipSetReaderGrace(0);
+    EXPECT_NE(Hex(readSlowly()), Hex(bytes)) << "by the clock alone, a reader this slow misses nibbles";
+    EXPECT_GT(ChipReaderTiming().unread, 0u);
+
+    // The reader stops: the first nibble waits out the grace from the last read, the rest go by the clock.
+    ChipSetReaderGrace(500);
+    ChipSetNibbleHold(10);
+    uint32_t unreadBefore = ChipReaderTiming().unread;
+    reader.Step();
+    DWORD lastRead = GetTickCount();
+    ChipQueueForProgram(bytes);
+    EXPECT_TRUE(test::WaitUntil([] { return !ChipSending(); }, 5000))
+        << "a reader that stopped holds the base up";
+    EXPECT_GE(GetTickCount() - lastRead, 450u) << "the grace was not given";
+    EXPECT_EQ(ChipReaderTiming().unread - unreadBefore, 2 * bytes.size());
+}
+
 // The writer sleeps while its pipe is empty: each write wakes it, however long it slept, and bytes written
 // while it was stopped go out once it starts again (as after the set-up of a resume).
 TEST_F(ChannelTest, WriterWakesForEveryWriteAndAfterARestart) {
@@ -132,6 +172,7 @@ TEST_F(ChannelTest, WriterWakesForEveryWriteAndAfterARestart) {
 // more late, which the default 25 ms holds do not always cover (ChannelBench shows the default).
 TEST_F(ChannelTest, ThreadsCarryBytesBothWaysBesideOtherRegisterUsers) {
     ChipSetNibbleHold(40);
+    ChipSetReaderGrace(0); // the reader itself must keep up here
     std::vector<uint8_t> toBase(256), toProgram(64);
     for (size_t i = 0; i < toBase.size(); ++i)
         toBase[i] = static_cast<uint8_t>(i * 7 + 3);
