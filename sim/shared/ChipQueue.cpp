@@ -125,6 +125,8 @@ void DropBytesForProgram(ChipState& chip) {
     chip.toSendHead = chip.toSendTail;
     chip.presenting = 0;
     chip.registers[18] = 0;
+    // Keys pressed while it has no power must not wait for the program to read again.
+    chip.programReadUs = 0;
 }
 
 int BytesWaitingForProgram(const ChipState& chip) {

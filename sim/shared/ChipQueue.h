@@ -20,7 +20,8 @@ int QueueBytesForProgram(ChipState& chip, const uint8_t* bytes, int count);
 uint8_t ChannelOutputNow(ChipState& chip);
 // Register 18 as the program reads it: the read is what a late reader's grace waits for.
 uint8_t ChannelReadByProgram(ChipState& chip);
-// The base loses its power: what it had still to send is gone and its lines fall.
+// The base loses its power: what it had still to send is gone, its lines fall, and it waits for no reader
+// until the program reads again.
 void DropBytesForProgram(ChipState& chip);
 // Bytes queued that have not yet begun to appear on register 18.
 int BytesWaitingForProgram(const ChipState& chip);

@@ -141,6 +141,18 @@ TEST_F(ChannelTest, BaseWaitsForALateReaderOnlyWhileItKeepsReading) {
         << "a reader that stopped holds the base up";
     EXPECT_GE(GetTickCount() - lastRead, 450u) << "the grace was not given";
     EXPECT_EQ(ChipReaderTiming().unread - unreadBefore, 2 * bytes.size());
+
+    // Unplugged, the base has no power: what it had to send is gone, and what the handset gives it meanwhile
+    // waits for no reader, although the program read just before.
+    reader.Step();
+    ChipQueueForProgram(bytes);
+    SimUnplug();
+    EXPECT_FALSE(ChipSending());
+    lastRead = GetTickCount();
+    ChipQueueForProgram(bytes);
+    EXPECT_TRUE(test::WaitUntil([] { return !ChipSending(); }, 5000));
+    EXPECT_LT(GetTickCount() - lastRead, 450u) << "an unplugged base waited for the reader";
+    SimPlug();
 }
 
 // The writer sleeps while its pipe is empty: each write wakes it, however long it slept, and bytes written
