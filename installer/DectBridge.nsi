@@ -437,6 +437,16 @@ Function .onInit
     StrCpy $WasRunning 0
     StrCpy $TrialWasRunning 0
     StrCpy $SipLinkWasRunning 0
+    ; Earlier setups installed for all users; this one cannot remove that installation without elevation.
+    ClearErrors
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${IfNot} ${Errors}
+        MessageBox MB_OKCANCEL|MB_ICONINFORMATION \
+            "An earlier ${PRODUCT} is installed for all users in $0. It stays, with its own start entries, until you remove it from the installed programs (that asks for administrator rights).$\r$\n$\r$\nInstall ${PRODUCT} for you alone now?" \
+            /SD IDOK IDOK installAlongside
+        Quit
+        installAlongside:
+    ${EndIf}
     ClearErrors
     ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     ${IfNot} ${Errors}

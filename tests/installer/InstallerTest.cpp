@@ -149,20 +149,46 @@ bool KeyExists(HKEY root, const char* key) {
     return true;
 }
 
-// Starts a command line and waits until it and every process it started have ended: the uninstaller
-// hands its work to a copy of itself in the temporary folder and returns at once.
+// Starts a command line as the user does and waits until it and every process it started have ended: the
+// uninstaller hands its work to a copy of itself in the temporary folder and returns at once.
+// The token a user's double click gives a program that asks for no elevation: the limited one linked to
+// this (elevated, under Wine) test's token. None when there is no such token.
+HANDLE UserToken() {
+    HANDLE own = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own))
+        return nullptr;
+    if (!GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size))
+        linked.LinkedToken = nullptr;
+    CloseHandle(own);
+    return linked.LinkedToken;
+}
+
+// Starts a command line as the user starts it (with the limited token), or elevated as this test runs.
+bool StartAs(bool elevated, const std::string& commandLine, DWORD flags, PROCESS_INFORMATION& info) {
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (elevated)
+        return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                              &info) != 0;
+    HANDLE token = UserToken();
+    bool started = token && CreateProcessAsUserA(token, nullptr, &line[0], nullptr, nullptr, FALSE, flags,
+                                                 nullptr, nullptr, &startup, &info);
+    if (token)
+        CloseHandle(token);
+    return started;
+}
+
 bool RunToTheEnd(const std::string& commandLine, DWORD timeoutMs) {
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
     JOBOBJECT_ASSOCIATE_COMPLETION_PORT link = {job, port};
     SetInformationJobObject(job, JobObjectAssociateCompletionPortInformation, &link, sizeof link);
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     bool ended = false;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                       &startup, &info)) {
+    if (StartAs(false, commandLine, CREATE_SUSPENDED, info)) {
         AssignProcessToJobObject(job, info.hProcess);
         ResumeThread(info.hThread);
         DWORD message = 0;
@@ -179,11 +205,16 @@ bool RunToTheEnd(const std::string& commandLine, DWORD timeoutMs) {
 }
 
 // Runs the setup with its switches; answers its exit code.
-DWORD Install(const std::string& switches = "") {
-    test::Process setup;
-    if (!setup.Start(SetupProgram(), "/S " + switches))
+DWORD Install(const std::string& switches = "", bool elevated = false) {
+    PROCESS_INFORMATION info = {};
+    if (!StartAs(elevated, "\"" + SetupProgram() + "\" /S " + switches, 0, info))
         return STILL_ACTIVE;
-    return setup.Wait(SetupTimeoutMs);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(info.hProcess, SetupTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
 }
 
 bool Uninstall(const std::string& switches = "") {
@@ -298,8 +329,8 @@ VersionInfo ReadVersion(const std::string& file) {
     return info;
 }
 
-// Each installed program names the product, its maker, the version it was built as and what it is (the
-// given description, or any when none is given).
+// Each installed program (its name under the installation folder) names the product, its maker, the version
+// it was built as and what it is (the given description, or any when none is given).
 void ExpectVersion(const std::string& name, const char* description = nullptr) {
     SCOPED_TRACE(name);
     VersionInfo info = ReadVersion(Installed(name));
@@ -311,7 +342,7 @@ void ExpectVersion(const std::string& name, const char* description = nullptr) {
     EXPECT_EQ(info.Text("CompanyName"), DECTBRIDGE_COMPANY);
     EXPECT_EQ(info.Text("FileVersion"), DECTBRIDGE_VERSION_TEXT);
     EXPECT_EQ(info.Text("ProductVersion"), DECTBRIDGE_VERSION_TEXT);
-    EXPECT_EQ(info.Text("OriginalFilename"), name);
+    EXPECT_EQ(info.Text("OriginalFilename"), name.substr(name.find_last_of('\\') + 1));
     if (description)
         EXPECT_EQ(info.Text("FileDescription"), description);
     else
@@ -791,6 +822,17 @@ TEST_F(Installer, ACopyThatDoesNotExitIsLeftRunningAndTheSetupChangesNothing) {
     EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
     EXPECT_TRUE(IsWindow(stubborn));
     DestroyWindow(stubborn);
+}
+
+// Run elevated ("Run as administrator", or an administrator's credentials typed in), the setup would
+// write another profile's keys and start our programs where the user's cannot reach them: it refuses.
+TEST_F(Installer, AnElevatedSetupRefusesAndChangesNothing) {
+    ASSERT_EQ(ElevationType(GetCurrentProcessId()), TokenElevationTypeFull)
+        << "this test does not run elevated";
+    EXPECT_EQ(Install("", true), 3u) << "the elevated setup did not refuse";
+    EXPECT_FALSE(Exists(InstallDir()));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
+    EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, "DectBridge").first);
 }
 
 } // namespace
