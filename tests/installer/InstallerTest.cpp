@@ -329,8 +329,8 @@ VersionInfo ReadVersion(const std::string& file) {
     return info;
 }
 
-// Each installed program (its name under the installation folder) names the product, its maker, the version
-// it was built as and what it is (the given description, or any when none is given).
+// Each installed program (named by its path in the installation's folder) names the product, its maker,
+// the version it was built as and what it is (the given description, or any when none is given).
 void ExpectVersion(const std::string& name, const char* description = nullptr) {
     SCOPED_TRACE(name);
     VersionInfo info = ReadVersion(Installed(name));
