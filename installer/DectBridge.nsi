@@ -230,6 +230,7 @@ FunctionEnd
 !insertmacro CLOSE_OURS_FUNCTION ""
 !insertmacro CLOSE_OURS_FUNCTION "un."
 
+; Leaves in $R9 whether a copy was closed (1) or none ran (0).
 !macro CLOSE_OURS UN TITLE FILE
     Push "${FILE}"
     Push "${TITLE}"
