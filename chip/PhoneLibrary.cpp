@@ -1,5 +1,6 @@
 #include "chip/PhoneLibrary.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/res/resource.h"
@@ -14,11 +15,25 @@ int Call(int op, UINT_PTR a, UINT_PTR b) { return libraryEntry ? libraryEntry(op
 
 template <class T> UINT_PTR Address(T* pointer) { return reinterpret_cast<UINT_PTR>(pointer); }
 
+// The missing library's message: string 1, then what the user can do about it, naming the folder.
+void ReportMissingLibrary(const char* folder) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    char missing[256] = "";
+    char where[512] = "";
+    LoadStringA(instance, IDS_LIBRARY_MISSING, missing, sizeof missing);
+    LoadStringA(instance, IDS_LIBRARY_WHERE, where, sizeof where);
+    char text[256 + 512 + MAX_PATH];
+    std::snprintf(text, sizeof text, "%s\n\n", missing);
+    size_t length = std::strlen(text);
+    std::snprintf(text + length, sizeof text - length, where, folder);
+    MessageBoxA(nullptr, text, AppMessageCaption, MB_OK);
+}
+
 } // namespace
 
 int LoadPhoneLibrary() {
     // Only the copy in the program's own folder is ours to load.
-    char path[MAX_PATH];
+    char path[MAX_PATH] = "";
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     char* slash = length && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
     if (slash && static_cast<size_t>(slash - path) + sizeof "\\TjIpSys.dll" <= MAX_PATH) {
@@ -30,9 +45,9 @@ int LoadPhoneLibrary() {
             reinterpret_cast<void*>(GetProcAddress(libraryModule, "TjIpSysCall")));
     if (libraryEntry)
         return 1;
-    char text[256] = "";
-    LoadStringA(GetModuleHandleA(nullptr), IDS_LIBRARY_MISSING, text, sizeof text);
-    MessageBoxA(nullptr, text, AppMessageCaption, MB_OK);
+    if (slash)
+        *slash = '\0';
+    ReportMissingLibrary(path);
     UnloadPhoneLibrary();
     return 0;
 }

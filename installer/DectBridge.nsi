@@ -1,11 +1,17 @@
-; DectBridge-Setup.exe: installs DectBridge under Program Files, with a Start menu entry, an entry among
-; the installed programs and, as options, the start with Windows, the simulated base and Skype peer, and
-; the SIP link (when it was built).
+; DectBridge-Setup.exe: installs DectBridge for the user who runs it, without administrator rights, under
+; %LOCALAPPDATA%\Programs\DectBridge, with a Start menu entry, an entry among the user's installed programs
+; and, as options, the start with Windows, the simulated base and Skype peer for trying it without hardware
+; (in a folder of their own, Trial), and the SIP link (when it was built).
+;
+; A tray program belongs to the user's session: its Run value, its settings and the SIP link's key are the
+; user's own, and it must run at the user's level, or Windows drops the window messages between it and the
+; SIP link or Skype. So the setup asks for no elevation, refuses to run elevated, and everything it starts
+; runs as the user. The vendor's TjIpSys.dll, which the user puts beside DectBridge.exe, is never touched.
 ;
 ; makensis -DSOURCE=<source tree> -DBIN=<folder of the built programs> -DOUTFILE=<setup>
 ;          [-DHANDSET=<Handset.exe>] [-DSIPLINK=<SipLink.exe>] DectBridge.nsi
 ;
-; Silent use, for administrators:
+; Silent use:
 ;   DectBridge-Setup.exe /S [/AUTOSTART=0|1] [/SIMULATION=0|1] [/SIPLINK=0|1] [/D=folder]
 ;   Uninstall.exe /S [/REMOVESETTINGS]
 ; Without a switch an option keeps what the installation it replaces had (first install: start with
@@ -13,7 +19,7 @@
 
 Unicode true
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
+RequestExecutionLevel user
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -28,8 +34,13 @@ RequestExecutionLevel admin
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define SIPLINK_RUN_VALUE "${PRODUCT} SIP link"
 !define SETTINGS_KEY "SOFTWARE\Skype\Dect"
 !define PROGRAM "DectBridge.exe"
+; The simulated base, the Skype peer and the handset window, with a copy of the program that loads the
+; simulated library from beside itself: apart from the real installation, which they never disturb.
+!define TRIAL "Trial"
+!define TRIAL_LINK "${PRODUCT} (try without hardware).lnk"
 ; The running program's hidden window, and the mark of the WM_COPYDATA that asks it to exit in order.
 !define EXIT_REQUEST_WINDOW "TigerJetTjInitApp"
 !define EXIT_REQUEST_MARKER 0x04C81269
@@ -43,11 +54,18 @@ RequestExecutionLevel admin
 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
 !define WAIT_AND_QUERY 0x00101000
 !define WAIT_OBJECT_0 0
+; TOKEN_QUERY, TokenElevationType, TokenElevationTypeFull (elevated through UAC: "Run as administrator" or
+; an administrator's credentials typed in).
+!define TOKEN_QUERY 8
+!define TOKEN_ELEVATION_TYPE 18
+!define ELEVATION_TYPE_FULL 2
+; Exit code of a silent setup or uninstaller that was started elevated.
+!define EXIT_ELEVATED 3
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\${PRODUCT}"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -79,6 +97,27 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 !insertmacro MUI_LANGUAGE "English"
 
 Var WasRunning
+Var TrialWasRunning
+Var SipLinkWasRunning
+
+; Elevated through UAC, the setup would write another user's keys and start our programs elevated, where
+; the programs of the user's session cannot reach their windows: it stops before changing anything.
+!macro REFUSE_ELEVATION UN
+    System::Call 'kernel32::GetCurrentProcess() p .r0'
+    System::Call 'advapi32::OpenProcessToken(p r0, i ${TOKEN_QUERY}, *p .r1) i .r2'
+    ${If} $2 <> 0
+        System::Call 'advapi32::GetTokenInformation(p r1, i ${TOKEN_ELEVATION_TYPE}, *i .r3, i 4, *i .r2) i .r2'
+        System::Call 'kernel32::CloseHandle(p r1)'
+        ${If} $2 <> 0
+        ${AndIf} $3 = ${ELEVATION_TYPE_FULL}
+            MessageBox MB_OK|MB_ICONSTOP \
+                "${PRODUCT} installs for you alone and needs no administrator rights.$\r$\n$\r$\nPlease run this program again without $\"Run as administrator$\", as the user who will use ${PRODUCT}." \
+                /SD IDOK
+            SetErrorLevel ${EXIT_ELEVATED}
+            Quit
+        ${EndIf}
+    ${EndIf}
+!macroend
 
 ; The process of window $0, opened in $2 for waiting and asking its image (0 when it cannot be opened).
 !macro WINDOW_PROCESS_FUNCTION UN
@@ -106,9 +145,15 @@ Function ${UN}StopProgram
         ${If} $0 = 0
             ${Break}
         ${EndIf}
-        StrCpy $WasRunning 1
         DetailPrint "Asking the running ${PRODUCT} to exit..."
         Call ${UN}OpenWindowProcess
+        ; The trial copy comes back as the trial copy; any other as the installed program.
+        System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
+        ${If} $3 == "$INSTDIR\${TRIAL}\${PROGRAM}"
+            StrCpy $TrialWasRunning 1
+        ${Else}
+            StrCpy $WasRunning 1
+        ${EndIf}
         System::Call '*(p ${EXIT_REQUEST_MARKER}, i 0, p 0) p .r3'
         SendMessage $0 ${WM_COPYDATA} 0 $3 /TIMEOUT=5000
         System::Free $3
@@ -136,7 +181,7 @@ FunctionEnd
 
 ; Ends every copy of one of our programs that runs from this installation, found by the title of its top
 ; window, so that its file can be replaced or removed: a WM_CLOSE to that window ends it in order. A copy
-; run from elsewhere is left alone. Use through CLOSE_OURS.
+; run from elsewhere is left alone. Leaves 1 on the stack when it closed one, else 0. Use through CLOSE_OURS.
 !macro CLOSE_OURS_FUNCTION UN
 Function ${UN}CloseOurs
     Exch $4 ; the window title
@@ -146,7 +191,9 @@ Function ${UN}CloseOurs
     Push $2
     Push $3
     Push $6
+    Push $7
     StrCpy $6 0
+    StrCpy $7 0
     ${Do}
         FindWindow $0 "" "$4" 0 $6
         ${If} $0 = 0
@@ -158,6 +205,7 @@ Function ${UN}CloseOurs
             System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
             ${If} $3 == "$INSTDIR\$5"
                 DetailPrint "Closing $5..."
+                StrCpy $7 1
                 SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
                 System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS})'
                 ; The search goes on after a window that is still there, or starts over.
@@ -169,30 +217,44 @@ Function ${UN}CloseOurs
             System::Call 'kernel32::CloseHandle(p r2)'
         ${EndIf}
     ${Loop}
+    StrCpy $4 $7
+    Pop $7
     Pop $6
     Pop $3
     Pop $2
     Pop $0
     Pop $5
-    Pop $4
+    Exch $4
 FunctionEnd
 !macroend
 !insertmacro CLOSE_OURS_FUNCTION ""
 !insertmacro CLOSE_OURS_FUNCTION "un."
 
+; Leaves in $R9 whether a copy was closed (1) or none ran (0).
 !macro CLOSE_OURS UN TITLE FILE
     Push "${FILE}"
     Push "${TITLE}"
     Call ${UN}CloseOurs
+    Pop $R9
+!macroend
+
+; The trial's peer and handset windows, closed before their files are replaced or removed (the trial's
+; copy of the program was asked to exit with the installed one).
+!macro CLOSE_TRIAL UN
+    !insertmacro CLOSE_OURS "${UN}" "${PEER_WINDOW}" "${TRIAL}\SkypePeer.exe"
+    !insertmacro CLOSE_OURS "${UN}" "${HANDSET_WINDOW}" "${TRIAL}\Handset.exe"
 !macroend
 
 ; What the simulation option puts in place, removed when the option is dropped or on uninstall.
 !macro REMOVE_SIMULATION UN
-    !insertmacro CLOSE_OURS "${UN}" "${PEER_WINDOW}" SkypePeer.exe
-    !insertmacro CLOSE_OURS "${UN}" "${HANDSET_WINDOW}" Handset.exe
-    Delete /REBOOTOK "$INSTDIR\SkypePeer.exe"
+    !insertmacro CLOSE_TRIAL "${UN}"
+    Delete /REBOOTOK "$INSTDIR\${TRIAL}\${PROGRAM}"
+    Delete /REBOOTOK "$INSTDIR\${TRIAL}\TjIpSys.dll"
+    Delete /REBOOTOK "$INSTDIR\${TRIAL}\SkypePeer.exe"
+    Delete /REBOOTOK "$INSTDIR\${TRIAL}\Handset.exe"
+    RMDir /REBOOTOK "$INSTDIR\${TRIAL}"
+    Delete "$SMPROGRAMS\${PRODUCT}\${TRIAL_LINK}"
     Delete "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk"
-    Delete /REBOOTOK "$INSTDIR\Handset.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\Handset (simulated).lnk"
 !macroend
 
@@ -246,27 +308,28 @@ FunctionEnd
 !endif
     Delete /REBOOTOK "$INSTDIR\SipLink.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk"
+    DeleteRegValue HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}"
 !macroend
 
 Section "${PRODUCT}" SecProgram
     SectionIn RO
     Call StopProgram
     SetOutPath "$INSTDIR"
+    ; No phone library here: this is where the program loads the vendor's TjIpSys.dll from.
     File "${BIN}/${PROGRAM}"
-    File "${BIN}/TjIpSys.dll"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}"
 
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
 Section "Start with Windows" SecAutostart
@@ -274,24 +337,44 @@ Section "Start with Windows" SecAutostart
 SectionEnd
 
 Section /o "Try without hardware" SecSimulation
-    !insertmacro CLOSE_OURS "" "${PEER_WINDOW}" SkypePeer.exe
-    !insertmacro CLOSE_OURS "" "${HANDSET_WINDOW}" Handset.exe
-    SetOutPath "$INSTDIR"
+    !insertmacro CLOSE_TRIAL ""
+    SetOutPath "$INSTDIR\${TRIAL}"
+    File "${BIN}/${PROGRAM}"
+    File "${BIN}/TjIpSys.dll"
     File "${BIN}/SkypePeer.exe"
-    CreateShortCut "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk" "$INSTDIR\SkypePeer.exe"
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}\${TRIAL_LINK}" "$INSTDIR\${TRIAL}\${PROGRAM}"
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}\Skype Peer (simulated).lnk" "$INSTDIR\${TRIAL}\SkypePeer.exe" \
+        "/window"
 !ifdef HANDSET
     File "${HANDSET}"
-    CreateShortCut "$SMPROGRAMS\${PRODUCT}\Handset (simulated).lnk" "$INSTDIR\Handset.exe"
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}\Handset (simulated).lnk" "$INSTDIR\${TRIAL}\Handset.exe"
 !endif
 SectionEnd
 
 !ifdef SIPLINK
 Section /o "SIP link" SecSipLink
     !insertmacro CLOSE_OURS "" "${SIPLINK_WINDOW}" SipLink.exe
+    StrCpy $SipLinkWasRunning $R9
     SetOutPath "$INSTDIR"
     File "${SIPLINK}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk" "$INSTDIR\SipLink.exe"
 SectionEnd
+
+; The SIP link starts with the user's session when the program does. A value the user gave arguments of
+; their own (another control port) is kept.
+Function StartSipLinkWithWindows
+    ${If} ${SectionIsSelected} ${SecAutostart}
+        ReadRegStr $0 HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}"
+        StrCpy $1 '"$INSTDIR\SipLink.exe"'
+        StrLen $2 $1
+        StrCpy $0 $0 $2
+        ${If} $0 != $1
+            WriteRegStr HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}" $1
+        ${EndIf}
+    ${Else}
+        DeleteRegValue HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}"
+    ${EndIf}
+FunctionEnd
 !endif
 
 ; Options dropped since the last installation leave nothing behind; the size is measured once all is in
@@ -304,16 +387,35 @@ Section "-Finish"
         !insertmacro REMOVE_SIMULATION ""
     ${EndIf}
 !ifdef SIPLINK
-    ${IfNot} ${SectionIsSelected} ${SecSipLink}
+    ${If} ${SectionIsSelected} ${SecSipLink}
+        Call StartSipLinkWithWindows
+    ${Else}
         !insertmacro REMOVE_SIPLINK ""
     ${EndIf}
 !endif
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ; The setup runs at the user's own level (it refuses elevation), and so does what it starts here.
     ${If} $WasRunning = 1
         SetOutPath "$INSTDIR"
         Exec '"$INSTDIR\${PROGRAM}"'
     ${EndIf}
+    ${If} $TrialWasRunning = 1
+    ${AndIf} ${FileExists} "$INSTDIR\${TRIAL}\${PROGRAM}"
+        SetOutPath "$INSTDIR\${TRIAL}"
+        Exec '"$INSTDIR\${TRIAL}\${PROGRAM}"'
+    ${EndIf}
+!ifdef SIPLINK
+    ${If} $SipLinkWasRunning = 1
+    ${AndIf} ${SectionIsSelected} ${SecSipLink}
+        SetOutPath "$INSTDIR"
+        ReadRegStr $0 HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}"
+        ${If} $0 == ""
+            StrCpy $0 '"$INSTDIR\SipLink.exe"'
+        ${EndIf}
+        Exec $0
+    ${EndIf}
+!endif
 SectionEnd
 
 ; Selects or clears a section from a command-line switch NAME=0|1; without the switch it stays as it is.
@@ -331,17 +433,30 @@ SectionEnd
 
 ; The choices of an installation being replaced are its defaults; switches override them.
 Function .onInit
-    SetShellVarContext all
+    !insertmacro REFUSE_ELEVATION ""
+    SetShellVarContext current
     StrCpy $WasRunning 0
+    StrCpy $TrialWasRunning 0
+    StrCpy $SipLinkWasRunning 0
+    ; Earlier setups installed for all users; this one cannot remove that installation without elevation.
     ClearErrors
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${IfNot} ${Errors}
+        MessageBox MB_OKCANCEL|MB_ICONINFORMATION \
+            "An earlier ${PRODUCT} is installed for all users in $0. It stays, with its own start entries, until you remove it from the installed programs (that asks for administrator rights).$\r$\n$\r$\nInstall ${PRODUCT} for you alone now?" \
+            /SD IDOK IDOK installAlongside
+        Quit
+        installAlongside:
+    ${EndIf}
+    ClearErrors
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     ${IfNot} ${Errors}
         ClearErrors
         ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
         ${If} ${Errors}
             !insertmacro UnselectSection ${SecAutostart}
         ${EndIf}
-        ${If} ${FileExists} "$INSTDIR\SkypePeer.exe"
+        ${If} ${FileExists} "$INSTDIR\${TRIAL}\SkypePeer.exe"
             !insertmacro SelectSection ${SecSimulation}
         ${EndIf}
 !ifdef SIPLINK
@@ -361,15 +476,15 @@ FunctionEnd
 Section "-un.${PRODUCT}"
     Call un.StopProgram
     Delete /REBOOTOK "$INSTDIR\${PROGRAM}"
-    Delete /REBOOTOK "$INSTDIR\TjIpSys.dll"
     !insertmacro REMOVE_SIMULATION "un."
     !insertmacro REMOVE_SIPLINK "un."
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
     Delete "$INSTDIR\Uninstall.exe"
-    ; Only what the setup put there goes: files of the user's own in the folder keep it.
+    ; Only what the setup put there goes: files of the user's own in the folder (the vendor's TjIpSys.dll)
+    ; keep it.
     RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 
@@ -380,12 +495,14 @@ Section /o "un.Your settings" SecUnSettings
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "${PRODUCT} and its phone library."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} \
+        "${PRODUCT}. It uses the phone library of your base's maker (TjIpSys.dll), which you copy into its folder."
     !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} "Start ${PRODUCT} when you log on to Windows."
     !insertmacro MUI_DESCRIPTION_TEXT ${SecSimulation} \
-        "A simulated DECT base and Skype peer, to try ${PRODUCT} without the hardware or Skype."
+        "A simulated DECT base and Skype peer, to try ${PRODUCT} without the hardware or Skype, in a folder and Start menu entry of their own."
 !ifdef SIPLINK
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecSipLink} "Calls through a SIP user agent in place of Skype."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecSipLink} \
+        "Calls through a SIP user agent in place of Skype; starts with Windows along with ${PRODUCT}."
 !endif
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
@@ -395,7 +512,8 @@ SectionEnd
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 Function un.onInit
-    SetShellVarContext all
+    !insertmacro REFUSE_ELEVATION "un."
+    SetShellVarContext current
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "/REMOVESETTINGS" $1

@@ -85,6 +85,7 @@ class Shell : public LinkOutput {
     void OnTick();
     // The connection is gone or given up: the program is told, the API window closes.
     void Lose(const std::string& why);
+    void RegisterRestart();
 
     Options options;
     LogFile log;
@@ -114,7 +115,24 @@ bool Shell::Create() {
     lastAttempt = GetTickCount() - ReconnectMs;
     OnTick();
     log.Write("READY", "");
+    RegisterRestart();
     return true;
+}
+
+// Windows starts SipLink again, with the same arguments, when it ends by a crash or a hang (after a minute
+// of running); not after a reboot, where the user's Run value starts it.
+void Shell::RegisterRestart() {
+    const wchar_t* arguments = GetCommandLineW();
+    bool quoted = false;
+    for (; *arguments && (quoted || (*arguments != L' ' && *arguments != L'\t')); ++arguments)
+        if (*arguments == L'"')
+            quoted = !quoted;
+    while (*arguments == L' ' || *arguments == L'\t')
+        ++arguments;
+    HRESULT result = RegisterApplicationRestart(arguments, RESTART_NO_REBOOT);
+    char text[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, arguments, -1, text, sizeof text, nullptr, nullptr);
+    log.Write("RESTART", std::string(text) + (SUCCEEDED(result) ? "" : " (not registered)"));
 }
 
 void Shell::ToAgent(const std::string& frame) {

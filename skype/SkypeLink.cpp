@@ -42,7 +42,10 @@ bool SkypeLink::DiscoverSkype() {
     if (skypeWindow)
         return true;
     if (!SkypeInstalled()) {
-        MessageBoxA(nullptr, "Cannot detect Skype !!!", "Telvane", MB_OK);
+        if (!missingSkypeReported) {
+            missingSkypeReported = true;
+            MessageBoxA(nullptr, "Cannot detect Skype !!!", "Telvane", MB_OK);
+        }
         return false;
     }
     attachMessage = RegisterWindowMessageA("SkypeControlAPIAttach");

@@ -69,6 +69,9 @@ class SkypeLink : public SkypeCommands {
     HWND skypeWindow = nullptr;
     UINT attachMessage = 0;
     UINT discoverMessage = 0;
+    // The user is told once per run that no Skype is installed; discovery goes on quietly after, so that
+    // a client installed or started later (the SIP link makes the key at its first start) is found.
+    bool missingSkypeReported = false;
     std::deque<QueuedCommand> skypeCommands;
     // When the last command left (ms of the performance counter); none has while sentAny is false.
     bool sentAny = false;

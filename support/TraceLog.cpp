@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -14,6 +15,9 @@ constexpr int FileNameSize = 1004;
 static_assert(LinePrefixLength + MaxTextLength + 2 < LineBufferSize, "a whole line fits its buffer");
 
 HANDLE traceFile = INVALID_HANDLE_VALUE;
+// Set when no file could be made, here or in the fallback folder: the run goes on without a log instead
+// of trying again with every line; a new prefix tries again.
+bool traceFileFailed = false;
 volatile LONG traceLevel = 0;
 volatile LONG traceLock = 0;
 char* tracePrefix = nullptr;
@@ -48,6 +52,36 @@ void CloseTraceFile() {
     traceFile = INVALID_HANDLE_VALUE;
 }
 
+HANDLE CreateTraceFile(const char* name) {
+    return CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// Makes the folder a file name lies in, and every folder above it that is missing.
+void CreateFolderOf(const char* name) {
+    std::string folder(name);
+    size_t end = folder.find_last_of("\\/");
+    if (end == std::string::npos)
+        return;
+    folder.resize(end);
+    for (size_t at = folder.find_first_of("\\/"); at != std::string::npos;
+         at = folder.find_first_of("\\/", at + 1))
+        CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+// The same file name in the user's temporary folder, "" when there is none.
+std::string InTempFolder(const char* name) {
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return "";
+    const char* slash = std::strrchr(name, '\\');
+    return std::string(temp) + (slash ? slash + 1 : name);
+}
+
+// A PC need not have the prefix's folder: it is made when missing, and when it cannot be, the log goes to
+// the user's temporary folder under the same name.
 void OpenTraceFile() {
     SYSTEMTIME t;
     ReadClock(&t);
@@ -55,10 +89,20 @@ void OpenTraceFile() {
     std::snprintf(name, sizeof name, "%s_%04d%02d%02d_%02d%02d%02d_%X.txt",
                   tracePrefix ? tracePrefix : "Trace", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                   t.wSecond, static_cast<unsigned>(GetCurrentProcessId()));
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    HANDLE file = CreateTraceFile(name);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateFolderOf(name);
+        file = CreateTraceFile(name);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        std::string fallback = InTempFolder(name);
+        if (!fallback.empty())
+            file = CreateTraceFile(fallback.c_str());
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        traceFileFailed = true;
         return;
+    }
     traceFile = file;
     traceFileDate = t;
 }
@@ -86,7 +130,7 @@ void Trace(int level, const char* format, ...) {
         (now.wYear != traceFileDate.wYear || now.wMonth != traceFileDate.wMonth ||
          now.wDay != traceFileDate.wDay))
         CloseTraceFile();
-    if (traceFile == INVALID_HANDLE_VALUE)
+    if (traceFile == INVALID_HANDLE_VALUE && !traceFileFailed)
         OpenTraceFile();
     if (traceFile != INVALID_HANDLE_VALUE) {
         char line[LineBufferSize];
@@ -116,6 +160,7 @@ void Trace(int level, const char* format, ...) {
 void SetTraceFile(const char* prefix) {
     AcquireTraceLock();
     CloseTraceFile();
+    traceFileFailed = false;
     std::free(tracePrefix);
     tracePrefix = _strdup(prefix ? prefix : "");
     ReleaseTraceLock();

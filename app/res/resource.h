@@ -14,6 +14,7 @@
 #define IDB_ABOUT 160
 
 #define IDS_LIBRARY_MISSING 1
+#define IDS_LIBRARY_WHERE 2
 #define IDS_MODEL_NAME 24
 #define IDS_NOT_FOUND 39
 #define IDS_OPENING 40

@@ -231,7 +231,13 @@ TEST_F(Startup, MissingLibraryIsReportedAndEndsTheProgram) {
     ASSERT_TRUE(program.Launch(copy));
     std::string text;
     EXPECT_TRUE(test::AnswerMessageBox(program.Proc().Id(), IDOK, 10000, &text));
-    EXPECT_EQ(text, "Can't load tjipsys.dll. Please reinstall \nyour software and try again.");
+    // The old words, then where the library comes from and where it must go.
+    EXPECT_EQ(text, "Can't load tjipsys.dll. Please reinstall \nyour software and try again.\n\n"
+                    "TjIpSys.dll is the phone library of your DECT base: it comes with the software of the "
+                    "base's maker. DectBridge loads it from its own folder:\n" +
+                        folder +
+                        "\nCopy TjIpSys.dll from the base's software into that folder, then start DectBridge "
+                        "again.");
     EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE));
     DeleteFileA(copy.c_str());
     RemoveDirectoryA(folder.c_str());

@@ -242,6 +242,13 @@ TEST_F(Program, TheApiWindowIsThereOnlyWhileTheAgentIsConnected) {
     EXPECT_NE(client.Discover(), nullptr);
 }
 
+// A SipLink that crashes comes back by itself: it asks Windows to restart it with its own arguments.
+TEST_F(Program, RegistersForRestartWithItsOwnArguments) {
+    std::string expected = "RESTART --control 127.0.0.1:" + std::to_string(ControlPort) + " --log " + LogPath;
+    EXPECT_TRUE(test::WaitUntil([&] { return Log().find(expected + "\r\n") != std::string::npos; }, 5000))
+        << Log();
+}
+
 TEST_F(Program, BadInputIsAnsweredOrSkippedAndTheLinkGoesOn) {
     ConnectAgent();
     ASSERT_NE(client.Discover(), nullptr);

@@ -238,6 +238,84 @@ TEST_F(TraceLog, TextBeyondTheLineBufferIsCut) {
     EXPECT_EQ(std::string(100, 'h'), wide[0].substr(wide[0].size() - 100));
 }
 
+// A PC without the log's folder: the folder is made, however deep.
+TEST_F(TraceLog, AMissingLogFolderIsMade) {
+    const std::string deeper = std::string(Folder) + "\\made";
+    const std::string deepest = deeper + "\\here";
+    std::string prefix = deepest + "\\Test.log";
+    SetTraceFile(prefix.c_str());
+    Trace(20, "into a new folder");
+    SetTraceFile(Prefix.c_str());
+
+    std::string name = FileName(prefix, fakeNow);
+    std::string text = test::ReadWholeFile(name);
+    DeleteFileA(name.c_str());
+    RemoveDirectoryA(deepest.c_str());
+    RemoveDirectoryA(deeper.c_str());
+    EXPECT_EQ(LinePrefix(fakeNow) + "into a new folder\r\n", text) << name;
+}
+
+// A folder that cannot be made (a file holds its name) sends the log to the user's temporary folder, under
+// the same name; when that fails too, the run goes on without a log and no line tries again.
+class TraceLogFolderBlocked : public TraceLog {
+  protected:
+    void SetUp() override {
+        TraceLog::SetUp();
+        HANDLE file = CreateFileA(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        CloseHandle(file);
+        GetEnvironmentVariableA("TMP", savedTmp, sizeof savedTmp);
+        GetEnvironmentVariableA("TEMP", savedTemp, sizeof savedTemp);
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+        SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+        SetTraceFile(Prefix.c_str());
+        test::DeleteFiles(blocker + "\\*.txt");
+        RemoveDirectoryA(blocker.c_str());
+        DeleteFileA(blocker.c_str());
+        TraceLog::TearDown();
+    }
+    const std::string blocker = std::string(Folder) + "\\blocker";
+    const std::string prefix = blocker + "\\Test.log";
+    char savedTmp[MAX_PATH] = "";
+    char savedTemp[MAX_PATH] = "";
+};
+
+TEST_F(TraceLogFolderBlocked, TheLogGoesToTheTemporaryFolder) {
+    const std::string temp = std::string(Folder) + "\\temp";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", temp.c_str());
+    SetEnvironmentVariableA("TEMP", temp.c_str());
+    SetTraceFile(prefix.c_str());
+    Trace(20, "in the temporary folder");
+    SetTraceFile(Prefix.c_str());
+
+    std::string name = FileName(temp + "\\Test.log", fakeNow);
+    std::string text = test::ReadWholeFile(name);
+    DeleteFileA(name.c_str());
+    RemoveDirectoryA(temp.c_str());
+    EXPECT_EQ(LinePrefix(fakeNow) + "in the temporary folder\r\n", text) << name;
+}
+
+TEST_F(TraceLogFolderBlocked, ALogThatCannotBeMadeIsNotTriedAgainUntilANewPrefix) {
+    const std::string noTemp = blocker + "\\temp";
+    SetEnvironmentVariableA("TMP", noTemp.c_str());
+    SetEnvironmentVariableA("TEMP", noTemp.c_str());
+    SetTraceFile(prefix.c_str());
+    Trace(20, "lost");
+    // The folder becomes possible: the run has given up on its log all the same.
+    ASSERT_TRUE(DeleteFileA(blocker.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+    Trace(20, "lost too");
+    EXPECT_TRUE(test::FindFiles(blocker + "\\*.txt").empty()) << "a later line tried the file again";
+
+    SetTraceFile(prefix.c_str());
+    Trace(20, "written");
+    SetTraceFile(Prefix.c_str());
+    EXPECT_EQ(LinePrefix(fakeNow) + "written\r\n", test::ReadWholeFile(FileName(prefix, fakeNow)));
+}
+
 } // namespace
 
 // A process that never names its log: started by the test above through the test program's own entry.
