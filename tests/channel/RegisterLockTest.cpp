@@ -111,7 +111,7 @@ TEST(RegisterLock, AnOwnerThatEndedHoldingItKeepsItsIdFromNewThreads) {
     HANDLE keepAlive = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::vector<std::thread> sleepers;
     int reusedAfter = 0;
-    for (int i = 1; i <= 500 && !reusedAfter; ++i) {
+    for (int i = 1; i <= 1500 && !reusedAfter; ++i) {
         DWORD id = 0;
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         sleepers.emplace_back([&] {
