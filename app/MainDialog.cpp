@@ -28,6 +28,7 @@ const fw::MessageEntry<MainDialog> messageTable[] = {
     {WM_SIZE, -1, -1, &MainDialog::OnSize},
     {WM_COMMAND, IDC_ONLINE_ONLY, BN_CLICKED, &MainDialog::OnOnlineOnlyClicked},
     {WM_COMMAND, IDC_COUNTRY_CODE, EN_CHANGE, &MainDialog::OnCountryCodeChanged},
+    {DM_GETDEFID, -1, -1, &MainDialog::OnGetDefaultId},
 };
 
 constexpr RECT DeviceIconRect = {15, 15, 47, 47};
@@ -154,6 +155,13 @@ LRESULT MainDialog::OnClose(WPARAM, LPARAM) {
 LRESULT MainDialog::OnExit(WPARAM, LPARAM) {
     Shutdown();
     return 0;
+}
+
+// The Exit button's id is IDOK, which the dialog manager also gives for Enter in any control when the
+// window has no default button; the Exit button is the default only while it has the focus.
+LRESULT MainDialog::OnGetDefaultId(WPARAM, LPARAM) {
+    bool onExit = GetFocus() == GetDlgItem(Handle(), IDOK);
+    return MAKELRESULT(onExit ? IDOK : IDC_NO_DEFAULT, DC_HASDEFID);
 }
 
 // Escape must not end the modal run behind Shutdown's back; the window stays as it is.

@@ -95,6 +95,7 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     LRESULT OnSize(WPARAM, LPARAM);
     LRESULT OnOnlineOnlyClicked(WPARAM, LPARAM);
     LRESULT OnCountryCodeChanged(WPARAM, LPARAM);
+    LRESULT OnGetDefaultId(WPARAM, LPARAM);
 
   protected:
     BOOL OnInitDialog() override;

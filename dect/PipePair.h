@@ -2,6 +2,8 @@
 // An anonymous pipe with both its ends, and an event that tells its reader that bytes were written.
 #include <windows.h>
 
+#include <atomic>
+
 class PipePair {
   public:
     // Creates the pipe (default security, 2048-byte buffer) and its event; answers and keeps the success
@@ -12,7 +14,9 @@ class PipePair {
     int Close();
     // 0 when not created or empty at this moment (never blocks); else the number of bytes read.
     int Read(void* buffer, int count);
-    // Sets dataEvent when bytes went in.
+    // Puts all count bytes in, or none: a write that would not fit beside what the pipe holds is refused
+    // with a line in the trace log and answers 0, so that a writer never waits for a reader that is stuck
+    // (the system would hold it until the reader made room). Sets dataEvent when bytes went in.
     int Write(const void* data, int count);
 
     int created = 0;
@@ -22,4 +26,8 @@ class PipePair {
     // instead of looking again and again. It may be set while the pipe is already empty again, so a
     // waiter reads until the pipe is empty and then waits.
     HANDLE dataEvent = nullptr;
+
+  private:
+    // Bytes that writers on other threads are putting in now, not yet seen in the pipe.
+    std::atomic<LONG> writing{0};
 };

@@ -1,18 +1,11 @@
 #include "dect/RegisterLock.h"
 
+#include "support/LockOwner.h"
+
 namespace {
 
-// How long a waiter trusts the owner before it looks whether the owner's thread still exists.
+// How long a waiter trusts the owner before it looks whether the owner's thread has ended.
 constexpr DWORD OwnerCheckMs = 50;
-
-bool ThreadAlive(DWORD id) {
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
-    if (!thread)
-        return false;
-    bool alive = WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
-    CloseHandle(thread);
-    return alive;
-}
 
 } // namespace
 
@@ -25,17 +18,24 @@ RegisterLock::~RegisterLock() {
 
 bool RegisterLock::LockWithin(DWORD timeoutMs) {
     DWORD self = GetCurrentThreadId();
-    if (owner.load() == self)
-        return true; // left by a dead thread that had this id
+    if (owner.load() == self) {
+        ++depth; // the holder takes it again
+        return true;
+    }
+    LockOwner::BeforeTaking();
     DWORD start = GetTickCount();
     for (;;) {
         DWORD held = 0;
-        if (owner.compare_exchange_strong(held, self))
+        if (owner.compare_exchange_strong(held, self)) {
+            Took();
             return true;
+        }
         DWORD waited = GetTickCount() - start;
         // A dead owner never unlocks: its lock is taken over, whatever it was doing.
-        if (waited >= OwnerCheckMs && !ThreadAlive(held) && owner.compare_exchange_strong(held, self))
+        if (waited >= OwnerCheckMs && LockOwner::Ended(held) && owner.compare_exchange_strong(held, self)) {
+            Took();
             return true;
+        }
         if (timeoutMs != INFINITE && waited >= timeoutMs)
             return false;
         ++waiters;
@@ -49,14 +49,22 @@ bool RegisterLock::LockWithin(DWORD timeoutMs) {
             WaitForSingleObject(released, slice);
         }
         --waiters;
-        if (taken)
+        if (taken) {
+            Took();
             return true;
+        }
     }
 }
 
+void RegisterLock::Took() {
+    depth = 1;
+    LockOwner::Took();
+}
+
 void RegisterLock::Unlock() {
-    if (owner.load() != GetCurrentThreadId())
+    if (owner.load() != GetCurrentThreadId() || --depth > 0)
         return;
+    LockOwner::LetGo();
     owner.store(0);
     if (waiters.load() > 0)
         SetEvent(released);

@@ -1,5 +1,7 @@
 #include "support/TraceLog.h"
 
+#include "support/LockOwner.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -31,19 +33,28 @@ void ReadClock(SYSTEMTIME* now) {
         GetLocalTime(now);
 }
 
-// A spin lock on one word: it holds the owning thread's id, and a waiting thread polls every 25 ms.
+// A spin lock on one word: it holds the owning thread's id, and a waiting thread polls every 25 ms. A
+// thread ended inside a trace (terminated because it would not stop) never lets go, so a waiter takes the
+// lock over from an owner that has ended; the owner's id cannot have been given to another thread meanwhile.
 void AcquireTraceLock() {
     LONG id = static_cast<LONG>(GetCurrentThreadId());
-    while (traceLock != id) {
-        InterlockedCompareExchange(&traceLock, id, 0);
-        if (traceLock == id)
+    if (traceLock == id)
+        return;
+    LockOwner::BeforeTaking();
+    for (;;) {
+        LONG held = InterlockedCompareExchange(&traceLock, id, 0);
+        if (held == 0 || (LockOwner::Ended(static_cast<DWORD>(held)) &&
+                          InterlockedCompareExchange(&traceLock, id, held) == held))
             break;
         Sleep(25);
     }
+    LockOwner::Took();
 }
 
 void ReleaseTraceLock() {
-    InterlockedCompareExchange(&traceLock, 0, static_cast<LONG>(GetCurrentThreadId()));
+    LONG id = static_cast<LONG>(GetCurrentThreadId());
+    if (InterlockedCompareExchange(&traceLock, 0, id) == id)
+        LockOwner::LetGo();
 }
 
 void CloseTraceFile() {

@@ -38,6 +38,8 @@
 #define IDC_ONLINE_ONLY 1056
 #define IDC_COUNTRY_CODE 1059
 #define IDC_EXIT_REQUEST 374
+// The main window's default command, which Enter gives outside the Exit button; no control has this id.
+#define IDC_NO_DEFAULT 1099
 #define IDC_ICON_STATIC 0xFFFF
 
 #define ID_TRAY_EXIT 32771

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -152,6 +153,49 @@ TEST_F(Startup, EscapeDoesNotEndTheRun) {
     PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(program.Proc().Wait(1500), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindow(program.MainWindow()));
+}
+
+// The dialog manager turns Enter into the default button's command, and the Exit button's id is OK's: Enter
+// ends the program only on the Exit button.
+TEST_F(Startup, EnterEndsTheRunOnlyOnTheExitButton) {
+    // A base, so that the levels and mute switches can take the focus.
+    WithSim([](SimState& state) { state.config.plugged = 1; });
+    skype_test::SetSkypeKey(true); // no box about a missing Skype holds up the base's start
+    Program program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.MainWindow();
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(window, IDC_MIC_MUTE)) != FALSE; }, 15000))
+        << "the base's controls stayed disabled";
+    // As the keyboard delivers Enter to the control with the focus: through the program's message loop.
+    auto pressEnter = [&](int id) {
+        HWND control = GetDlgItem(window, id);
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        bool focused = GetGUIThreadInfo(thread, &info) && info.hwndFocus == control;
+        PostMessageA(control, WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(control, WM_CHAR, '\r', 1);
+        PostMessageA(control, WM_KEYUP, VK_RETURN, 0xC0000001);
+        return focused;
+    };
+    // The first thing a shutdown does is to detach the window from the library.
+    auto shutDownBegan = [](size_t from) {
+        return WaitUntil(
+            [&] {
+                std::vector<int> ops = CalledOps(from);
+                return std::find(ops.begin(), ops.end(), OpDetachWindow) != ops.end();
+            },
+            1500);
+    };
+    for (int id : {IDC_ONLINE_ONLY, IDC_COUNTRY_CODE, IDC_SPEAKER_LEVEL, IDC_SPEAKER_MUTE, IDC_MIC_LEVEL,
+                   IDC_MIC_MUTE}) {
+        size_t before = SimCalls().size();
+        EXPECT_TRUE(pressEnter(id)) << "control " << id << " did not take the focus";
+        ASSERT_FALSE(shutDownBegan(before)) << "Enter in control " << id << " ended the program";
+    }
+    EXPECT_TRUE(pressEnter(IDOK)) << "the Exit button did not take the focus";
+    EXPECT_NE(program.Proc().Wait(10000), static_cast<DWORD>(STILL_ACTIVE)) << "Enter on Exit did not exit";
 }
 
 TEST_F(Startup, SecondCopyBringsTheFirstForwardEvenWhenHidden) {

@@ -4,9 +4,11 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dect/PipePair.h"
 #include "dect/WorkerThread.h"
+#include "support/TraceLog.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -65,6 +67,106 @@ TEST(PipePair, EveryWriteSetsTheEventForTheReader) {
 
     EXPECT_EQ(pipe.Close(), 1);
     EXPECT_EQ(pipe.dataEvent, nullptr);
+}
+
+// Frames as the packet link writes them, into a pipe that nobody reads (the channel's writer is stuck):
+// every byte of a frame is its tag, so a frame cut short or mixed with another shows when read back.
+constexpr int FrameSize = 20;
+constexpr int PipeCapacity = 2048;
+
+struct Writes {
+    int accepted = 0;
+    int refused = 0;
+    int cut = 0;         // writes that put in part of a frame
+    bool waited = false; // a write did not come back while nobody read
+};
+
+// Writes `frames` frames tagged from `firstTag` on a thread of its own; a write that does not come back
+// within 5 s is a failure, and the pipe is then emptied to free it.
+Writes WriteFrames(PipePair& pipe, int frames, char firstTag) {
+    Writes writes;
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < frames; ++i) {
+            std::string frame(FrameSize, static_cast<char>(firstTag + i % 26));
+            int written = pipe.Write(frame.data(), FrameSize);
+            ++(written == FrameSize ? writes.accepted : written == 0 ? writes.refused : writes.cut);
+        }
+        done = true;
+    });
+    writes.waited = !test::WaitUntil([&] { return done.load(); }, 5000);
+    char sink[PipeCapacity];
+    while (!done)
+        pipe.Read(sink, sizeof sink);
+    writer.join();
+    return writes;
+}
+
+// Everything the pipe holds, cut into frames.
+std::vector<std::string> FramesHeld(PipePair& pipe) {
+    std::string held;
+    char buffer[PipeCapacity];
+    for (int read; (read = pipe.Read(buffer, sizeof buffer)) > 0;)
+        held.append(buffer, static_cast<size_t>(read));
+    std::vector<std::string> frames;
+    for (size_t at = 0; at < held.size(); at += FrameSize)
+        frames.push_back(held.substr(at, FrameSize));
+    return frames;
+}
+
+TEST(PipePair, AFrameThatDoesNotFitIsRefusedWholeAtOnceAndLogged) {
+    const std::string folder = "c:\\temp\\DectBridgePipeTests";
+    CreateDirectoryA("c:\\temp", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    test::DeleteFiles(folder + "\\*.txt");
+    SetTraceFile((folder + "\\pipe.log").c_str());
+    SetTraceLevel(40);
+    PipePair pipe;
+    ASSERT_EQ(pipe.Create(), 1);
+
+    Writes writes = WriteFrames(pipe, 150, 'A');
+    EXPECT_FALSE(writes.waited) << "a write waited for a reader that never came";
+    EXPECT_EQ(writes.cut, 0) << "a frame went in cut";
+    EXPECT_EQ(writes.accepted, PipeCapacity / FrameSize) << "the frames that fit go in";
+    EXPECT_EQ(writes.refused, 150 - writes.accepted);
+    std::vector<std::string> frames = FramesHeld(pipe);
+    ASSERT_EQ(frames.size(), static_cast<size_t>(writes.accepted));
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_EQ(frames[i], std::string(FrameSize, static_cast<char>('A' + i % 26))) << "frame " << i;
+    // Room again once the reader took the bytes.
+    EXPECT_EQ(pipe.Write("abc", 3), 3);
+    EXPECT_EQ(pipe.Close(), 1);
+
+    SetTraceLevel(0);
+    SetTraceFile((folder + "\\pipe.log").c_str());
+    std::string log;
+    for (const std::string& file : test::FindFiles(folder + "\\*.txt"))
+        log += test::ReadWholeFile(file);
+    size_t drops = 0;
+    for (size_t at = 0; (at = log.find("[Pipe] : full, 20 bytes dropped", at)) != std::string::npos; ++at)
+        ++drops;
+    EXPECT_EQ(drops, static_cast<size_t>(writes.refused)) << "each refused frame is logged:\n" << log;
+    test::DeleteFiles(folder + "\\*.txt");
+    RemoveDirectoryA(folder.c_str());
+}
+
+TEST(PipePair, TwoWritersNeitherWaitNorOverfillNorCutFrames) {
+    PipePair pipe;
+    ASSERT_EQ(pipe.Create(), 1);
+    Writes first, second;
+    std::thread other([&] { second = WriteFrames(pipe, 200, 'a'); });
+    first = WriteFrames(pipe, 200, 'A');
+    other.join();
+    EXPECT_FALSE(first.waited || second.waited) << "a write waited for a reader that never came";
+    EXPECT_EQ(first.cut + second.cut, 0) << "a frame went in cut";
+    int accepted = first.accepted + second.accepted;
+    EXPECT_LE(accepted * FrameSize, PipeCapacity);
+    EXPECT_GT(first.refused + second.refused, 0);
+    std::vector<std::string> frames = FramesHeld(pipe);
+    EXPECT_EQ(frames.size(), static_cast<size_t>(accepted));
+    for (const std::string& frame : frames)
+        EXPECT_EQ(frame, std::string(FrameSize, frame[0])) << "a frame was cut or mixed";
+    EXPECT_EQ(pipe.Close(), 1);
 }
 
 // Counts its ticks; optionally never looks whether it is to stop.

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -218,6 +219,32 @@ TEST_F(TraceLog, ConcurrentThreadsWriteWholeLinesWithTheirOwnIds) {
     EXPECT_EQ(LinesPerThread, counts['b']);
 }
 
+// How the stuck child ends: 0 when every waiting thread wrote its lines and no two threads held the log at
+// once.
+enum StuckChildEnd : DWORD {
+    StuckChildDone = 0,
+    StuckChildNeverStuck = 2,
+    StuckChildWaitersHung = 3,
+    StuckChildTwoHolders = 4,
+    StuckChildLinesLost = 5,
+};
+constexpr int StuckChildWaiters = 4;
+constexpr int StuckChildLines = 25;
+
+TEST_F(TraceLog, AThreadTerminatedInsideATraceLeavesTheLogToTheOthers) {
+    test::Process child;
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(child.Start(self, "/trace-stuck-child"));
+    DWORD end = child.Wait(30000);
+    if (end == STILL_ACTIVE)
+        child.Kill();
+    EXPECT_EQ(static_cast<DWORD>(StuckChildDone), end)
+        << "2: the thread never got stuck; 3 (or 259, killed): the other threads still waited for the log; "
+           "4: "
+           "two threads held the log at once; 5: lines were lost";
+}
+
 TEST_F(TraceLog, TextBeyondTheLineBufferIsCut) {
     std::string huge(40000, 'h');
     std::string normalName = FileName(Prefix, fakeNow);
@@ -317,6 +344,73 @@ TEST_F(TraceLogFolderBlocked, ALogThatCannotBeMadeIsNotTriedAgainUntilANewPrefix
 }
 
 } // namespace
+
+// A process whose thread is terminated inside a trace while others wait for the log; then the window's
+// thread traces too. Started by the test above; its exit code says how it went.
+namespace {
+
+DWORD stuckThread = 0;
+HANDLE stuckInside = nullptr;
+std::atomic<int> logHolders{0};
+std::atomic<bool> twoHolders{false};
+
+// Read under the log's lock: the stuck thread stays in it for ever, the others note who else is in it.
+void StuckClock(SYSTEMTIME* now) {
+    if (GetCurrentThreadId() == stuckThread) {
+        SetEvent(stuckInside);
+        Sleep(INFINITE);
+    }
+    if (++logHolders > 1)
+        twoHolders = true;
+    Sleep(1);
+    --logHolders;
+    *now = fakeNow;
+}
+
+DWORD WINAPI TraceOnce(void*) {
+    Trace(20, "stuck");
+    return 0;
+}
+
+} // namespace
+
+int RunStuckTraceChild() {
+    if (!SetCurrentDirectoryA(Folder))
+        return 1;
+    SetClock(2005, 9, 15, 14, 12, 11, 42);
+    SetTraceFile("stuck.log");
+    SetTraceLevel(40);
+    stuckInside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stuck = CreateThread(nullptr, 0, TraceOnce, nullptr, CREATE_SUSPENDED, &stuckThread);
+    SetTraceClock(StuckClock);
+    ResumeThread(stuck);
+    if (WaitForSingleObject(stuckInside, 10000) != WAIT_OBJECT_0)
+        return StuckChildNeverStuck;
+    std::atomic<int> waitersDone{0};
+    for (int i = 0; i < StuckChildWaiters; ++i)
+        std::thread([&] {
+            for (int line = 0; line < StuckChildLines; ++line)
+                Trace(20, "waiter line %d", line);
+            ++waitersDone;
+        }).detach();
+    Sleep(100); // all of them wait for the log now
+    TerminateThread(stuck, 1);
+    WaitForSingleObject(stuck, INFINITE);
+    CloseHandle(stuck);
+    if (!test::WaitUntil([&] { return waitersDone == StuckChildWaiters; }, 10000))
+        ExitProcess(StuckChildWaitersHung);
+    Trace(20, "window line");
+    SetTraceFile("stuck.log");
+    if (twoHolders)
+        return StuckChildTwoHolders;
+    std::vector<std::string> files = test::FindFiles(std::string(Folder) + "\\stuck.log_*.txt");
+    if (files.size() != 1)
+        return StuckChildLinesLost;
+    std::vector<std::string> lines = Lines(test::ReadWholeFile(files[0]));
+    bool whole =
+        lines.size() == StuckChildWaiters * StuckChildLines + 1 && lines.back().substr(26) == "window line";
+    return whole ? StuckChildDone : StuckChildLinesLost;
+}
 
 // A process that never names its log: started by the test above through the test program's own entry.
 int RunTraceChild() {
