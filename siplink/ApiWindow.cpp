@@ -64,7 +64,6 @@ void ApiWindow::Destroy() {
     DestroyWindow(window);
     window = nullptr;
     client = nullptr;
-    clientProgram.clear();
     if (asking) {
         asking = nullptr;
         prompt.Close();
@@ -108,20 +107,22 @@ void ApiWindow::DeliverQueued() {
 }
 
 void ApiWindow::OnDiscover(HWND discoverer) {
-    std::string program = ProgramOf(discoverer);
-    log.Write("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(discoverer)) + " " + program);
-    std::string attached = AttachedProgram();
-    switch (access.OnDiscover(program, attached, !attached.empty() && discoverer == client)) {
+    ClientAccess::Client discovering{ProgramOf(discoverer), reinterpret_cast<uintptr_t>(discoverer)};
+    const std::string& program = discovering.program;
+    log.Write("DISCOVER", std::to_string(discovering.window) + " " + program);
+    const ClientAccess::Client* current = Attached();
+    switch (access.OnDiscover(discovering, current)) {
     case ClientAccess::Attach:
         AttachClient(discoverer, program);
         break;
     case ClientAccess::Ask: {
         asking = discoverer;
-        askingProgram = program;
+        asker = discovering;
         Queue(Outgoing{discoverer, true, AttachPendingAuthorization, ""});
         std::string question = (program.empty() ? "A program" : program) + " asks to use the telephone line.";
-        if (!attached.empty())
-            question += "\n\nIt would take the line from " + attached + ".";
+        if (current)
+            question += "\n\nIt would take the line from " +
+                        (current->program.empty() ? "the program using it" : current->program) + ".";
         if (!prompt.Ask(question))
             OnAnswer(false);
         break;
@@ -135,32 +136,32 @@ void ApiWindow::OnDiscover(HWND discoverer) {
 }
 
 void ApiWindow::OnAnswer(bool allowed) {
-    HWND asker = asking;
+    HWND asked = asking;
     asking = nullptr;
-    log.Write(allowed ? "ALLOWED" : "DENIED", askingProgram);
-    access.Answered(askingProgram, allowed, AttachedProgram());
-    if (!IsWindow(asker))
+    log.Write(allowed ? "ALLOWED" : "DENIED", asker.program);
+    access.Answered(asker, allowed, Attached());
+    if (!IsWindow(asked))
         return;
     if (allowed)
-        AttachClient(asker, askingProgram);
+        AttachClient(asked, asker.program);
     else
-        Queue(Outgoing{asker, true, AttachRefused, ""});
+        Queue(Outgoing{asked, true, AttachRefused, ""});
 }
 
 void ApiWindow::AttachClient(HWND attaching, const std::string& program) {
     if (client && client != attaching && IsWindow(client)) {
         // The user let another program take the line: the one that had it hears its user gone.
-        log.Write("DISPLACED", clientProgram);
+        log.Write("DISPLACED", attached.program);
         Queue(Outgoing{client, false, 0, "USERSTATUS LOGGEDOUT"});
     }
     client = attaching;
-    clientProgram = program;
+    attached = {program, reinterpret_cast<uintptr_t>(attaching)};
     Queue(Outgoing{client, true, AttachSuccess, ""});
     onAttach();
 }
 
-std::string ApiWindow::AttachedProgram() const {
-    return client && IsWindow(client) ? clientProgram : "";
+const ClientAccess::Client* ApiWindow::Attached() const {
+    return client && IsWindow(client) ? &attached : nullptr;
 }
 
 LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {

@@ -46,8 +46,8 @@ class ApiWindow {
     void OnDiscover(HWND discoverer);
     void OnAnswer(bool allowed);
     void AttachClient(HWND window, const std::string& program);
-    // The program of the attached client; "" when none is attached or its window is gone.
-    std::string AttachedProgram() const;
+    // The attached client; nullptr when none is attached or its window is gone.
+    const ClientAccess::Client* Attached() const;
     LRESULT OnCommand(HWND sender, const COPYDATASTRUCT* data);
 
     LogFile& log;
@@ -55,11 +55,11 @@ class ApiWindow {
     AttachHandler onAttach;
     HWND window = nullptr;
     HWND client = nullptr; // the attached client's window
-    std::string clientProgram;
+    ClientAccess::Client attached;
     ClientAccess access;
     AccessPrompt prompt{[this](bool allowed) { OnAnswer(allowed); }};
-    HWND asking = nullptr; // the window whose program the open question is about
-    std::string askingProgram;
+    HWND asking = nullptr; // the window the open question is about
+    ClientAccess::Client asker;
     UINT discoverMessage = RegisterWindowMessageA("SkypeControlAPIDiscover");
     UINT attachMessage = RegisterWindowMessageA("SkypeControlAPIAttach");
     std::deque<Outgoing> outbox;

@@ -383,8 +383,9 @@ void SipLink::Dial(const std::string& target) {
         EndForProgram(calls.back(), "FAILED", SipCall::Ended);
         return;
     }
-    // A number typed on the keypad is dialled as it is, even when a contact has that name.
-    const Contact* contact = IsDialString(target) ? nullptr : contacts.ByHandle(target);
+    // No handle is a dial string (MakeHandles): a number typed on the keypad is dialled as it is, even
+    // when a contact has that name.
+    const Contact* contact = contacts.ByHandle(target);
     std::string address = contact ? contact->address : target;
     call.partner = contact
                        ? contact->name
