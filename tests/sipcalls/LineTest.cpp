@@ -23,7 +23,7 @@ TEST_F(SipLine, AContactWhoseNameBeginsWithACapitalIsReachedByBrowsingAndCalled)
     Press("##");
     ASSERT_TRUE(
         WaitForHandset([](const HandsetView& view) { return view.display.rfind("bob", 0) == 0; }, Wait));
-    Press("2");
+    Press("22"); // the group's first contact again, then the next
     ASSERT_TRUE(WaitForHandset(
         [](const HandsetView& view) { return view.display.rfind("carol_smith", 0) == 0; }, Wait))
         << "the handset shows [" << ReadHandset().display << "]";
@@ -80,8 +80,17 @@ class SipLineOnlineOnly : public sipcalls::SipDesk {
 };
 
 TEST_F(SipLineOnlineOnly, AfterTheAgentRestartsTheProgramLearnsAContactIsNoLongerOnline) {
+    // The program has its contacts and asks their status; then bob comes online.
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "GET USER bob ONLINESTATUS", 9000)) << ShowLog();
     ASSERT_TRUE(farEnd.Command("presence_online"));
-    ASSERT_TRUE(sipLink.WaitForLog("SEND", "USER bob ONLINESTATUS ONLINE", 15000)) << ShowLog();
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            std::string log = sipLink.Log();
+            size_t online = log.rfind(" SEND USER bob ONLINESTATUS ONLINE\r");
+            return online != std::string::npos && online > log.find(" RECV GET USER bob ONLINESTATUS");
+        },
+        Wait))
+        << ShowLog();
     Press("##");
     ASSERT_TRUE(
         WaitForHandset([](const HandsetView& view) { return view.display.rfind("bob", 0) == 0; }, Wait));
