@@ -5,7 +5,7 @@
 namespace {
 
 constexpr const char* ClassName = "SipLinkAccess";
-constexpr const char* Title = "SipLink";
+constexpr const char* Title = "SipLink: a program asks for the line";
 constexpr int AllowId = 1;
 constexpr int DenyId = 2;
 

@@ -30,11 +30,14 @@ void ClientAccess::Answered(const Client& asker, bool allow, const Client* attac
 
 bool ClientAccess::Same(const std::string& a, const std::string& b) {
     // Windows paths: case does not matter.
-    return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return !a.empty() && a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 bool ClientAccess::Among(const std::vector<std::string>& programs, const std::string& program) {
-    return std::any_of(programs.begin(), programs.end(), [&](const std::string& p) { return Same(p, program); });
+    return std::any_of(programs.begin(), programs.end(),
+                       [&](const std::string& p) { return Same(p, program); });
 }

@@ -30,13 +30,14 @@ TEST_F(SipLine, AContactWhoseNameBeginsWithACapitalIsReachedByBrowsingAndCalled)
     Press("#");
     ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL carol_smith")) << ShowLog();
     AgentMessage incoming;
-    EXPECT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << "the contact's address was not called";
+    EXPECT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming))
+        << "the contact's address was not called";
 }
 
 TEST_F(SipLine, ACallerIsShownByTheNameTheirCallCarries) {
     ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
-    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller == "Far_End"; },
-                               Wait))
+    EXPECT_TRUE(WaitForHandset(
+        [](const HandsetView& view) { return view.ringing && view.caller == "Far_End"; }, Wait))
         << "the handset rings with [" << ReadHandset().caller << "]" << ShowLog();
 }
 
@@ -48,7 +49,8 @@ TEST_F(SipLine, TheEndKeyEndsADialledCallTheProviderNeverAnswersAndTheNextDialGo
     Dial(Agents.farNumber);
     Sleep(3000);
     ASSERT_TRUE(HandsetHangUp(1));
-    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FINISHED", 3000)) << "the call was not ended" << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FINISHED", 3000))
+        << "the call was not ended" << ShowLog();
     EXPECT_TRUE(WaitForCallLight(false));
     Dial(Agents.farNumber);
     EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 2 STATUS ROUTING")) << ShowLog();
@@ -117,8 +119,8 @@ TEST_F(SipLineOnlineOnly, AfterTheAgentRestartsTheProgramLearnsAContactIsNoLonge
         Wait))
         << ShowLog();
     Press("##");
-    EXPECT_TRUE(
-        WaitForHandset([](const HandsetView& view) { return view.display.rfind("No contacts", 0) == 0; }, Wait))
+    EXPECT_TRUE(WaitForHandset(
+        [](const HandsetView& view) { return view.display.rfind("No contacts", 0) == 0; }, Wait))
         << "the online filter still offers [" << ReadHandset().display << "]";
 }
 

@@ -37,7 +37,8 @@ TEST(ClientAccess, AnAttachedClientIsReplacedOnlyByTheUsersChoiceAndTheOneReplac
     fresh.Answered(Stranger, true, &Bridge);
     EXPECT_EQ(fresh.OnDiscover(Bridge, &Stranger), ClientAccess::Wait) << "the replaced client took it back";
     EXPECT_EQ(fresh.OnDiscover(Bridge, nullptr), ClientAccess::Attach) << "once the other is gone";
-    EXPECT_EQ(fresh.OnDiscover(Stranger, &Bridge), ClientAccess::Ask) << "allowed before, but the line is taken";
+    EXPECT_EQ(fresh.OnDiscover(Stranger, &Bridge), ClientAccess::Ask)
+        << "allowed before, but the line is taken";
 }
 
 } // namespace

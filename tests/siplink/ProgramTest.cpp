@@ -194,7 +194,8 @@ TEST_F(Program, AProgramItWasNotInstalledWithIsAttachedOnlyWhenTheUserAllowsIt) 
     EXPECT_EQ(client.statuses, std::vector<LPARAM>{1}) << "the attach reply: pending authorisation";
     std::string question;
     ASSERT_TRUE(test::WaitForAccessQuestion(3000, &question)) << Log();
-    EXPECT_NE(question.find("siplinkTests.exe"), std::string::npos) << "the question names no program: " << question;
+    EXPECT_NE(question.find("siplinkTests.exe"), std::string::npos)
+        << "the question names no program: " << question;
     ASSERT_TRUE(test::AnswerAccessQuestion("Deny"));
     EXPECT_TRUE(client.WaitForStatus(2)) << "no refusal";
     EXPECT_EQ(client.Command("GET USERSTATUS"), 0) << "a refused program's command was taken";
