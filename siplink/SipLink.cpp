@@ -287,7 +287,7 @@ SipCall* SipLink::CallOfEvent(const AgentMessage& event) {
         bool dialGone = std::none_of(pending.begin(), pending.end(), [&](const Pending& command) {
             return command.purpose == Purpose::Dial && command.callId == call.id;
         });
-        bool placed = call.peerUri.empty() || call.peerUri == event.peerUri;
+        bool placed = call.peerUri.empty() || SameAddress(call.peerUri, event.peerUri);
         if (waitsForName && dialGone && placed) {
             call.agentId = event.id;
             return &call;

@@ -225,6 +225,21 @@ TEST_F(Link, TheEndKeyEndsADialledCallTheAgentHasNotNamedAtOnceAndTheLineIsFreeA
                                                     "CALL 3 STATUS FINISHED"}));
 }
 
+TEST_F(Link, ADialledCallIsNamedOnlyByAnEventFromWhereTheAgentPlacedIt) {
+    Connect();
+    link.Command("CALL 42");
+    ASSERT_EQ(commands.back(), "dial 42");
+    Event("CALL_LOCAL_SDP", "", "outgoing", "sip:42@127.0.0.1:5060;transport=udp", "offer");
+    Reply();
+    Event("CALL_RINGING", "elsewhere", "outgoing", "sip:99@127.0.0.1:5060");
+    Event("CALL_RTCP", "talking", "outgoing", "sip:42@127.0.0.1:5060");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS ROUTING"})
+        << "another call's event was taken";
+    Event("CALL_RINGING", "ours", "outgoing", "sip:42@127.0.0.1:5060");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS RINGING"});
+    EXPECT_EQ(link.ProgramCalls()[0].agentId, "ours");
+}
+
 TEST_F(Link, ACommandForACallTheAgentNoLongerKnowsIsNotSent) {
     Connect();
     IncomingFromAlice("in1");
