@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
 #   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]...
-# DISPLAY_NAME is the name the account's calls carry ("-" for none).
+# DISPLAY_NAME is the name the account's calls carry ("-" for none), with \xNN escapes read as bytes so that
+# any UTF-8 passes a Windows command line.
 # OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
 # to a provider's proxy (a dialled number then reaches the agent at that port).
 # DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
@@ -9,7 +10,7 @@
 # WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
 set -u
 [ $# -ge 9 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]..." >&2; exit 2; }
-dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8 display=$9
+dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8 display=$(printf '%b' "$9")
 shift 9
 mkdir -p "$dir"
 # Started by a Win32 program under Wine, the script holds that program's output (a test runner's pipe,

@@ -76,6 +76,19 @@ TEST_F(SipLine, AnotherProgramOnThisPcCannotTakeTheLineFromTheHandset) {
     EXPECT_TRUE(stranger.notes.empty()) << stranger.notes[0];
 }
 
+class SipLineAccented : public sipcalls::SipDesk {
+  protected:
+    SipLineAccented() { farConfig.displayName = "J\\xc3\\xbcrgen M\\xc3\\xbcller"; }
+};
+
+TEST_F(SipLineAccented, ACallersNameInAnyLettersReachesTheProgramAsOneWordOfUtf8) {
+    ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 PARTNER_HANDLE J\xc3\xbcrgen_M\xc3\xbcller")) << ShowLog();
+    EXPECT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller[0] == 'J'; }, Wait))
+        << "the handset rings with [" << ReadHandset().caller << "]";
+}
+
 class SipLineOnlineOnly : public sipcalls::SipDesk {
   protected:
     SipLineOnlineOnly() { showOnlineOnly = "1"; }
