@@ -11,8 +11,44 @@ constexpr const char* Title = "SipLink API";
 constexpr UINT WM_DELIVER = WM_APP + 1;
 // The client may hang; SipLink must not.
 constexpr UINT SendTimeoutMs = 5000;
+// The Skype API's attach statuses.
+constexpr LPARAM AttachSuccess = 0;
+constexpr LPARAM AttachPendingAuthorization = 1;
+constexpr LPARAM AttachRefused = 2;
+
+// The path in one form, so that two names of one file compare equal.
+std::string LongPath(const std::string& path) {
+    char full[MAX_PATH] = "", longer[MAX_PATH] = "";
+    if (path.empty() || !GetFullPathNameA(path.c_str(), sizeof full, full, nullptr))
+        return path;
+    return GetLongPathNameA(full, longer, sizeof longer) ? longer : full;
+}
+
+std::string InstalledProgram() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return LongPath(folder.substr(0, folder.find_last_of('\\') + 1) + "DectBridge.exe");
+}
+
+// The full path of the executable that made the window; "" when it cannot be told.
+std::string ProgramOf(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return "";
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    bool named = QueryFullProcessImageNameA(process, 0, path, &size) != 0;
+    CloseHandle(process);
+    return named ? LongPath(std::string(path, size)) : "";
+}
 
 } // namespace
+
+ApiWindow::ApiWindow(LogFile& log, CommandHandler onCommand, AttachHandler onAttach)
+    : log(log), onCommand(std::move(onCommand)), onAttach(std::move(onAttach)), access(InstalledProgram()) {}
 
 bool ApiWindow::Create() {
     if (window)
@@ -28,18 +64,24 @@ void ApiWindow::Destroy() {
     DestroyWindow(window);
     window = nullptr;
     client = nullptr;
+    if (asking) {
+        asking = nullptr;
+        prompt.Close();
+        access.Dropped();
+    }
     log.Write("CLOSED", "");
 }
 
-void ApiWindow::Notify(const std::string& text) {
-    Queue(Outgoing{false, text});
+bool ApiWindow::Notify(const std::string& text) {
+    if (!window || !client) {
+        log.Write("DROP", text);
+        return false;
+    }
+    Queue(Outgoing{client, false, 0, text});
+    return true;
 }
 
 void ApiWindow::Queue(const Outgoing& item) {
-    if (!window) {
-        log.Write("DROP", item.text);
-        return;
-    }
     outbox.push_back(item);
     PostMessageA(window, WM_DELIVER, 0, 0);
 }
@@ -48,29 +90,83 @@ void ApiWindow::DeliverQueued() {
     while (!outbox.empty()) {
         Outgoing item = outbox.front();
         outbox.pop_front();
-        if (!client) {
-            log.Write("DROP", item.text);
-            continue;
-        }
         DWORD_PTR answer = 0;
         if (item.attach) {
-            log.Write("ATTACH", "0");
-            SendMessageTimeoutA(client, attachMessage, reinterpret_cast<WPARAM>(window), 0, SMTO_NORMAL,
-                                SendTimeoutMs, &answer);
+            log.Write("ATTACH", std::to_string(item.status));
+            SendMessageTimeoutA(item.to, attachMessage, reinterpret_cast<WPARAM>(window), item.status,
+                                SMTO_NORMAL, SendTimeoutMs, &answer);
             continue;
         }
         COPYDATASTRUCT copy = {0, static_cast<DWORD>(item.text.size() + 1),
                                const_cast<char*>(item.text.c_str())};
-        if (!SendMessageTimeoutA(client, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+        if (!SendMessageTimeoutA(item.to, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
                                  reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, SendTimeoutMs, &answer))
             answer = 0;
         log.Write("SEND", item.text + (answer ? "" : "  (not taken)"));
     }
 }
 
+void ApiWindow::OnDiscover(HWND discoverer) {
+    ClientAccess::Client discovering{ProgramOf(discoverer), reinterpret_cast<uintptr_t>(discoverer)};
+    const std::string& program = discovering.program;
+    log.Write("DISCOVER", std::to_string(discovering.window) + " " + program);
+    const ClientAccess::Client* current = Attached();
+    switch (access.OnDiscover(discovering, current)) {
+    case ClientAccess::Attach:
+        AttachClient(discoverer, program);
+        break;
+    case ClientAccess::Ask: {
+        asking = discoverer;
+        asker = discovering;
+        Queue(Outgoing{discoverer, true, AttachPendingAuthorization, ""});
+        std::string question = (program.empty() ? "A program" : program) + " asks to use the telephone line.";
+        if (current)
+            question += "\n\nIt would take the line from " +
+                        (current->program.empty() ? "the program using it" : current->program) + ".";
+        if (!prompt.Ask(question))
+            OnAnswer(false);
+        break;
+    }
+    case ClientAccess::Refuse:
+        Queue(Outgoing{discoverer, true, AttachRefused, ""});
+        break;
+    case ClientAccess::Wait:
+        break;
+    }
+}
+
+void ApiWindow::OnAnswer(bool allowed) {
+    HWND asked = asking;
+    asking = nullptr;
+    log.Write(allowed ? "ALLOWED" : "DENIED", asker.program);
+    access.Answered(asker, allowed, Attached());
+    if (!IsWindow(asked))
+        return;
+    if (allowed)
+        AttachClient(asked, asker.program);
+    else
+        Queue(Outgoing{asked, true, AttachRefused, ""});
+}
+
+void ApiWindow::AttachClient(HWND attaching, const std::string& program) {
+    if (client && client != attaching && IsWindow(client)) {
+        // The user let another program take the line: the one that had it hears its user gone.
+        log.Write("DISPLACED", attached.program);
+        Queue(Outgoing{client, false, 0, "USERSTATUS LOGGEDOUT"});
+    }
+    client = attaching;
+    attached = {program, reinterpret_cast<uintptr_t>(attaching)};
+    Queue(Outgoing{client, true, AttachSuccess, ""});
+    onAttach();
+}
+
+const ClientAccess::Client* ApiWindow::Attached() const {
+    return client && IsWindow(client) ? &attached : nullptr;
+}
+
 LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {
     if (!client || sender != client) {
-        log.Write("IGNORED", "a command from a window that has not discovered SipLink");
+        log.Write("IGNORED", "a command from a window that is not attached");
         return 0;
     }
     // The text up to its first zero byte; a missing terminator is forgiven, a missing buffer is empty.
@@ -88,9 +184,7 @@ LRESULT ApiWindow::Handle(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
         HWND discoverer = reinterpret_cast<HWND>(wParam);
         if (!IsWindow(discoverer))
             return 0;
-        client = discoverer;
-        log.Write("DISCOVER", std::to_string(reinterpret_cast<uintptr_t>(discoverer)));
-        Queue(Outgoing{true, ""});
+        OnDiscover(discoverer);
         return 1;
     }
     switch (message) {

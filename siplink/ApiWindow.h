@@ -1,20 +1,26 @@
 #pragma once
 // SipLink's side of the Skype API: the window that answers the discover broadcast with an attach reply,
 // takes the client's commands in WM_COPYDATA and sends notifications back the same way. It exists only
-// while the user agent is connected, so a client finds SipLink only while a SIP line is there.
+// while the user agent is connected, so a client finds SipLink only while a SIP line is there. It
+// serves one client: the program SipLink was installed with, or another the user allowed (ClientAccess).
 #include <windows.h>
 
 #include <deque>
 #include <functional>
 #include <string>
 
+#include "siplink/AccessPrompt.h"
+#include "siplink/ClientAccess.h"
 #include "siplink/LogFile.h"
 
 class ApiWindow {
   public:
     using CommandHandler = std::function<void(const std::string&)>;
+    using AttachHandler = std::function<void()>;
 
-    ApiWindow(LogFile& log, CommandHandler onCommand) : log(log), onCommand(std::move(onCommand)) {}
+    // The program SipLink serves without asking is DectBridge.exe in SipLink's own folder, where the
+    // setup installs both.
+    ApiWindow(LogFile& log, CommandHandler onCommand, AttachHandler onAttach);
     ~ApiWindow() { Destroy(); }
     ApiWindow(const ApiWindow&) = delete;
     ApiWindow& operator=(const ApiWindow&) = delete;
@@ -23,23 +29,37 @@ class ApiWindow {
     // Delivers what is still queued, then destroys the window; the client's next command fails.
     void Destroy();
     // Queued: sent after the message being handled has returned, never from inside the client's send.
-    void Notify(const std::string& text);
+    // False when no client is attached to take it (it is dropped).
+    bool Notify(const std::string& text);
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
     struct Outgoing {
-        bool attach; // an attach reply (status 0) instead of a text
+        HWND to;
+        bool attach;   // an attach reply instead of a text
+        LPARAM status; // of an attach reply
         std::string text;
     };
 
     void Queue(const Outgoing& item);
     void DeliverQueued();
+    void OnDiscover(HWND discoverer);
+    void OnAnswer(bool allowed);
+    void AttachClient(HWND window, const std::string& program);
+    // The attached client; nullptr when none is attached or its window is gone.
+    const ClientAccess::Client* Attached() const;
     LRESULT OnCommand(HWND sender, const COPYDATASTRUCT* data);
 
     LogFile& log;
     CommandHandler onCommand;
+    AttachHandler onAttach;
     HWND window = nullptr;
-    HWND client = nullptr; // the window of the last discover broadcast
+    HWND client = nullptr; // the attached client's window
+    ClientAccess::Client attached;
+    ClientAccess access;
+    AccessPrompt prompt{[this](bool allowed) { OnAnswer(allowed); }};
+    HWND asking = nullptr; // the window the open question is about
+    ClientAccess::Client asker;
     UINT discoverMessage = RegisterWindowMessageA("SkypeControlAPIDiscover");
     UINT attachMessage = RegisterWindowMessageA("SkypeControlAPIAttach");
     std::deque<Outgoing> outbox;

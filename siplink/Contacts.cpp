@@ -1,5 +1,7 @@
 #include "siplink/Contacts.h"
 
+#include "siplink/Names.h"
+
 #include <algorithm>
 #include <cctype>
 #include <sstream>
@@ -96,7 +98,7 @@ std::vector<Contact> ParseContactList(const std::string& text) {
             name.begin(), name.end(), [](char c) { return c == ' ' || c == ','; }, '_');
         if (name.empty())
             continue;
-        contacts.push_back(Contact{name, address, PresenceName(line.substr(0, blank))});
+        contacts.push_back(Contact{name, address, PresenceName(line.substr(0, blank)), ""});
     }
     return contacts;
 }
@@ -111,6 +113,21 @@ std::string UserPart(const std::string& uri) {
     return place.user.empty() ? uri : place.user;
 }
 
+void ContactBook::Replace(std::vector<Contact> list) {
+    std::vector<std::string> names, userParts;
+    for (const Contact& contact : list) {
+        names.push_back(contact.handle);
+        userParts.push_back(UserPart(contact.address));
+    }
+    std::vector<std::string> handles = MakeHandles(names, userParts);
+    for (size_t i = 0; i < list.size(); ++i) {
+        list[i].name = OneWord(list[i].handle);
+        list[i].handle = handles[i];
+    }
+    contacts = std::move(list);
+    known = true;
+}
+
 const Contact* ContactBook::ByHandle(const std::string& handle) const {
     for (const Contact& contact : contacts)
         if (Lower(contact.handle) == Lower(handle))
@@ -123,9 +140,4 @@ const Contact* ContactBook::ByAddress(const std::string& uri) const {
         if (SameAddress(contact.address, uri))
             return &contact;
     return nullptr;
-}
-
-std::string ContactBook::HandleFor(const std::string& uri) const {
-    const Contact* contact = ByAddress(uri);
-    return contact ? contact->handle : UserPart(uri);
 }

@@ -5,9 +5,10 @@
 #include <vector>
 
 struct Contact {
-    std::string handle;   // the contact's name, blanks and commas made '_'
+    std::string handle;   // the contact's name, blanks and commas made '_'; the book makes it a handle
     std::string address;  // "sip:bob@127.0.0.1:5080"
     std::string presence; // as the program names it: ONLINE, OFFLINE, DND, UNKNOWN
+    std::string name;     // in the book: the contact's name in one word, as the handset shows a caller
 };
 
 // The text the agent answers to "contacts": a heading, then one line per contact such as
@@ -22,10 +23,8 @@ std::string UserPart(const std::string& uri);
 
 class ContactBook {
   public:
-    void Replace(std::vector<Contact> list) {
-        contacts = std::move(list);
-        known = true;
-    }
+    // Each contact gets a handle the program's keypad browsing reaches (Names.h), its name kept.
+    void Replace(std::vector<Contact> list);
     void Forget() {
         contacts.clear();
         known = false;
@@ -35,9 +34,6 @@ class ContactBook {
     // By handle, ignoring case (as Skype compares handles); nullptr when none.
     const Contact* ByHandle(const std::string& handle) const;
     const Contact* ByAddress(const std::string& uri) const;
-    // What the program shows for the other party of a call: the contact's handle when the address is a
-    // contact's, else the SIP user part.
-    std::string HandleFor(const std::string& uri) const;
 
   private:
     std::vector<Contact> contacts;

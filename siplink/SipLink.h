@@ -15,8 +15,9 @@
 class LinkOutput {
   public:
     virtual ~LinkOutput() = default;
-    // A notification for the program, one line of text.
-    virtual void Notify(const std::string& text) = 0;
+    // A notification for the program, one line of text; answers false when no program is attached to
+    // take it (it is then dropped).
+    virtual bool Notify(const std::string& text) = 0;
     // One whole framed message for the agent.
     virtual void ToAgent(const std::string& frame) = 0;
     virtual void Log(const std::string& tag, const std::string& text) = 0;
@@ -30,6 +31,9 @@ class SipLink {
     // The connection is gone: the calls end for the program (and at the agent once it is back).
     void AgentLost();
     void AgentBytes(const char* bytes, size_t count);
+    // A program has attached: it is told every contact's current presence, now or once the list is
+    // there, whatever an earlier program was told.
+    void ClientAttached();
     // One command from the program; every command is answered.
     void Command(const std::string& text);
     // Asks the agent for its contacts again; presence changes found in the answer are notified.
@@ -38,42 +42,55 @@ class SipLink {
     bool Connected() const { return connected; }
     // A command went to the agent and its reply has not come.
     bool AwaitingReply() const { return !sentToken.empty(); }
-    const std::vector<SipCall>& Calls() const { return calls; }
+    // The calls the program sees.
+    std::vector<SipCall> ProgramCalls() const;
 
   private:
     // What the reply of a command is looked at for.
-    enum class Purpose { Plain, Contacts, Dial, Orphan };
+    enum class Purpose { Plain, Contacts, Dial, Find };
     struct Pending {
         std::string command;
         std::string params;
-        Purpose purpose;
+        Purpose purpose = Purpose::Plain;
         std::string callId; // Dial: our id of the call
+        std::string then;   // Find: the command for the call once it is the agent's current one
+        std::string thenParams;
     };
 
     void ToAgent(const Pending& command);
-    // callfind first: the agent's call commands act on its current call.
+    // The agent's call commands act on its current call: callfind makes the call current, and the command
+    // follows at once, before anything else can change the current call, and only if the agent found it.
     void ToCall(const std::string& agentId, const std::string& command, const std::string& params = "");
     void SendNext();
     void OnMessage(const std::string& json);
     void OnReply(const AgentMessage& reply);
+    void OnFound(bool found);
+    void OnDialled(bool ok);
     void OnEvent(const AgentMessage& event);
+    SipCall* CallOfEvent(const AgentMessage& event);
+    void OnCallEvent(SipCall& call, const AgentMessage& event);
     void OnIncoming(const AgentMessage& event);
     void OnContacts(const std::string& text);
 
     void Dial(const std::string& target);
     void SetCall(const std::vector<std::string>& words, const std::vector<std::string>& upper);
+    void Finish(SipCall& call);
     void GetPartner(const std::string& id);
     // SEARCH FRIENDS and GET USER: answered once the contact list is there.
     void AnswerFromContacts(const std::string& command, const std::vector<std::string>& words);
     void RequestContacts();
     void ReportStatus(const std::string& handle, const std::string& status);
+    void ReportEveryContact();
 
     SipCall* FindById(const std::string& id);
     SipCall* FindByAgentId(const std::string& agentId);
+    bool LineBusy() const;
     void Notify(const std::string& callId, const std::string& status);
-    void End(const std::string& id, const std::string& status);
-    // One of the last few calls that have ended (with its last status), nullptr when none.
-    const std::pair<SipCall, std::string>* Ended(const std::string& id) const;
+    // The program is told the call's end; the agent may still have it (Abandoned, Orphaned) or not.
+    void EndForProgram(SipCall& call, const std::string& status, SipCall::State next);
+    // The agent has it no more.
+    void Gone(SipCall& call);
+    void PruneEnded();
 
     LinkOutput& output;
     bool connected = false;
@@ -83,15 +100,16 @@ class SipLink {
     Pending sent;                // the command in flight
     unsigned nextToken = 1;
 
-    std::vector<SipCall> calls; // at most one rung through; a dialled call without agent id yet
-    // Agent ids of calls that ended for the program when the connection dropped: if the agent lived on,
-    // they are hung up there once connected again.
-    std::vector<std::string> orphans;
-    std::deque<std::pair<SipCall, std::string>> ended; // recent calls and their last status
+    // Every call the program sees, and those it has been told the end of (SipCall::State), oldest first.
+    std::vector<SipCall> calls;
     unsigned nextCallId = 1;
+    // Our id of a dialled call that is the agent's current one since its dial (nothing has made another
+    // call current since): a bare hangup reaches it before the agent has named it.
+    std::string dialledCurrent;
 
     ContactBook contacts;
     bool contactsAsked = false;                            // a "contacts" command is queued or in flight
+    bool reportAll = false;                                // a program attached before the list came
     std::vector<std::string> waiting;                      // program queries waiting for the contact list
     std::vector<std::pair<std::string, std::string>> told; // handle, the presence the program was told
 };

@@ -75,7 +75,7 @@ class Shell : public LinkOutput {
 
     bool Create();
 
-    void Notify(const std::string& text) override { api.Notify(text); }
+    bool Notify(const std::string& text) override { return api.Notify(text); }
     void ToAgent(const std::string& frame) override;
     void Log(const std::string& tag, const std::string& text) override { log.Write(tag, text); }
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -92,7 +92,8 @@ class Shell : public LinkOutput {
     HWND main = nullptr;
     std::unique_ptr<AgentSocket> socket; // made with the main window
     SipLink link{*this};
-    ApiWindow api{log, [this](const std::string& command) { link.Command(command); }};
+    ApiWindow api{log, [this](const std::string& command) { link.Command(command); },
+                  [this] { link.ClientAttached(); }};
     DWORD sentAt = 0;
     DWORD lastAttempt = 0;
     DWORD lastPoll = 0;

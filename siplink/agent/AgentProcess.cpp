@@ -75,7 +75,8 @@ bool AgentProcess::Start(const AgentConfig& config) {
     std::string line = Quoted(script) + " " + Quoted(unixFolder) + " " + config.name + " " +
                        std::to_string(config.sipPort) + " " + std::to_string(config.rtpFirst) + " " +
                        std::to_string(config.controlPort) + " " + std::to_string(config.answerTimeoutS) +
-                       " " + std::to_string(config.outboundPort) + " " + FileOpenerPid();
+                       " " + std::to_string(config.outboundPort) + " " + FileOpenerPid() + " " +
+                       Quoted(config.displayName.empty() ? "-" : config.displayName);
     for (const auto& [name, address] : config.contacts)
         line += " " + Quoted(name) + " " + Quoted(address);
 

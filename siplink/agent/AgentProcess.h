@@ -11,6 +11,7 @@
 
 struct AgentConfig {
     std::string name;         // the account's user part
+    std::string displayName;  // the name its calls carry, \xNN escapes as bytes; none when empty
     int sipPort = 0;          // the SIP port; the port above it is taken too
     int rtpFirst = 0;         // ten RTP ports from here
     int controlPort = 0;      // the control connection

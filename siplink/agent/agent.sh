@@ -1,15 +1,17 @@
 #!/bin/bash
 # Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
-#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]...
+#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]...
+# DISPLAY_NAME is the name the account's calls carry ("-" for none), with \xNN escapes read as bytes so that
+# any UTF-8 passes a Windows command line.
 # OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
 # to a provider's proxy (a dialled number then reaches the agent at that port).
 # DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
 # The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
 # WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
 set -u
-[ $# -ge 8 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID [CONTACT ADDRESS]..." >&2; exit 2; }
-dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8
-shift 8
+[ $# -ge 9 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]..." >&2; exit 2; }
+dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8 display=$(printf '%b' "$9")
+shift 9
 mkdir -p "$dir"
 # Started by a Win32 program under Wine, the script holds that program's output (a test runner's pipe,
 # say) and Wine's own descriptors: it lets go of all of them.
@@ -45,7 +47,9 @@ ctrl_tcp_listen    127.0.0.1:$control
 CONFIG
 proxy=
 [ "$outbound" != 0 ] && proxy=";outbound=\"sip:127.0.0.1:$outbound\""
-echo "<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
+shown=
+[ "$display" != - ] && shown="\"$display\" "
+echo "$shown<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
     >"$dir/accounts"
 : >"$dir/contacts"
 while [ $# -ge 2 ]; do

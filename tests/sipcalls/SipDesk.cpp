@@ -43,11 +43,11 @@ bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text,
 void SipDesk::SetUp() {
     SimReset();
     WriteSetting("CountryCode", "");
-    WriteSetting("ShowOnlineOnly", "0");
-    ASSERT_TRUE(farAgent.Start(Agents.farEnd)) << "the far agent did not start";
-    ASSERT_TRUE(nearAgent.Start(Agents.nearEnd)) << "the near agent did not start";
-    ASSERT_TRUE(farEnd.Connect(Agents.farEnd.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
-    ASSERT_TRUE(sipLink.Start(Agents.nearEnd.controlPort, SipLinkLogPath));
+    WriteSetting("ShowOnlineOnly", showOnlineOnly);
+    ASSERT_TRUE(farAgent.Start(farConfig)) << "the far agent did not start";
+    ASSERT_TRUE(nearAgent.Start(nearConfig)) << "the near agent did not start";
+    ASSERT_TRUE(farEnd.Connect(farConfig.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
+    ASSERT_TRUE(sipLink.Start(nearConfig.controlPort, SipLinkLogPath));
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
 }

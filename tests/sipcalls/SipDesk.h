@@ -55,6 +55,11 @@ class SipDesk : public ::testing::Test {
     static uint32_t Releases();
     std::string ShowLog() const { return "\nSipLink's log:\n" + sipLink.Log(); }
 
+    // What SetUp starts with; a fixture may change it in its constructor.
+    AgentConfig nearConfig = Agents.nearEnd;
+    AgentConfig farConfig = Agents.farEnd;
+    const char* showOnlineOnly = "0";
+
     AgentProcess nearAgent;
     AgentProcess farAgent;
     AgentClient farEnd;

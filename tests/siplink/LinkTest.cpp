@@ -20,7 +20,11 @@ std::string Join(const std::vector<std::string>& texts) {
 
 class Link : public ::testing::Test, public LinkOutput {
   protected:
-    void Notify(const std::string& text) override { notes.push_back(text); }
+    bool Notify(const std::string& text) override {
+        if (attached)
+            notes.push_back(text);
+        return attached;
+    }
     void ToAgent(const std::string& frame) override {
         ASSERT_FALSE(inFlight) << "a second command went before the reply to the first: " << frame;
         size_t colon = frame.find(':');
@@ -46,8 +50,12 @@ class Link : public ::testing::Test, public LinkOutput {
     // Replies to every command in flight until none is left; answers the commands that went.
     std::vector<std::string> ReplyAll() {
         size_t from = commands.size() - (inFlight ? 1 : 0);
-        while (inFlight)
-            Reply(true, commands.back() == "contacts" ? ContactText : "");
+        while (inFlight) {
+            const std::string& last = commands.back();
+            Reply(true, last == "contacts"                ? ContactText
+                        : last.rfind("callfind ", 0) == 0 ? "setting current call: " + last.substr(9) + "\n"
+                                                          : "");
+        }
         return Take(commands, from);
     }
     void Event(const std::string& type, const std::string& id, const std::string& direction,
@@ -77,6 +85,7 @@ class Link : public ::testing::Test, public LinkOutput {
     SipLink link{*this};
     std::vector<std::string> notes, commands, logs;
     size_t notesTaken = 0;
+    bool attached = true; // a program takes the notifications
     std::string token;
     bool inFlight = false;
 };
@@ -96,7 +105,7 @@ TEST_F(Link, AnIncomingCallIsRungAnsweredToldInDigitsAndEndedByTheFarEnd) {
               (std::vector<std::string>{"callfind in1", "sndcode 5", "callfind in1", "sndcode #"}));
     Event("CALL_CLOSED", "in1", "incoming", "sip:alice@127.0.0.1:5060", "Connection reset by peer");
     EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS INPROGRESS", "CALL 1 STATUS FINISHED"}));
-    EXPECT_TRUE(link.Calls().empty());
+    EXPECT_TRUE(link.ProgramCalls().empty());
 }
 
 TEST_F(Link, HowAnIncomingCallEndsDecidesWhatTheProgramIsTold) {
@@ -125,8 +134,8 @@ TEST_F(Link, ASecondCallerHearsBusyWhileACallIsUp) {
     EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind second", "hangup"}));
     Event("CALL_CLOSED", "second", "incoming", "sip:bob@127.0.0.1:5080", "Connection reset by user");
     EXPECT_EQ(NewNotes(), std::vector<std::string>{}) << "the program heard of the second call";
-    ASSERT_EQ(link.Calls().size(), 1u);
-    EXPECT_EQ(link.Calls()[0].agentId, "first");
+    ASSERT_EQ(link.ProgramCalls().size(), 1u);
+    EXPECT_EQ(link.ProgramCalls()[0].agentId, "first");
     link.Command("CALL bob");
     EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FAILED"}))
         << "a call dialled while the line is busy";
@@ -159,16 +168,202 @@ TEST_F(Link, ADialledCallTakesTheAgentsIdFromItsFirstEvent) {
               (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 PARTNER_HANDLE 00442071234567"}));
 }
 
-TEST_F(Link, AHangUpBeforeTheAgentNamedTheCallGoesOnceItDoes) {
+TEST_F(Link, AHangUpWhileTheDialIsOnItsWayEndsTheCallAtOnceAndHangsItUpOnceDialled) {
     Connect();
     link.Command("CALL sip:bob@127.0.0.1:5080");
     link.Command("SET CALL 1 STATUS FINISHED");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:bob@127.0.0.1:5080"});
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS FINISHED"}));
+    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"dial sip:bob@127.0.0.1:5080", "hangup"}))
+        << "the dialled call is the agent's current one as soon as its dial is answered";
     Event("CALL_RINGING", "x", "outgoing", "sip:bob@127.0.0.1:5080");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind x", "hangup"}));
     Event("CALL_CLOSED", "x", "outgoing", "sip:bob@127.0.0.1:5080", "Connection reset by user");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS RINGING",
-                                                    "CALL 1 STATUS FINISHED"}));
+    EXPECT_TRUE(ReplyAll().empty()) << "hung up twice";
+    EXPECT_TRUE(NewNotes().empty());
+
+    // A dial still waiting behind another command never goes.
+    link.PollPresence();
+    link.Command("CALL 42");
+    link.Command("SET CALL 2 STATUS FINISHED");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"});
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FINISHED"}));
+}
+
+TEST_F(Link, TheEndKeyEndsADialledCallTheAgentHasNotNamedAtOnceAndTheLineIsFreeAgain) {
+    Connect();
+    link.Command("CALL 42");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
+    // The provider never answers: the agent says nothing more about the call.
+    link.Command("SET CALL 1 STATUS FINISHED");
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS FINISHED"}));
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"hangup"});
+    EXPECT_TRUE(link.ProgramCalls().empty());
+
+    link.Command("CALL 42");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 2 STATUS ROUTING"}) << "the line stayed blocked";
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
+    // The first call's close names it: it is not taken for the second.
+    Event("CALL_CLOSED", "first", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
+    Event("CALL_RINGING", "second", "outgoing", "sip:42@127.0.0.1");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 2 STATUS RINGING"});
+    ASSERT_EQ(link.ProgramCalls().size(), 1u);
+    EXPECT_EQ(link.ProgramCalls()[0].agentId, "second");
+
+    // A caller turned away meanwhile made another call the agent's current one: the bare hangup would
+    // reach that one, so the dialled call is hung up once the agent names it.
+    link.Command("SET CALL 2 STATUS FINISHED");
+    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind second", "hangup"}));
+    Event("CALL_CLOSED", "second", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
+    link.Command("CALL 43");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 43"});
+    Event("CALL_INCOMING", "caller", "incoming", "sip:dave@10.0.0.9");
+    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind caller", "hangup"}));
+    link.Command("SET CALL 3 STATUS FINISHED");
+    EXPECT_TRUE(ReplyAll().empty()) << "a bare hangup while another call may be current";
+    Event("CALL_RINGING", "third", "outgoing", "sip:43@127.0.0.1");
+    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind third", "hangup"}));
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS FINISHED", "CALL 3 STATUS ROUTING",
+                                                    "CALL 3 STATUS FINISHED"}));
+}
+
+TEST_F(Link, ADialledCallIsNamedOnlyByAnEventFromWhereTheAgentPlacedIt) {
+    Connect();
+    link.Command("CALL 42");
+    ASSERT_EQ(commands.back(), "dial 42");
+    Event("CALL_LOCAL_SDP", "", "outgoing", "sip:42@127.0.0.1:5060;transport=udp", "offer");
+    Reply();
+    Event("CALL_RINGING", "elsewhere", "outgoing", "sip:99@127.0.0.1:5060");
+    Event("CALL_RTCP", "talking", "outgoing", "sip:42@127.0.0.1:5060");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS ROUTING"})
+        << "another call's event was taken";
+    Event("CALL_RINGING", "ours", "outgoing", "sip:42@127.0.0.1:5060");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS RINGING"});
+    EXPECT_EQ(link.ProgramCalls()[0].agentId, "ours");
+}
+
+TEST_F(Link, ACommandForACallTheAgentNoLongerKnowsIsNotSent) {
+    Connect();
+    IncomingFromAlice("in1");
+    link.Command("SET CALL 1 STATUS INPROGRESS");
+    ASSERT_EQ(commands.back(), "callfind in1");
+    Reply(true, "call not found (id=in1)\n");
+    EXPECT_FALSE(inFlight) << "sent anyway: " << commands.back();
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS MISSED"}) << "the call is gone";
+
+    IncomingFromAlice("in2", "2");
+    link.Command("SET CALL 2 STATUS INPROGRESS");
+    ReplyAll();
+    Event("CALL_ESTABLISHED", "in2", "incoming", "sip:alice@127.0.0.1:5060");
+    link.Command("SET CALL 2 DTMF 7");
+    ASSERT_EQ(commands.back(), "callfind in2");
+    Reply(false, "command not found (callfind)\n"); // the agent has no call at all
+    EXPECT_FALSE(inFlight) << "sent anyway: " << commands.back();
+    link.Command("SET CALL 2 STATUS FINISHED");
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS INPROGRESS", "CALL 2 STATUS FINISHED",
+                                                    "CALL 2 STATUS FINISHED"}));
+    EXPECT_TRUE(ReplyAll().empty());
+}
+
+TEST_F(Link, AnOrphanedCallsHangUpFollowsItsCallfindBeforeAnythingElse) {
+    Connect();
+    link.Command("CALL 42");
+    ReplyAll();
+    Event("CALL_ESTABLISHED", "old", "outgoing", "sip:42@127.0.0.1");
+    link.AgentLost();
+    inFlight = false;
+    link.AgentConnected();
+    ASSERT_EQ(commands.back(), "contacts");
+    // A caller arrives and is answered while the orphan's hang-up waits.
+    Event("CALL_INCOMING", "new", "incoming", "sip:bob@127.0.0.1:5080");
+    link.Command("SET CALL 2 STATUS INPROGRESS");
+    EXPECT_EQ(ReplyAll(),
+              (std::vector<std::string>{"contacts", "callfind old", "hangup", "callfind new", "accept"}));
+    // The orphan's close is not taken for a new dialled call's.
+    Event("CALL_CLOSED", "new", "incoming", "sip:bob@127.0.0.1:5080", "Connection reset by peer");
+    link.Command("CALL 43");
+    ReplyAll();
+    Event("CALL_CLOSED", "old", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
+    Event("CALL_RTCP", "stranger", "outgoing", "sip:43@127.0.0.1");
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS INPROGRESS",
+                                                    "CALL 1 STATUS FINISHED", "USERSTATUS LOGGEDOUT",
+                                                    "CALL 2 STATUS RINGING", "CALL 2 STATUS MISSED",
+                                                    "CALL 3 STATUS ROUTING"}));
+    ASSERT_EQ(link.ProgramCalls().size(), 1u);
+    EXPECT_EQ(link.ProgramCalls()[0].agentId, "");
+    Event("CALL_RINGING", "dialled", "outgoing", "sip:43@127.0.0.1");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 3 STATUS RINGING"});
+}
+
+TEST_F(Link, ANumberTypedIsDialledAsANumberEvenWhenAContactHasThatName) {
+    link.AgentConnected();
+    ASSERT_EQ(commands.back(), "contacts");
+    Reply(true, "  Online 42 <sip:bob@127.0.0.1:5080>\n  Online Carol Smith <sip:carol@127.0.0.1:5100>\n");
+    link.Command("SEARCH FRIENDS");
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"USERS 42_sip, carol_smith"});
+    link.Command("CALL 42");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
+    link.Command("GET CALL 1 PARTNER_HANDLE");
+    Event("CALL_CLOSED", "a", "outgoing", "sip:42@127.0.0.1", "404 Not Found");
+    link.Command("CALL 42_sip");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:bob@127.0.0.1:5080"});
+    Event("CALL_CLOSED", "b", "outgoing", "sip:bob@127.0.0.1:5080", "404 Not Found");
+    link.Command("CALL carol_smith");
+    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:carol@127.0.0.1:5100"});
+    link.Command("GET CALL 3 PARTNER_HANDLE");
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 PARTNER_HANDLE 42",
+                                                    "CALL 1 STATUS FAILED", "CALL 2 STATUS ROUTING",
+                                                    "CALL 2 STATUS FAILED", "CALL 3 STATUS ROUTING",
+                                                    "CALL 3 PARTNER_HANDLE Carol_Smith"}));
+}
+
+TEST_F(Link, ACallerIsShownByTheDisplayNameTheContactOrTheUnescapedUserPart) {
+    Connect();
+    Agent("{\"event\":true,\"type\":\"CALL_INCOMING\",\"direction\":\"incoming\",\"id\":\"a\","
+          "\"peeruri\":\"sip:carol@127.0.0.1:5100\",\"peerdisplayname\":\"J\xc3\xbcrgen M\xfcller\"}");
+    link.Command("GET CALL 1 PARTNER_HANDLE");
+    Event("CALL_CLOSED", "a", "incoming", "sip:carol@127.0.0.1:5100", "Connection reset by peer");
+    Event("CALL_INCOMING", "b", "incoming", "sip:carol@127.0.0.1:5100");
+    link.Command("GET CALL 2 PARTNER_HANDLE");
+    Event("CALL_CLOSED", "b", "incoming", "sip:carol@127.0.0.1:5100", "Connection reset by peer");
+    Event("CALL_INCOMING", "c", "incoming", "sip:j%C3%BCrgen@10.0.0.9:5060;transport=udp");
+    link.Command("GET CALL 3 PARTNER_HANDLE");
+    EXPECT_EQ(NewNotes(),
+              (std::vector<std::string>{"CALL 1 STATUS RINGING", "CALL 1 PARTNER_HANDLE J\xc3\xbcrgen_M?ller",
+                                        "CALL 1 STATUS MISSED", "CALL 2 STATUS RINGING",
+                                        "CALL 2 PARTNER_HANDLE Carol_Smith", "CALL 2 STATUS MISSED",
+                                        "CALL 3 STATUS RINGING", "CALL 3 PARTNER_HANDLE j\xc3\xbcrgen"}));
+}
+
+TEST_F(Link, EveryAttachedProgramLearnsEveryContactsCurrentStatus) {
+    attached = false;
+    Connect();
+    attached = true;
+    link.ClientAttached();
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS ONLINE",
+                                                    "USER carol_smith ONLINESTATUS DND"}));
+
+    // The agent restarts; alice has gone meanwhile. The first list comes before the program is back.
+    attached = false;
+    link.AgentLost();
+    link.AgentConnected();
+    ASSERT_EQ(commands.back(), "contacts");
+    Reply(true,
+          "  Offline alice <sip:alice@127.0.0.1:5060>\n  Busy Carol Smith <sip:carol@127.0.0.1:5100>\n");
+    link.PollPresence();
+    Reply(true,
+          "  Offline alice <sip:alice@127.0.0.1:5060>\n  Busy Carol Smith <sip:carol@127.0.0.1:5100>\n");
+    attached = true;
+    link.ClientAttached();
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS OFFLINE",
+                                                    "USER carol_smith ONLINESTATUS DND"}));
+
+    // Attached before the list came: told once it comes.
+    link.AgentLost();
+    link.AgentConnected();
+    link.ClientAttached();
+    EXPECT_EQ(NewNotes(), std::vector<std::string>{"USERSTATUS LOGGEDOUT"});
+    Reply(true, ContactText);
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS ONLINE",
+                                                    "USER carol_smith ONLINESTATUS DND"}));
 }
 
 TEST_F(Link, ADialledCallThatFailsEndsWithTheReasonsStatus) {
@@ -239,11 +434,11 @@ TEST_F(Link, TheAgentGoneEndsTheCallsAndLogsTheUserOut) {
 TEST_F(Link, ContactsAndTheirPresenceComeFromTheAgent) {
     link.AgentConnected();
     link.Command("SEARCH FRIENDS");
-    link.Command("GET USER Carol_Smith ONLINESTATUS");
+    link.Command("GET USER carol_smith ONLINESTATUS");
     EXPECT_TRUE(NewNotes().empty()) << "answered before the agent's list came";
     EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"});
     EXPECT_EQ(NewNotes(),
-              (std::vector<std::string>{"USERS alice, Carol_Smith", "USER Carol_Smith ONLINESTATUS DND"}));
+              (std::vector<std::string>{"USERS alice, carol_smith", "USER carol_smith ONLINESTATUS DND"}));
     link.Command("get user nobody onlinestatus");
     link.Command("GET USER ALICE ONLINESTATUS");
     link.Command("GET USERSTATUS");
@@ -260,14 +455,14 @@ TEST_F(Link, ContactsAndTheirPresenceComeFromTheAgent) {
     Reply(true, "  \x1b[31mOffline\x1b[;m alice <sip:alice@127.0.0.1:5060>\n  Online Carol Smith "
                 "<sip:carol@127.0.0.1:5100>");
     EXPECT_FALSE(inFlight) << "a poll asked twice while one was on its way";
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER Carol_Smith ONLINESTATUS ONLINE",
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER carol_smith ONLINESTATUS ONLINE",
                                                     "USER ALICE ONLINESTATUS OFFLINE"}));
 
     // An agent without a contact list still answers.
     link.AgentConnected();
     link.Command("SEARCH FRIENDS");
     Reply(false, "command not found (contacts)\n");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER Carol_Smith ONLINESTATUS UNKNOWN",
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER carol_smith ONLINESTATUS UNKNOWN",
                                                     "USER ALICE ONLINESTATUS UNKNOWN", "USERS"}));
 }
 
@@ -288,7 +483,7 @@ TEST_F(Link, EveryCommandIsAnsweredAndNoneBreaksTheLink) {
                               "ERROR 12 Invalid call property", "ERROR 12 Invalid call property"}))
         << "a tone before the answer, or a status the link cannot set";
     EXPECT_TRUE(ReplyAll().empty());
-    EXPECT_EQ(link.Calls().size(), 1u);
+    EXPECT_EQ(link.ProgramCalls().size(), 1u);
 }
 
 TEST_F(Link, BadAgentMessagesAreLoggedAndSkipped) {
@@ -306,7 +501,7 @@ TEST_F(Link, BadAgentMessagesAreLoggedAndSkipped) {
     EXPECT_TRUE(link.AwaitingReply()) << "a reply to another token was taken for the dial's";
     Reply();
     Event("CALL_RINGING", "d1", "outgoing", "sip:alice@127.0.0.1:5060");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USERS alice, Carol_Smith", "CALL 1 STATUS ROUTING",
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USERS alice, carol_smith", "CALL 1 STATUS ROUTING",
                                                     "CALL 1 STATUS RINGING"}));
 }
 

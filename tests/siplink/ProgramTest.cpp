@@ -12,6 +12,7 @@
 #include "siplink/Json.h"
 #include "siplink/Netstring.h"
 #include "siplink/agent/SipLinkEnd.h"
+#include "tests/common/ApiClient.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -66,6 +67,13 @@ class FakeAgent {
         token = members["token"].text;
         return members["command"].text + (members.count("params") ? " " + members["params"].text : "");
     }
+    // The next command about calls: the presence polls meanwhile are answered with no contacts.
+    std::string NextCallCommand(DWORD timeoutMs = 5000) {
+        std::string command;
+        while ((command = NextCommand(timeoutMs)) == "contacts")
+            Reply("\n--- Contacts (0) ---\n");
+        return command;
+    }
     void Reply(const std::string& data = "") {
         Send(EncodeNetstring("{\"response\":true,\"ok\":true,\"data\":" + JsonString(data) + ",\"token\":\"" +
                              token + "\"}"));
@@ -86,75 +94,6 @@ class FakeAgent {
     NetstringReader reader;
     std::string token;
 };
-
-// DectBridge's place: a window that discovers, takes the attach reply and the notifications.
-class Client {
-  public:
-    Client() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "SipLinkTestClient";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "SipLinkTestClient", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-        current = this;
-    }
-    ~Client() {
-        DestroyWindow(window);
-        current = nullptr;
-    }
-    // Broadcasts the discover message; answers the API window of the attach reply (status 0), if any came.
-    HWND Discover(DWORD timeoutMs = 3000) {
-        api = nullptr;
-        SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("SkypeControlAPIDiscover"),
-                            reinterpret_cast<WPARAM>(window), 0, SMTO_ABORTIFHUNG, 2000, nullptr);
-        test::WaitUntil([&] { return Pump(), api != nullptr; }, timeoutMs);
-        return api;
-    }
-    // Sends a command the way the program does; answers SendMessage's result.
-    LRESULT Command(const void* data, DWORD size, HWND from = nullptr) {
-        COPYDATASTRUCT copy = {0, size, const_cast<void*>(data)};
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(api, WM_COPYDATA, reinterpret_cast<WPARAM>(from ? from : window),
-                            reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 5000, &answer);
-        return static_cast<LRESULT>(answer);
-    }
-    LRESULT Command(const std::string& text) {
-        return Command(text.c_str(), static_cast<DWORD>(text.size() + 1));
-    }
-    // Until `count` notifications have come in all.
-    bool WaitForNotes(size_t count, DWORD timeoutMs = 5000) {
-        return test::WaitUntil([&] { return Pump(), notes.size() >= count; }, timeoutMs);
-    }
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
-
-    HWND window = nullptr;
-    HWND api = nullptr;
-    std::vector<std::string> notes;
-    std::vector<HWND> senders;
-
-  private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (current && message == RegisterWindowMessageA("SkypeControlAPIAttach") && lParam == 0) {
-            current->api = reinterpret_cast<HWND>(wParam);
-            return 1;
-        }
-        if (current && message == WM_COPYDATA) {
-            const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            current->notes.emplace_back(static_cast<const char*>(copy->lpData));
-            current->senders.push_back(reinterpret_cast<HWND>(wParam));
-            return 1;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    static Client* current;
-};
-Client* Client::current = nullptr;
 
 bool KeyExists() {
     HKEY key = nullptr;
@@ -213,14 +152,14 @@ class Program : public ::testing::Test {
     std::string Log() const { return test::ReadWholeFile(LogPath); }
 
     FakeAgent agent;
-    Client client;
+    test::ApiClient client;
     test::Process sipLink;
 };
 
 TEST_F(Program, TheApiWindowIsThereOnlyWhileTheAgentIsConnected) {
     EXPECT_EQ(client.Discover(1500), nullptr) << "attached without an agent";
     ConnectAgent();
-    HWND api = client.Discover();
+    HWND api = client.Attach();
     ASSERT_NE(api, nullptr) << "no attach reply with the agent there";
     char title[64] = "";
     GetWindowTextA(api, title, sizeof title);
@@ -237,7 +176,7 @@ TEST_F(Program, TheApiWindowIsThereOnlyWhileTheAgentIsConnected) {
     EXPECT_TRUE(test::WaitUntil([&] { return !IsWindow(api); }, 3000)) << "the API window stayed";
     EXPECT_EQ(client.Command("GET USERSTATUS"), 0) << "the program must find the link gone";
 
-    // It connects again by itself.
+    // It connects again by itself; the program the user allowed is not asked about again.
     ConnectAgent();
     EXPECT_NE(client.Discover(), nullptr);
 }
@@ -249,9 +188,65 @@ TEST_F(Program, RegistersForRestartWithItsOwnArguments) {
         << Log();
 }
 
+TEST_F(Program, AProgramItWasNotInstalledWithIsAttachedOnlyWhenTheUserAllowsIt) {
+    ConnectAgent();
+    EXPECT_EQ(client.Discover(1500), nullptr) << "attached without the user's word";
+    EXPECT_EQ(client.statuses, std::vector<LPARAM>{1}) << "the attach reply: pending authorisation";
+    std::string question;
+    ASSERT_TRUE(test::WaitForAccessQuestion(3000, &question)) << Log();
+    EXPECT_NE(question.find("siplinkTests.exe"), std::string::npos)
+        << "the question names no program: " << question;
+    ASSERT_TRUE(test::AnswerAccessQuestion("Deny"));
+    EXPECT_TRUE(client.WaitForStatus(2)) << "no refusal";
+    EXPECT_EQ(client.Command("GET USERSTATUS"), 0) << "a refused program's command was taken";
+
+    // Turned away once, it is not asked about again in this run.
+    EXPECT_EQ(client.Discover(1500), nullptr);
+    EXPECT_EQ(client.statuses, std::vector<LPARAM>{2});
+    EXPECT_FALSE(test::WaitForAccessQuestion(500));
+}
+
+TEST_F(Program, AnAttachedProgramIsNeverDisplacedWithoutTheUsersWord) {
+    ConnectAgent();
+    ASSERT_NE(client.Attach(), nullptr);
+    test::ApiClient other;
+    EXPECT_EQ(other.Discover(1500), nullptr) << "the attached program was displaced silently";
+    std::string question;
+    ASSERT_TRUE(test::WaitForAccessQuestion(3000, &question));
+    EXPECT_NE(question.find("would take the line from"), std::string::npos) << question;
+    ASSERT_TRUE(test::AnswerAccessQuestion("Allow"));
+    ASSERT_TRUE(test::WaitUntil([&] { return test::ApiClient::Pump(), other.api != nullptr; }, 5000));
+    ASSERT_TRUE(client.WaitForNotes(1));
+    EXPECT_EQ(client.notes.back(), "USERSTATUS LOGGEDOUT") << "the displaced program was not told";
+    EXPECT_EQ(client.Command("GET USERSTATUS"), 0);
+    EXPECT_EQ(other.Command("GET USERSTATUS"), 1);
+
+    // The displaced program waits, unasked, until the one the user preferred is gone.
+    EXPECT_EQ(client.Discover(1500), nullptr);
+    EXPECT_FALSE(test::WaitForAccessQuestion(500));
+    DestroyWindow(other.window);
+    EXPECT_NE(client.Discover(), nullptr);
+}
+
+TEST_F(Program, ACommandGoesOnlyToTheCallTheAgentFound) {
+    ConnectAgent();
+    ASSERT_NE(client.Attach(), nullptr);
+    agent.Send(EncodeNetstring("{\"event\":true,\"type\":\"CALL_INCOMING\",\"direction\":\"incoming\","
+                               "\"peeruri\":\"sip:carol@127.0.0.1:5090\",\"id\":\"abc\"}"));
+    ASSERT_TRUE(client.WaitForNotes(1)) << Log();
+    EXPECT_EQ(client.Command("SET CALL 1 STATUS INPROGRESS"), 1);
+    ASSERT_EQ(agent.NextCallCommand(), "callfind abc");
+    // The caller gave up meanwhile: the agent no longer knows the call, and its current call is another.
+    agent.Reply("call not found (id=abc)\n");
+    std::string next = agent.NextCallCommand(1500);
+    EXPECT_NE(next, "accept") << "the answer went to whatever call the agent has current";
+    ASSERT_TRUE(client.WaitForNotes(2)) << Log();
+    EXPECT_EQ(client.notes[1], "CALL 1 STATUS MISSED");
+}
+
 TEST_F(Program, BadInputIsAnsweredOrSkippedAndTheLinkGoesOn) {
     ConnectAgent();
-    ASSERT_NE(client.Discover(), nullptr);
+    ASSERT_NE(client.Attach(), nullptr);
     const char unterminated[] = {'G', 'E', 'T', ' ', 'U', 'S', 'E', 'R', 'S', 'T', 'A', 'T', 'U', 'S'};
     EXPECT_EQ(client.Command(nullptr, 0), 1);
     EXPECT_EQ(client.Command(unterminated, sizeof unterminated), 1);
@@ -273,7 +268,7 @@ TEST_F(Program, BadInputIsAnsweredOrSkippedAndTheLinkGoesOn) {
 
     // An agent that leaves a command unanswered is given up and connected again.
     EXPECT_EQ(client.Command("SET CALL 1 STATUS INPROGRESS"), 1);
-    EXPECT_EQ(agent.NextCommand(), "callfind abc");
+    EXPECT_EQ(agent.NextCallCommand(), "callfind abc");
     ASSERT_TRUE(client.WaitForNotes(6, 9000)) << Log();
     EXPECT_EQ(client.notes[4], "CALL 1 STATUS MISSED");
     EXPECT_EQ(client.notes[5], "USERSTATUS LOGGEDOUT");
