@@ -69,11 +69,16 @@ void CallBridge::OnTimer(BridgeTimer timer) {
     case BridgeTimer::Release:
         OnReleaseTimer();
         break;
+    case BridgeTimer::Notice:
+        OnNoticeTimer();
+        break;
     }
 }
 
 void CallBridge::OnDeviceStarted() {
     timers.StartTimer(BridgeTimer::Contacts, FirstContactsRequestMs);
+    if (calls.UnseenMissed() && dialState == Idle && !currentCall)
+        ShowIdleText();
 }
 
 // CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
@@ -101,10 +106,14 @@ void CallBridge::OnCallNotification(const Words& words) {
             return;
         if (value == "RINGING") {
             // The handset is busy entering a number or browsing: it cannot take a call now.
-            if (dialState == EnteringNumber || dialState == BrowsingContacts)
+            if (dialState == EnteringNumber || dialState == BrowsingContacts) {
                 skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
-            else
+            } else {
+                // A call rings through the calls list, as through any phone's menu.
+                if (dialState == BrowsingCalls)
+                    dialState = Idle;
                 StartCall(id, CallStatus::Ringing);
+            }
         } else if (value == "ROUTING") {
             StartCall(id, CallStatus::Routing);
         }
@@ -141,9 +150,11 @@ void CallBridge::OnCallStatus(const std::string& status) {
         EndCall(status);
     } else if (status == "INPROGRESS" && call.status != CallStatus::InProgress) {
         call.status = CallStatus::InProgress;
+        if (callListOwner)
+            call.connectedAtMs = callListOwner->NowMs();
         // Answered at the PC rather than on the handset: bring the handset into the call.
         if (dialState != InCall) {
-            std::string shown = "*" + call.partnerHandle;
+            std::string shown = "*" + Shown(call.partnerHandle);
             ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
             ToHandset([](Handset& h) { h.ConnectHandset(); });
             dialState = InCall;
@@ -161,7 +172,8 @@ void CallBridge::OnPartnerHandle(const std::string& handle) {
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         return;
     }
-    ToHandset([handle](Handset& h) { h.RingHandset(handle); });
+    std::string caller = Shown(handle);
+    ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }
 
@@ -181,8 +193,9 @@ void CallBridge::EndCall(const std::string& status) {
         dialState = Idle;
     }
     skype.DropSkypeCommands(call.tag);
-    currentCall.reset();
     ToHandset([](Handset& h) { h.SetCallIndicator(false); });
+    AfterCallEnded(call);
+    currentCall.reset();
     dialString.clear();
 }
 
@@ -226,7 +239,7 @@ void CallBridge::OnContactsTimer() {
 void CallBridge::OnRingTimer() {
     if (!currentCall || currentCall->outgoing || currentCall->status != CallStatus::Ringing)
         return;
-    std::string caller = currentCall->partnerHandle;
+    std::string caller = Shown(currentCall->partnerHandle);
     ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }

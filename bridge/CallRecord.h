@@ -11,6 +11,7 @@ struct CallRecord {
     std::string callId;
     std::string partnerHandle;
     CallStatus status = CallStatus::Ringing;
-    bool hungUpOnHandset = false; // the end key asked Skype to finish the call
-    CallTag tag = NoCall;         // carried by the commands about this call
+    bool hungUpOnHandset = false;         // the end key asked Skype to finish the call
+    CallTag tag = NoCall;                 // carried by the commands about this call
+    unsigned long long connectedAtMs = 0; // when it went in progress, for its length
 };
