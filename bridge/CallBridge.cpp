@@ -1,5 +1,6 @@
 // Skype's notifications: the current call and the contact list.
 #include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ void CallBridge::OnCallStatus(const std::string& status) {
             call.connectedAtMs = callListOwner->NowMs();
         // Answered at the PC rather than on the handset: bring the handset into the call.
         if (dialState != InCall) {
-            std::string shown = "*" + Shown(call.partnerHandle);
+            std::string shown = "*" + ShownCaller(call);
             ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
             ToHandset([](Handset& h) { h.ConnectHandset(); });
             dialState = InCall;
@@ -167,12 +168,13 @@ void CallBridge::OnCallStatus(const std::string& status) {
 void CallBridge::OnPartnerHandle(const std::string& handle) {
     CallRecord& call = *currentCall;
     call.partnerHandle = handle;
+    call.callerName = CallerName(contacts, handle, settings.CountryCode());
     if (call.outgoing) {
         std::string shown = ">" + handle;
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         return;
     }
-    std::string caller = Shown(handle);
+    std::string caller = ShownCaller(call);
     ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }
@@ -239,7 +241,7 @@ void CallBridge::OnContactsTimer() {
 void CallBridge::OnRingTimer() {
     if (!currentCall || currentCall->outgoing || currentCall->status != CallStatus::Ringing)
         return;
-    std::string caller = Shown(currentCall->partnerHandle);
+    std::string caller = ShownCaller(*currentCall);
     ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }

@@ -76,13 +76,14 @@ class CallBridge {
     void ShowCallEntry(const CallEntry* entry);
     void CallShownEntry();
     void Redial();
-    void RecordCall(CallKind kind, const std::string& target, bool unseen = true);
+    void RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen = true);
     void AfterCallEnded(const CallRecord& call);
     void OnNoticeTimer();
     void ShowIdleText();
     void CallListChanged();
-    // What the handset shows of the other party: the withheld word for a caller with no number.
-    static std::string Shown(const std::string& handle);
+    // What the handset shows of the other party: the contact's name when one matched, the withheld word
+    // for a caller with no number, else the handle.
+    static std::string ShownCaller(const CallRecord& call);
 
     // Outputs to the handset wait while a release is due (CallBridgeHandset.cpp).
     void ToHandset(std::function<void(Handset&)> step);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
 
 namespace {
 
@@ -23,8 +24,10 @@ bool IsWithheld(const std::string& handle) {
 
 } // namespace
 
-std::string CallBridge::Shown(const std::string& handle) {
-    return IsWithheld(handle) ? WithheldText : handle;
+std::string CallBridge::ShownCaller(const CallRecord& call) {
+    if (!call.callerName.empty())
+        return call.callerName;
+    return IsWithheld(call.partnerHandle) ? WithheldText : call.partnerHandle;
 }
 
 bool CallBridge::RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed) {
@@ -64,8 +67,10 @@ void CallBridge::Redial() {
     PlaceCall(target);
 }
 
-void CallBridge::RecordCall(CallKind kind, const std::string& target, bool unseen) {
-    calls.Add(kind, IsWithheld(target) ? std::string() : target, std::string(), unseen);
+void CallBridge::RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen) {
+    // A name that only repeats the handle is not kept twice.
+    calls.Add(kind, IsWithheld(target) ? std::string() : target, name == target ? std::string() : name,
+              unseen);
     CallListChanged();
 }
 
@@ -74,7 +79,7 @@ void CallBridge::RecordCall(CallKind kind, const std::string& target, bool unsee
 void CallBridge::AfterCallEnded(const CallRecord& call) {
     if (call.status == CallStatus::InProgress) {
         if (!call.outgoing)
-            RecordCall(CallKind::Answered, call.partnerHandle);
+            RecordCall(CallKind::Answered, call.partnerHandle, call.callerName);
         if (!callListOwner)
             return;
         std::string shown = CallTimeText(callListOwner->NowMs() - call.connectedAtMs);
@@ -82,7 +87,7 @@ void CallBridge::AfterCallEnded(const CallRecord& call) {
         afterCall = AfterCall::ShowingTime;
         timers.StartTimer(BridgeTimer::Notice, CallTimeShownMs);
     } else if (!call.outgoing) {
-        RecordCall(CallKind::Missed, call.partnerHandle, !call.hungUpOnHandset);
+        RecordCall(CallKind::Missed, call.partnerHandle, call.callerName, !call.hungUpOnHandset);
         afterCall = AfterCall::RingJustEnded;
         timers.StartTimer(BridgeTimer::Notice, LateAnswerMs);
     }

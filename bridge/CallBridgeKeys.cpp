@@ -1,5 +1,6 @@
 // Handset events: dialling, tones, answering, hanging up and browsing the contacts.
 #include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void CallBridge::CallKey(uint8_t key) {
         dialState = Idle; // dialString is left to the call's end
     } else if (key == KeyTake && call.status == CallStatus::Ringing) {
         skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
-        std::string shown = "*" + Shown(call.partnerHandle);
+        std::string shown = "*" + ShownCaller(call);
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         dialState = InCall;
     }
@@ -126,7 +127,7 @@ void CallBridge::PlaceCall(const std::string& target) {
     std::string shown = ">" + target;
     ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
     dialState = InCall;
-    RecordCall(CallKind::Dialled, target);
+    RecordCall(CallKind::Dialled, target, CallerName(contacts, target, settings.CountryCode()));
 }
 
 // Shows the first visible contact of the first group that has one. With none, browsing has nothing to

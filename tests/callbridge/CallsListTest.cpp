@@ -319,5 +319,44 @@ TEST_F(CallsList, ARestoredListIsBrowsedAndItsMissedCountShownWhenTheBaseComesIn
     EXPECT_EQ(skype.Send(), Strings{"CALL 42"});
 }
 
+TEST_F(CallsList, ACallerWhoIsAContactRingsWithTheContactAndIsListedUnderIt) {
+    settings.countryCode = "0049";
+    Notify("USERS alice, +49301234567, bob");
+    skype.Send();
+    // The same number written nationally, internationally with 00, and with dashes.
+    for (const char* caller : {"0301234567", "0049301234567", "+49-30-123-4567"}) {
+        handset.Take();
+        Notify("CALL 71 STATUS RINGING");
+        skype.Send();
+        Notify(std::string("CALL 71 PARTNER_HANDLE ") + caller);
+        EXPECT_EQ(handset.Take(), Strings{"ring +49301234567"}) << caller;
+        Notify("CALL 71 STATUS FINISHED");
+        ASSERT_TRUE(Expire(BridgeTimer::Release));
+    }
+    EXPECT_EQ(owner.storedLines[2], "M\t0301234567\t+49301234567") << "the list keeps the number as received";
+    handset.Take();
+    StartIncoming("72", "ALICE");
+    Press("C");
+    EXPECT_EQ(handset.Take(), (Strings{"ring alice", "show *alice"}));
+    skype.Send();
+    Notify("CALL 72 STATUS FINISHED");
+    ASSERT_TRUE(Expire(BridgeTimer::Release));
+
+    // Neither a number of another country nor a short extension is taken for a contact.
+    for (const char* caller : {"0041301234567", "4567", "carol"}) {
+        handset.Take();
+        Notify("CALL 73 STATUS RINGING");
+        skype.Send();
+        Notify(std::string("CALL 73 PARTNER_HANDLE ") + caller);
+        EXPECT_EQ(handset.Take(), Strings{std::string("ring ") + caller});
+        Notify("CALL 73 STATUS FINISHED");
+        ASSERT_TRUE(Expire(BridgeTimer::Release));
+    }
+    // A typed number that is a contact's is listed under the contact.
+    handset.Take();
+    Press("#0301234567#");
+    EXPECT_EQ(owner.storedLines[0], "D\t0049301234567\t+49301234567");
+}
+
 } // namespace
 } // namespace callbridge_test
