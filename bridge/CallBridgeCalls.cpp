@@ -61,16 +61,17 @@ void CallBridge::CallShownEntry() {
 // with nothing dialled yet it does nothing, as before.
 void CallBridge::Redial() {
     const CallEntry* last = calls.LastDialled();
-    if (afterCall == AfterCall::RingJustEnded || !last)
+    if (afterCall == AfterCall::RingJustEnded || !last || last->target.empty())
         return;
     std::string target = last->target; // placing the call adds to the list
     PlaceCall(target);
 }
 
 void CallBridge::RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen) {
-    // A name that only repeats the handle is not kept twice.
-    calls.Add(kind, IsWithheld(target) ? std::string() : target, name == target ? std::string() : name,
-              unseen);
+    // A caller's withheld number is kept as none; what the user dialled is kept as dialled. A name that only
+    // repeats the handle is not kept twice.
+    bool withheld = kind != CallKind::Dialled && IsWithheld(target);
+    calls.Add(kind, withheld ? std::string() : target, name == target ? std::string() : name, unseen);
     CallListChanged();
 }
 
