@@ -109,6 +109,7 @@ TEST_F(SipCalls, AMissedCallIsCountedCalledBackFromTheListTimedAndRedialled) {
     uint32_t releases = Releases();
     ASSERT_TRUE(farEnd.Command("hangup"));
     ExpectReleased(releases, "MISSED");
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED")) << "the far end's own end of the call" << ShowLog();
     EXPECT_TRUE(WaitForHandset(showing("1 missed"), Wait)) << "[" << ReadHandset().display << "]";
 
     Press("*");
