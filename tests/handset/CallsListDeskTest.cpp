@@ -109,4 +109,19 @@ TEST_F(CallsListDesk, TheListAndItsCountOutliveTheProgramAndADamagedStoredListSt
     EXPECT_EQ(Received("CALL alice"), 0u);
 }
 
+TEST_F(CallsListDesk, ACallerWhoIsAContactRingsWithTheContactsHandleAndIsListedUnderIt) {
+    // The program learns the contacts a few seconds after start-up.
+    ASSERT_TRUE(peer.WaitForLine("SEND", "USER alice ONLINESTATUS ONLINE", 3 * Wait));
+    ASSERT_TRUE(peer.Control("ring 150 ALICE"));
+    EXPECT_TRUE(WaitForHandsetText(IDC_HANDSET_STATUS, "RINGING"));
+    EXPECT_TRUE(Shows("alice")) << "[" << Line() << "]";
+    ASSERT_TRUE(peer.Control("hangup 150"));
+    EXPECT_TRUE(Shows("1 missed")) << "[" << Line() << "]";
+    Type("*");
+    EXPECT_TRUE(Shows("!alice")) << "[" << Line() << "]";
+    // The call back goes to the caller as received.
+    Type("#");
+    EXPECT_TRUE(WaitForReceived("CALL ALICE", 1)) << skype_test::Describe(PeerList(IDC_PEER_COMMANDS));
+}
+
 } // namespace
