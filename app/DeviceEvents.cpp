@@ -21,6 +21,8 @@ UINT_PTR TimerId(BridgeTimer timer) {
         return TIMER_RING;
     case BridgeTimer::Release:
         return TIMER_RELEASE;
+    case BridgeTimer::Notice:
+        return TIMER_NOTICE;
     }
     return 0;
 }
@@ -129,6 +131,9 @@ void MainDialog::OnTimer(UINT_PTR id) {
         break;
     case TIMER_RELEASE:
         bridge.OnTimer(BridgeTimer::Release);
+        break;
+    case TIMER_NOTICE:
+        bridge.OnTimer(BridgeTimer::Notice);
         break;
     default:
         break;

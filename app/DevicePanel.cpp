@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/MainDialog.h"
+#include "app/Settings.h"
 #include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
 #include "dect/DectBase.h"
@@ -22,10 +23,6 @@ constexpr size_t SerialSize = 32;
 
 constexpr int AudioControls[] = {IDC_SPEAKER_LEVEL, IDC_SPEAKER_MUTE, IDC_SPEAKER_LABEL,
                                  IDC_MIC_MUTE,      IDC_MIC_LEVEL,    IDC_MIC_LABEL};
-
-bool OpenSettings(RegistryKey& key) {
-    return key.Open(SettingsPath, HKEY_CURRENT_USER, KEY_QUERY_VALUE | KEY_SET_VALUE);
-}
 
 // A setting read as a number: text in C notation ("0x1F", "017", "12"; anything else 0), a DWORD as it is,
 // any other type 0.
@@ -158,6 +155,10 @@ void MainDialog::ShowDevice(UINT textId, DWORD newProductId, bool mixerOpen) {
     for (int id : AudioControls)
         EnableWindow(Control(id), mixerOpen ? TRUE : FALSE);
     UpdateData(false);
+}
+
+bool OpenSettings(RegistryKey& key) {
+    return key.Open(SettingsPath, HKEY_CURRENT_USER, KEY_QUERY_VALUE | KEY_SET_VALUE);
 }
 
 void MainDialog::LoadPanelSettings() {

@@ -71,6 +71,8 @@ BOOL MainDialog::OnInitDialog() {
 
     fw::Dialog::OnInitDialog();
     RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
+    bridge.SetCallListOwner(this);
+    RestoreCallList();
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
 

@@ -31,6 +31,7 @@ enum : UINT_PTR {
     TIMER_CONTACTS = 6,
     TIMER_RING = 8,
     TIMER_RELEASE = 9,
+    TIMER_NOTICE = 10,
 };
 
 // Arguments of UpdateTrayIcon; any value other than TrayDevicePresent counts as absent.
@@ -39,7 +40,11 @@ enum TrayState { TrayDeviceAbsent = 15, TrayDevicePresent = 16 };
 // The one window handle shared by every running instance (0, -1 while starting, or the main window).
 extern volatile LONG sharedMainWindow;
 
-class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTimers, private DialSettings {
+class MainDialog : public fw::Dialog,
+                   private SkypeLinkOwner,
+                   private BridgeTimers,
+                   private DialSettings,
+                   private CallListOwner {
   public:
     MainDialog();
     // A run that ended without Shutdown is shut down here, while the window still exists.
@@ -111,6 +116,10 @@ class MainDialog : public fw::Dialog, private SkypeLinkOwner, private BridgeTime
     void StartTimer(BridgeTimer timer, unsigned ms) override;
     std::string CountryCode() const override;
     bool OnlineOnly() const override;
+    // The calls list in the settings (app/CallList.cpp); the tray's tip counts its missed calls.
+    void CallListChanged(const CallLog& calls) override;
+    unsigned long long NowMs() const override;
+    void RestoreCallList();
 
     // After a start's handshake: the event thread, Skype, the timers, the mixer, the panel and the tray.
     void BringIntoService();

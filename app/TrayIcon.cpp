@@ -61,6 +61,8 @@ void MainDialog::UpdateTrayIcon(int state) {
     HINSTANCE module = GetModuleHandleA(nullptr);
     char tip[TrayTipLength + 1] = "";
     LoadStringA(module, look.tipId, tip, sizeof tip);
+    if (unsigned missed = bridge.Calls().UnseenMissed())
+        wsprintfA(tip + lstrlenA(tip), " %u missed.", missed);
     // The small size the shell draws; the shell keeps a copy, so ours is released at once.
     HICON icon =
         static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(look.iconId), IMAGE_ICON,

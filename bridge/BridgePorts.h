@@ -18,7 +18,9 @@ class Handset {
     ~Handset() = default;
 };
 
-enum class BridgeTimer { Contacts, Ring, Release };
+// Notice: after a call, the idle display (the count of missed calls) follows the call's length or the
+// pause in which the talk key still answers the call that stopped ringing.
+enum class BridgeTimer { Contacts, Ring, Release, Notice };
 
 class BridgeTimers {
   public:
@@ -39,4 +41,18 @@ class DialSettings {
 
   protected:
     ~DialSettings() = default;
+};
+
+class CallLog;
+
+// The owner of the calls list's storage and view, and the clock calls are timed with.
+class CallListOwner {
+  public:
+    // The list or its count of missed calls not looked at changed: store it and show the count.
+    virtual void CallListChanged(const CallLog& calls) = 0;
+    // Milliseconds from any fixed point; only differences count.
+    virtual unsigned long long NowMs() const = 0;
+
+  protected:
+    ~CallListOwner() = default;
 };

@@ -1,5 +1,6 @@
 // Skype's notifications: the current call and the contact list.
 #include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
 
 namespace {
 
@@ -69,11 +70,16 @@ void CallBridge::OnTimer(BridgeTimer timer) {
     case BridgeTimer::Release:
         OnReleaseTimer();
         break;
+    case BridgeTimer::Notice:
+        OnNoticeTimer();
+        break;
     }
 }
 
 void CallBridge::OnDeviceStarted() {
     timers.StartTimer(BridgeTimer::Contacts, FirstContactsRequestMs);
+    if (calls.UnseenMissed() && dialState == Idle && !currentCall)
+        ShowIdleText();
 }
 
 // CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
@@ -101,10 +107,14 @@ void CallBridge::OnCallNotification(const Words& words) {
             return;
         if (value == "RINGING") {
             // The handset is busy entering a number or browsing: it cannot take a call now.
-            if (dialState == EnteringNumber || dialState == BrowsingContacts)
+            if (dialState == EnteringNumber || dialState == BrowsingContacts) {
                 skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
-            else
+            } else {
+                // A call rings through the calls list, as through any phone's menu.
+                if (dialState == BrowsingCalls)
+                    dialState = Idle;
                 StartCall(id, CallStatus::Ringing);
+            }
         } else if (value == "ROUTING") {
             StartCall(id, CallStatus::Routing);
         }
@@ -141,9 +151,11 @@ void CallBridge::OnCallStatus(const std::string& status) {
         EndCall(status);
     } else if (status == "INPROGRESS" && call.status != CallStatus::InProgress) {
         call.status = CallStatus::InProgress;
+        if (callListOwner)
+            call.connectedAtMs = callListOwner->NowMs();
         // Answered at the PC rather than on the handset: bring the handset into the call.
         if (dialState != InCall) {
-            std::string shown = "*" + call.partnerHandle;
+            std::string shown = "*" + ShownCaller(call);
             ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
             ToHandset([](Handset& h) { h.ConnectHandset(); });
             dialState = InCall;
@@ -156,12 +168,14 @@ void CallBridge::OnCallStatus(const std::string& status) {
 void CallBridge::OnPartnerHandle(const std::string& handle) {
     CallRecord& call = *currentCall;
     call.partnerHandle = handle;
+    call.callerName = CallerName(contacts, handle, settings.CountryCode());
     if (call.outgoing) {
         std::string shown = ">" + handle;
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         return;
     }
-    ToHandset([handle](Handset& h) { h.RingHandset(handle); });
+    std::string caller = ShownCaller(call);
+    ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }
 
@@ -181,8 +195,9 @@ void CallBridge::EndCall(const std::string& status) {
         dialState = Idle;
     }
     skype.DropSkypeCommands(call.tag);
-    currentCall.reset();
     ToHandset([](Handset& h) { h.SetCallIndicator(false); });
+    AfterCallEnded(call);
+    currentCall.reset();
     dialString.clear();
 }
 
@@ -226,7 +241,7 @@ void CallBridge::OnContactsTimer() {
 void CallBridge::OnRingTimer() {
     if (!currentCall || currentCall->outgoing || currentCall->status != CallStatus::Ringing)
         return;
-    std::string caller = currentCall->partnerHandle;
+    std::string caller = ShownCaller(*currentCall);
     ToHandset([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }

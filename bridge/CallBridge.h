@@ -10,11 +10,18 @@
 #include <string>
 
 #include "bridge/BridgePorts.h"
+#include "bridge/CallLog.h"
 #include "bridge/CallRecord.h"
 #include "bridge/ContactList.h"
 #include "skype/SkypeCommands.h"
 
-enum DialState : int32_t { Idle = 0, EnteringNumber = 1, BrowsingContacts = 2, InCall = 3 };
+enum DialState : int32_t {
+    Idle = 0,
+    EnteringNumber = 1,
+    BrowsingContacts = 2,
+    InCall = 3,
+    BrowsingCalls = 4
+};
 
 class CallBridge {
   public:
@@ -27,12 +34,18 @@ class CallBridge {
     void OnTimer(BridgeTimer timer);
     // A base has come into service: the contact list is asked for a little later.
     void OnDeviceStarted();
+    // The calls list is kept and timed through its owner; without one it is held for this run only and
+    // call times are not shown.
+    void SetCallListOwner(CallListOwner* owner) { callListOwner = owner; }
+    // A stored list, at start-up; false (and an empty list) when it was damaged.
+    bool RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed);
 
     DialState State() const { return dialState; }
     const std::string& DialString() const { return dialString; }
     const CallRecord* CurrentCall() const { return currentCall.get(); }
     const ContactList& Contacts() const { return contacts; }
     uint8_t LastKey() const { return lastKey; }
+    const CallLog& Calls() const { return calls; }
 
   private:
     using Words = std::vector<std::string>;
@@ -58,6 +71,20 @@ class CallBridge {
     void ShowContact(const ContactRecord* contact);
     void AbandonDialledCall();
 
+    // The calls list, redial and what the idle handset shows (CallBridgeCalls.cpp).
+    void OpenCallList();
+    void ShowCallEntry(const CallEntry* entry);
+    void CallShownEntry();
+    void Redial();
+    void RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen = true);
+    void AfterCallEnded(const CallRecord& call);
+    void OnNoticeTimer();
+    void ShowIdleText();
+    void CallListChanged();
+    // What the handset shows of the other party: the contact's name when one matched, the withheld word
+    // for a caller with no number, else the handle.
+    static std::string ShownCaller(const CallRecord& call);
+
     // Outputs to the handset wait while a release is due (CallBridgeHandset.cpp).
     void ToHandset(std::function<void(Handset&)> step);
     void ConnectThenRelease();
@@ -81,6 +108,13 @@ class CallBridge {
     bool finishWhenRouted = false;
     // The call so finished; what Skype still says of it is not for the handset, up to its end.
     std::string abandonedCallId;
+
+    CallLog calls;
+    CallListOwner* callListOwner = nullptr;
+    // After a call: its length is on the display, or an unanswered call has just stopped ringing and the
+    // talk key meant to answer it must not redial. Ends with the notice timer, which shows the idle display.
+    enum class AfterCall { Nothing, ShowingTime, RingJustEnded };
+    AfterCall afterCall = AfterCall::Nothing;
 
     // A connect waits this long for its release; meanwhile the steps asked later wait in order. A null
     // step stands for another connect's pause.

@@ -1,5 +1,6 @@
 // Handset events: dialling, tones, answering, hanging up and browsing the contacts.
 #include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
 
 namespace {
 
@@ -26,9 +27,22 @@ void CallBridge::HandleHandsetKey(int32_t code) {
     } else if (key == KeyHash) {
         PressHash();
     } else if (key == KeyRelease) {
+        bool leavingCallList = dialState == BrowsingCalls;
         AbandonDialledCall();
         dialState = Idle;
         dialString.clear();
+        if (leavingCallList)
+            ShowIdleText();
+    } else if (key == KeyStar) {
+        if (dialState == Idle)
+            OpenCallList();
+        else if (dialState == BrowsingCalls)
+            ShowCallEntry(calls.BrowseNext());
+    } else if (key == KeyTake) {
+        if (dialState == Idle)
+            Redial();
+        else if (dialState == BrowsingCalls)
+            CallShownEntry();
     }
     lastKey = key;
 }
@@ -48,7 +62,7 @@ void CallBridge::CallKey(uint8_t key) {
         dialState = Idle; // dialString is left to the call's end
     } else if (key == KeyTake && call.status == CallStatus::Ringing) {
         skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
-        std::string shown = "*" + call.partnerHandle;
+        std::string shown = "*" + ShownCaller(call);
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         dialState = InCall;
     }
@@ -84,6 +98,9 @@ void CallBridge::PressHash() {
         else
             PlaceCall(dialString);
         break;
+    case BrowsingCalls:
+        CallShownEntry();
+        break;
     case InCall:
         dialState = Idle;
         break;
@@ -110,6 +127,7 @@ void CallBridge::PlaceCall(const std::string& target) {
     std::string shown = ">" + target;
     ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
     dialState = InCall;
+    RecordCall(CallKind::Dialled, target, CallerName(contacts, target, settings.CountryCode()));
 }
 
 // Shows the first visible contact of the first group that has one. With none, browsing has nothing to

@@ -2,8 +2,10 @@
 // expiries. Checked after every step: at most one current call with a known id, the dialling state in
 // range, every queued command one of the program's own forms carrying only the id or handle the rules
 // allow, a USERS answer adding no more than its bound, and an unanswered call's release never in the same
-// step as its connect (the pause is a timer, not a wait).
+// step as its connect (the pause is a timer, not a wait), and the calls list within its bounds, each entry
+// stored in a form that reads back the same.
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ class FakeHandset : public Handset {
     std::vector<Step> steps;
 };
 
-constexpr int TimerCount = 3;
+constexpr int TimerCount = 4;
 
 class FakeTimers : public BridgeTimers {
   public:
@@ -110,6 +112,8 @@ struct Allowed {
     bool searchFriends = false;
     bool keyCommands = false;
     std::string keyCallId; // the current call's id when a key was pressed
+    std::set<std::string>
+        listed; // the calls list's numbers when a key was pressed: redial and the list call them
 };
 
 void CheckCommand(const Command& command, const Allowed& allowed, const CallBridge& bridge,
@@ -141,7 +145,7 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
         FUZZ_CHECK(allowed.keyCommands);
         std::string target = text.substr(5);
         bool typedNumber = target == typed || (!typed.empty() && target == countryCode + typed.substr(1));
-        FUZZ_CHECK(typedNumber || contactHandles.count(target));
+        FUZZ_CHECK(typedNumber || contactHandles.count(target) || allowed.listed.count(target));
         FUZZ_CHECK(command.tag != NoCall);
     } else {
         FUZZ_CHECK(!"a command of no form of the program's own");
@@ -219,6 +223,8 @@ FUZZ_TARGET(CallRules) {
             allowed.keyCommands = true;
             if (bridge.CurrentCall())
                 allowed.keyCallId = bridge.CurrentCall()->callId;
+            for (const CallEntry& entry : bridge.Calls().Entries())
+                allowed.listed.insert(entry.target);
             DialState before = bridge.State();
             std::string dialled = bridge.DialString();
             bridge.HandleHandsetKey(code);
@@ -236,7 +242,12 @@ FUZZ_TARGET(CallRules) {
             bridge.OnDeviceStarted();
         }
 
-        FUZZ_CHECK(bridge.State() >= Idle && bridge.State() <= InCall);
+        FUZZ_CHECK(bridge.State() >= Idle && bridge.State() <= BrowsingCalls);
+        FUZZ_CHECK(bridge.Calls().Entries().size() <= CallLogCapacity);
+        for (const CallEntry& entry : bridge.Calls().Entries()) {
+            std::optional<CallEntry> stored = ParseCallEntryLine(CallEntryLine(entry));
+            FUZZ_CHECK(stored && stored->target == entry.target && stored->name == entry.name);
+        }
         if (const CallRecord* call = bridge.CurrentCall()) {
             FUZZ_CHECK(NoBlank(call->callId));
             FUZZ_CHECK(call->partnerHandle.find(' ') == std::string::npos);

@@ -13,6 +13,13 @@ Program::~Program() {
 
 bool Program::Launch(const std::string& exePath) {
     CreateDirectoryA("c:\\temp", nullptr);
+    HKEY settings = nullptr;
+    if (!keepCallList && RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", 0, KEY_SET_VALUE,
+                                       &settings) == ERROR_SUCCESS) {
+        // Without its count the stored entries are not read.
+        RegDeleteValueA(settings, "Calls");
+        RegCloseKey(settings);
+    }
     return process.Start(exePath);
 }
 

@@ -30,6 +30,10 @@ class Program {
     // The trace file this run writes: c:\temp\Telvane.log_*_<pid in hex>.txt ("" when none).
     std::string TraceFile() const;
 
+    // Each launch forgets the calls list an earlier run left, as a new installation has none; a test that
+    // looks at the list kept from one run to the next sets this.
+    bool keepCallList = false;
+
   private:
     Process process;
     HWND mainWindow = nullptr;

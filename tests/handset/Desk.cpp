@@ -42,6 +42,23 @@ void Desk::Click(HWND window, int id) {
     SendMessageTimeoutA(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, Wait, &ignored);
 }
 
+void Desk::CallIn(const std::string& handle) {
+    ChooseContact(handle);
+    Click(peerWindow, peer::IDC_PEER_CALL_IN);
+    ASSERT_TRUE(WaitForHandsetText(IDC_HANDSET_STATUS, "RINGING")) << HandsetText(IDC_HANDSET_STATUS);
+    ASSERT_TRUE(WaitForHandsetText(IDC_HANDSET_LINE, handle + std::string(12 - handle.size(), ' ')))
+        << "[" << HandsetText(IDC_HANDSET_LINE) << "]";
+}
+
+void Desk::Type(const std::string& keys) {
+    for (char key : keys)
+        PostMessageA(handset, WM_CHAR, static_cast<unsigned char>(key), 1);
+}
+
+bool Desk::Shows(const std::string& text) {
+    return WaitForHandsetText(IDC_HANDSET_LINE, text + std::string(12 - text.size(), ' '));
+}
+
 bool Desk::StartHandset() {
     if (!handsetProcess.Start(test::BinDir() + "\\Handset.exe"))
         return false;

@@ -37,6 +37,12 @@ class Desk : public ::testing::Test {
     // Chooses a contact in the peer window's list.
     void ChooseContact(const std::string& handle) const;
     std::string DeviceText() const;
+    // The peer window's contact `handle` calls in; the handset window rings with it.
+    void CallIn(const std::string& handle);
+    // Types on the handset window's keyboard, one character message each, as a focused window gets them.
+    void Type(const std::string& keys);
+    // Whether the program's handset display shows `text` (padded to 12) on the handset window.
+    bool Shows(const std::string& text);
     // Saves a picture of the handset window into the build's screenshots once its display is drawn.
     bool SaveHandsetPicture(const std::string& name) const;
 

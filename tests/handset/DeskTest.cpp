@@ -21,19 +21,6 @@ constexpr int Key(char key) {
 
 class Desks : public desk::Desk {
   protected:
-    // The peer window's contact `handle` calls in; the handset window rings with it.
-    void CallIn(const std::string& handle) {
-        ChooseContact(handle);
-        Click(peerWindow, IDC_PEER_CALL_IN);
-        ASSERT_TRUE(WaitForHandsetText(IDC_HANDSET_STATUS, "RINGING")) << HandsetText(IDC_HANDSET_STATUS);
-        ASSERT_TRUE(WaitForHandsetText(IDC_HANDSET_LINE, handle + std::string(12 - handle.size(), ' ')))
-            << "[" << HandsetText(IDC_HANDSET_LINE) << "]";
-    }
-    // Types on the handset window's keyboard, one character message each, as a focused window gets them.
-    void Type(const std::string& keys) {
-        for (char key : keys)
-            PostMessageA(handset, WM_CHAR, static_cast<unsigned char>(key), 1);
-    }
     // The display's background blinks while it rings: both backlight colours are seen within a while.
     bool Blinks() {
         std::set<DWORD> seen;
@@ -44,10 +31,6 @@ class Desks : public desk::Desk {
             },
             3000);
         return seen.count(BacklightRgb) && seen.count(BacklightLitRgb);
-    }
-    // Whether the program's handset display shows `text` (padded to 12) on the handset window.
-    bool Shows(const std::string& text) {
-        return WaitForHandsetText(IDC_HANDSET_LINE, text + std::string(12 - text.size(), ' '));
     }
 };
 

@@ -93,6 +93,47 @@ TEST_F(SipCalls, ACallTheFarEndGivesUpBeforeTheAnswerIsMissed) {
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.ringing; }, Wait));
 }
 
+TEST_F(SipCalls, AMissedCallIsCountedCalledBackFromTheListTimedAndRedialled) {
+    auto showing = [](const std::string& text) {
+        return [text](const HandsetView& view) { return view.display.compare(0, text.size(), text) == 0; };
+    };
+    auto callsToBob = [&] {
+        std::string log = sipLink.Log();
+        size_t count = 0;
+        for (size_t at = log.find(" RECV CALL bob\r\n"); at != std::string::npos;
+             at = log.find(" RECV CALL bob\r\n", at + 1))
+            ++count;
+        return count;
+    };
+    FarCalls();
+    uint32_t releases = Releases();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "MISSED");
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED")) << "the far end's own end of the call" << ShowLog();
+    EXPECT_TRUE(WaitForHandset(showing("1 missed"), Wait)) << "[" << ReadHandset().display << "]";
+
+    Press("*");
+    ASSERT_TRUE(WaitForHandset(showing("!bob"), Wait)) << "[" << ReadHandset().display << "]";
+    Press("#");
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL bob")) << ShowLog();
+    FarRings();
+    FarAnswers();
+    Sleep(1500);
+    HangUpAtTheHandset();
+    EXPECT_TRUE(WaitForHandset(
+        [](const HandsetView& view) {
+            return view.display.compare(0, 9, "Call 00:0") == 0 &&
+                   view.display.compare(0, 10, "Call 00:00") != 0;
+        },
+        Wait))
+        << "[" << ReadHandset().display << "]";
+
+    // The talk key while idle calls bob again.
+    ASSERT_TRUE(HandsetTakeLine());
+    EXPECT_TRUE(test::WaitUntil([&] { return callsToBob() == 2; }, Wait)) << ShowLog();
+    FarRings();
+}
+
 TEST_F(SipCalls, ANumberNotFoundARefusalAndNoAnswerEachEndTheCall) {
     uint32_t releases = Releases();
     Dial("7"); // nobody there by that number

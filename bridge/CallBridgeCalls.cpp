@@ -1,0 +1,114 @@
+// The calls list on the handset, redial, the missed-call count and the length of a call: the keys they
+// take are those that do nothing else while the handset is idle ('*' and the talk key).
+#include <algorithm>
+#include <cctype>
+
+#include "bridge/CallBridge.h"
+#include "bridge/CallerName.h"
+
+namespace {
+
+// How long the length of a call stays on the display.
+constexpr unsigned CallTimeShownMs = 4000;
+// How long after an unanswered call stopped ringing the talk key is taken as a late answer rather than a
+// redial; the count of missed calls shows after it.
+constexpr unsigned LateAnswerMs = 2000;
+
+// SIP's convention for a caller who withholds the number (RFC 3323), as a SIP line reports it.
+bool IsWithheld(const std::string& handle) {
+    static const std::string anonymous = "anonymous";
+    return handle.empty() ||
+           std::equal(handle.begin(), handle.end(), anonymous.begin(), anonymous.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+} // namespace
+
+std::string CallBridge::ShownCaller(const CallRecord& call) {
+    if (!call.callerName.empty())
+        return call.callerName;
+    return IsWithheld(call.partnerHandle) ? WithheldText : call.partnerHandle;
+}
+
+bool CallBridge::RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed) {
+    return calls.Restore(lines, unseenMissed);
+}
+
+// '*' while idle: the newest call first. Looking at the list counts every missed call as seen. With no
+// call yet the key does nothing, as before there was a list.
+void CallBridge::OpenCallList() {
+    const CallEntry* entry = calls.BrowseFirst();
+    if (!entry)
+        return;
+    CallListChanged();
+    dialState = BrowsingCalls;
+    ShowCallEntry(entry);
+}
+
+void CallBridge::ShowCallEntry(const CallEntry* entry) {
+    dialString = entry->target;
+    std::string shown = CallEntryText(*entry);
+    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+}
+
+// '#' or the talk key on an entry: a withheld caller cannot be called back, so the list stays.
+void CallBridge::CallShownEntry() {
+    if (!dialString.empty())
+        PlaceCall(dialString);
+}
+
+// The talk key while idle. Just after an unanswered call stopped ringing it was meant to answer that call;
+// with nothing dialled yet it does nothing, as before.
+void CallBridge::Redial() {
+    const CallEntry* last = calls.LastDialled();
+    if (afterCall == AfterCall::RingJustEnded || !last || last->target.empty())
+        return;
+    std::string target = last->target; // placing the call adds to the list
+    PlaceCall(target);
+}
+
+void CallBridge::RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen) {
+    // A caller's withheld number is kept as none; what the user dialled is kept as dialled. A name that only
+    // repeats the handle is not kept twice.
+    bool withheld = kind != CallKind::Dialled && IsWithheld(target);
+    calls.Add(kind, withheld ? std::string() : target, name == target ? std::string() : name, unseen);
+    CallListChanged();
+}
+
+// A call answered shows its length; an incoming one that was not answered is a missed call, counted
+// unless the user turned it away at the handset.
+void CallBridge::AfterCallEnded(const CallRecord& call) {
+    if (call.status == CallStatus::InProgress) {
+        if (!call.outgoing)
+            RecordCall(CallKind::Answered, call.partnerHandle, call.callerName);
+        if (!callListOwner)
+            return;
+        std::string shown = CallTimeText(callListOwner->NowMs() - call.connectedAtMs);
+        ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+        afterCall = AfterCall::ShowingTime;
+        timers.StartTimer(BridgeTimer::Notice, CallTimeShownMs);
+    } else if (!call.outgoing) {
+        RecordCall(CallKind::Missed, call.partnerHandle, call.callerName, !call.hungUpOnHandset);
+        afterCall = AfterCall::RingJustEnded;
+        timers.StartTimer(BridgeTimer::Notice, LateAnswerMs);
+    }
+}
+
+void CallBridge::OnNoticeTimer() {
+    AfterCall ended = afterCall;
+    afterCall = AfterCall::Nothing;
+    if (ended != AfterCall::Nothing && dialState == Idle && !currentCall)
+        ShowIdleText();
+}
+
+// The idle display: the count of missed calls not looked at, else nothing.
+void CallBridge::ShowIdleText() {
+    unsigned missed = calls.UnseenMissed();
+    std::string shown = missed ? std::to_string(missed) + " missed" : std::string();
+    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+}
+
+void CallBridge::CallListChanged() {
+    if (callListOwner)
+        callListOwner->CallListChanged(calls);
+}
