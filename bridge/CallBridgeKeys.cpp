@@ -62,6 +62,7 @@ void CallBridge::CallKey(uint8_t key) {
         dialState = Idle; // dialString is left to the call's end
     } else if (key == KeyTake && call.status == CallStatus::Ringing) {
         skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
+        call.status = CallStatus::Answering;
         std::string shown = "*" + ShownCaller(call);
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         dialState = InCall;
