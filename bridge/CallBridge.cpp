@@ -230,12 +230,12 @@ void CallBridge::OnError(const Words& words) {
     ToHandset([](Handset& h) { h.ReleaseHandset(); });
 }
 
-// The list is asked for only while it is empty; the USERS answer starts the timer again.
+// The list is asked for at every expiry and each answer merged into it, so that a contact added at Skype
+// reaches the handset in the same run. A request the link has not sent yet (Skype away) is replaced.
 void CallBridge::OnContactsTimer() {
-    if (contacts.Empty())
-        skype.QueueSkypeCommand("SEARCH FRIENDS");
-    else
-        timers.StartTimer(BridgeTimer::Contacts, ContactsRefreshMs);
+    skype.DropSkypeCommands(contactsRequest);
+    skype.QueueSkypeCommand("SEARCH FRIENDS", contactsRequest);
+    timers.StartTimer(BridgeTimer::Contacts, ContactsRefreshMs);
 }
 
 void CallBridge::OnRingTimer() {

@@ -101,6 +101,8 @@ class CallBridge {
     std::unique_ptr<CallRecord> currentCall;
     ContactList contacts;
     CallTag lastTag = NoCall;
+    // Carried by the contact list's request, so that a request still waiting is replaced, not repeated.
+    const CallTag contactsRequest = ++lastTag;
     // Carried by the calls the handset dialled that Skype has not yet reported.
     CallTag dialTag = NoCall;
     // A dialled call was given up after its CALL may have left: the next routing of a call that is not
