@@ -148,6 +148,10 @@ void MainDialog::OnSkypeNotification(const std::string& text) {
     bridge.HandleSkypeNotification(text);
 }
 
+void MainDialog::OnSkypeLinkLost() {
+    bridge.OnLinkLost();
+}
+
 LRESULT MainDialog::OnClose(WPARAM, LPARAM) {
     RemoveTrayIcon();
     Shutdown();

@@ -113,6 +113,7 @@ class MainDialog : public fw::Dialog,
     void ShowSkypeLink(bool attached) override;
     void OnSkypeNotification(const std::string& text) override;
     void RestartSkypePump() override;
+    void OnSkypeLinkLost() override;
     void StartTimer(BridgeTimer timer, unsigned ms) override;
     std::string CountryCode() const override;
     bool OnlineOnly() const override;

@@ -82,6 +82,22 @@ void CallBridge::OnDeviceStarted() {
         ShowIdleText();
 }
 
+// The calls end as if the far end had hung up; a number dialled but not yet named is given up whether its
+// CALL left or not, since the Skype that could name it is gone. Commands of no call (the contacts) stay
+// for the next Skype.
+void CallBridge::OnLinkLost() {
+    if (currentCall)
+        EndCall("FINISHED");
+    else if (dialState == InCall)
+        ConnectThenRelease();
+    skype.DropSkypeCommands(dialTag);
+    dialTag = NoCall;
+    finishWhenRouted = false;
+    abandonedCallId.clear();
+    dialState = Idle;
+    dialString.clear();
+}
+
 // CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
 void CallBridge::OnCallNotification(const Words& words) {
     if (words.size() < 4 || words[1].empty())

@@ -39,6 +39,9 @@ class CallBridge {
     void SetCallListOwner(CallListOwner* owner) { callListOwner = owner; }
     // A stored list, at start-up; false (and an empty list) when it was damaged.
     bool RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed);
+    // The link to Skype is lost (its window went, refused a command, or another took its place): the calls
+    // it knew of are over for the handset, and whoever attaches next starts from nothing.
+    void OnLinkLost();
 
     DialState State() const { return dialState; }
     const std::string& DialString() const { return dialString; }

@@ -57,10 +57,15 @@ bool SkypeLink::DiscoverSkype() {
                                SMTO_NORMAL | SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &answer) != 0;
 }
 
-// Only a success changes the link; every other status is a note in the trace.
+// Only a success changes the link; every other status is a note in the trace. A success naming another
+// window, or none, ends the link held so far: the new window knows nothing of its calls.
 void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
-    if (status == AttachSuccess)
+    if (status == AttachSuccess) {
+        if (skypeWindow && apiWindow != skypeWindow)
+            DropSkypeWindow();
+        ReportLoss();
         skypeWindow = apiWindow;
+    }
     for (const AttachStatusTrace& entry : AttachStatusTraces)
         if (entry.status == status)
             Trace(entry.level, "%s", entry.text);
@@ -82,10 +87,11 @@ void SkypeLink::PumpStep() {
     // find that out, and a new Skype could not reach us.
     if (skypeWindow && !IsWindow(skypeWindow))
         DropSkypeWindow();
-    if (skypeWindow) {
+    if (skypeWindow)
         SendNextSkypeCommand();
+    ReportLoss();
+    if (skypeWindow)
         return;
-    }
     owner.ShowSkypeLink(false);
     DiscoverSkype();
 }
@@ -145,5 +151,13 @@ void SkypeLink::SendNextSkypeCommand() {
 
 void SkypeLink::DropSkypeWindow() {
     skypeWindow = nullptr;
+    lossUntold = true;
     Trace(20, "Disconnect from Skype...");
+}
+
+void SkypeLink::ReportLoss() {
+    if (!lossUntold)
+        return;
+    lossUntold = false;
+    owner.OnSkypeLinkLost();
 }
