@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "skype/ClientText.h"
 #include "skype/NotificationText.h"
 #include "support/Clock.h"
 #include "support/Registry.h"
@@ -75,7 +76,7 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
 void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
     if (!skypeWindow || sender != skypeWindow || !data)
         return;
-    std::string text = NotificationText(data->lpData, data->cbData);
+    std::string text = ClientToProgramText(NotificationText(data->lpData, data->cbData));
     Trace(20, "[SKYPE -> MAIN] : %s", text.c_str());
     // Skype waits in its SendMessage; release it before anything here can take time.
     ReplyMessage(1);
@@ -128,7 +129,7 @@ void SkypeLink::SendNextSkypeCommand() {
                              [](const QueuedCommand& command) { return command.call != NoCall; });
     if (next == skypeCommands.end())
         next = skypeCommands.begin();
-    std::string text = std::move(next->text);
+    std::string text = ProgramToClientText(next->text);
     skypeCommands.erase(next);
     if (text.empty())
         return;
