@@ -71,6 +71,7 @@ BOOL MainDialog::OnInitDialog() {
 
     fw::Dialog::OnInitDialog();
     RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
+    LoadCountryCode();
     bridge.SetCallListOwner(this);
     RestoreCallList();
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
