@@ -274,6 +274,39 @@ TEST_F(Faults, ASkypeWindowThatGoesAwayIsNoticedAndANewOneIsFound) {
     ExpectACallWorks("340");
 }
 
+// SipLink (or Skype) ends in the middle of a call: the handset is released and the call light goes off at
+// once. The next client numbers its calls from the start again: its call with the old id rings, the end
+// key ends it there, and a number dialled is placed, not refused as a second call.
+TEST_F(Faults, AClientEndingMidCallLeavesNoPhantomCall) {
+    StartServing();
+    Ring("101", "alice");
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(WaitForCommand("set call 101 status inprogress")) << ShowCommands();
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_EQ(peer.Quit(), 0u);
+    EXPECT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait)) << "the handset was not released";
+    EXPECT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return !view.callLight && !view.skypeLight; }, Wait))
+        << "the call light stayed on";
+
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(WaitAttached()) << "the next client was not found";
+    Ring("101", "bob");
+    ASSERT_TRUE(HandsetTakeLine());
+    EXPECT_TRUE(WaitForCommand("set call 101 status inprogress")) << ShowCommands();
+    ASSERT_TRUE(HandsetHangUp(6));
+    EXPECT_TRUE(WaitForCommand("SET CALL 101 STATUS FINISHED")) << ShowCommands();
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.callLight; }, Wait));
+    Press("#12#");
+    EXPECT_TRUE(WaitForCommand("GET CALL 102 PARTNER_HANDLE")) << "the call was refused: " << ShowCommands();
+    Press("B");
+    EXPECT_TRUE(WaitForCommand("SET CALL 102 STATUS FINISHED")) << ShowCommands();
+    for (const std::string& sent : peer.Texts("SEND"))
+        EXPECT_EQ(sent.rfind("ERROR", 0), std::string::npos)
+            << "the client was sent a command it cannot take: " << sent << "; " << ShowCommands();
+}
+
 // A long contact list fills the queue with status queries; a call that rings meanwhile is still asked
 // about at once, and one answer adds no more than its bound.
 TEST_F(Faults, ALongContactListDelaysNoCall) {
