@@ -170,18 +170,25 @@ void MainDialog::LoadPanelSettings() {
             onlineOnly.SetText("0");
         else if (SettingNumber(onlineOnly) != 0)
             onlineOnlyBox.SetChecked(true);
-        // The edit's change notice copies the text into countryCode.
+        // The edit is the country code's live value, saved as the user changes it: a refresh (a mixer
+        // notice comes with every volume change anywhere) must not put an older text back over it.
         RegistryValue& country = settings.Value("CountryCode");
-        if (country.HasValue())
-            countryCodeEdit.SetText(country.Text());
-        else
-            country.SetText("");
+        if (!country.HasValue())
+            country.SetText(countryCode.c_str());
         RegistryValue& screenSize = settings.Value("ScreenSize");
         if (!screenSize.HasValue())
             screenSize.SetText("12");
     }
     settings.Close();
     UpdateData(false);
+}
+
+void MainDialog::LoadCountryCode() {
+    RegistryKey settings(CreateKey);
+    // The edit's change notice copies the text into countryCode.
+    if (OpenSettings(settings) && settings.Value("CountryCode").HasValue())
+        countryCodeEdit.SetText(settings.Value("CountryCode").Text());
+    settings.Close();
 }
 
 void MainDialog::SaveCountryCode() {
@@ -242,7 +249,9 @@ LRESULT MainDialog::OnOnlineOnlyClicked(WPARAM, LPARAM) {
     return 0;
 }
 
+// Saved at once, so that what the user typed outlives a program that is ended rather than shut down.
 LRESULT MainDialog::OnCountryCodeChanged(WPARAM, LPARAM) {
     countryCode = countryCodeEdit.Text();
+    SaveCountryCode();
     return 0;
 }

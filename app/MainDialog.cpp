@@ -71,6 +71,7 @@ BOOL MainDialog::OnInitDialog() {
 
     fw::Dialog::OnInitDialog();
     RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
+    LoadCountryCode();
     bridge.SetCallListOwner(this);
     RestoreCallList();
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
@@ -146,6 +147,10 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
 
 void MainDialog::OnSkypeNotification(const std::string& text) {
     bridge.HandleSkypeNotification(text);
+}
+
+void MainDialog::OnSkypeLinkLost() {
+    bridge.OnLinkLost();
 }
 
 LRESULT MainDialog::OnClose(WPARAM, LPARAM) {

@@ -62,6 +62,8 @@ class MainDialog : public fw::Dialog,
     // reload of the settings would replace with the saved one.
     void ShowDevice(UINT textId, DWORD productId, bool mixerOpen);
     void LoadPanelSettings();
+    // The saved country code into its edit, once at start; from then on the edit is its live value.
+    void LoadCountryCode();
     void SaveCountryCode();
 
     // --- Tray (app/TrayIcon.cpp) ---
@@ -113,6 +115,7 @@ class MainDialog : public fw::Dialog,
     void ShowSkypeLink(bool attached) override;
     void OnSkypeNotification(const std::string& text) override;
     void RestartSkypePump() override;
+    void OnSkypeLinkLost() override;
     void StartTimer(BridgeTimer timer, unsigned ms) override;
     std::string CountryCode() const override;
     bool OnlineOnly() const override;

@@ -82,6 +82,22 @@ void CallBridge::OnDeviceStarted() {
         ShowIdleText();
 }
 
+// The calls end as if the far end had hung up; a number dialled but not yet named is given up whether its
+// CALL left or not, since the Skype that could name it is gone. Commands of no call (the contacts) stay
+// for the next Skype.
+void CallBridge::OnLinkLost() {
+    if (currentCall)
+        EndCall("FINISHED");
+    else if (dialState == InCall)
+        ConnectThenRelease();
+    skype.DropSkypeCommands(dialTag);
+    dialTag = NoCall;
+    finishWhenRouted = false;
+    abandonedCallId.clear();
+    dialState = Idle;
+    dialString.clear();
+}
+
 // CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
 void CallBridge::OnCallNotification(const Words& words) {
     if (words.size() < 4 || words[1].empty())
@@ -230,12 +246,12 @@ void CallBridge::OnError(const Words& words) {
     ToHandset([](Handset& h) { h.ReleaseHandset(); });
 }
 
-// The list is asked for only while it is empty; the USERS answer starts the timer again.
+// The list is asked for at every expiry and each answer merged into it, so that a contact added at Skype
+// reaches the handset in the same run. A request the link has not sent yet (Skype away) is replaced.
 void CallBridge::OnContactsTimer() {
-    if (contacts.Empty())
-        skype.QueueSkypeCommand("SEARCH FRIENDS");
-    else
-        timers.StartTimer(BridgeTimer::Contacts, ContactsRefreshMs);
+    skype.DropSkypeCommands(contactsRequest);
+    skype.QueueSkypeCommand("SEARCH FRIENDS", contactsRequest);
+    timers.StartTimer(BridgeTimer::Contacts, ContactsRefreshMs);
 }
 
 void CallBridge::OnRingTimer() {

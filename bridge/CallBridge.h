@@ -39,6 +39,9 @@ class CallBridge {
     void SetCallListOwner(CallListOwner* owner) { callListOwner = owner; }
     // A stored list, at start-up; false (and an empty list) when it was damaged.
     bool RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed);
+    // The link to Skype is lost (its window went, refused a command, or another took its place): the calls
+    // it knew of are over for the handset, and whoever attaches next starts from nothing.
+    void OnLinkLost();
 
     DialState State() const { return dialState; }
     const std::string& DialString() const { return dialString; }
@@ -101,6 +104,8 @@ class CallBridge {
     std::unique_ptr<CallRecord> currentCall;
     ContactList contacts;
     CallTag lastTag = NoCall;
+    // Carried by the contact list's request, so that a request still waiting is replaced, not repeated.
+    const CallTag contactsRequest = ++lastTag;
     // Carried by the calls the handset dialled that Skype has not yet reported.
     CallTag dialTag = NoCall;
     // A dialled call was given up after its CALL may have left: the next routing of a call that is not

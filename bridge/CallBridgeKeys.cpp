@@ -13,6 +13,14 @@ bool IsDigitKey(uint8_t key) {
     return key >= '0' && key <= '9';
 }
 
+// No national number written with its trunk '0' is shorter than this (the trunk, the shortest area code
+// and subscriber number); emergency and service numbers are shorter.
+constexpr size_t ShortestTrunkNumber = 6;
+
+bool IsTrunkNumber(const std::string& number) {
+    return number.size() >= ShortestTrunkNumber && number[0] == '0' && number[1] != '0';
+}
+
 } // namespace
 
 void CallBridge::HandleHandsetKey(int32_t code) {
@@ -62,6 +70,7 @@ void CallBridge::CallKey(uint8_t key) {
         dialState = Idle; // dialString is left to the call's end
     } else if (key == KeyTake && call.status == CallStatus::Ringing) {
         skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
+        call.status = CallStatus::Answering;
         std::string shown = "*" + ShownCaller(call);
         ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
         dialState = InCall;
@@ -107,11 +116,13 @@ void CallBridge::PressHash() {
     }
 }
 
-// A national number (not beginning with "00") of more than two digits gets the country code in place of
-// its first digit, whatever that digit is. dialString keeps the number as typed.
+// A national number, written with its single trunk '0', gets the country code in place of that '0'.
+// Everything else is called as typed: an international number ("00..."), a local one without the trunk
+// '0', and every short number, which is where emergency and service numbers are (112, 911, 19222): those
+// are only reached as dialled. dialString keeps the number as typed.
 void CallBridge::CallTypedNumber() {
     std::string countryCode = settings.CountryCode();
-    if (!countryCode.empty() && dialString.size() > 2 && dialString.compare(0, 2, "00") != 0)
+    if (!countryCode.empty() && IsTrunkNumber(dialString))
         PlaceCall(countryCode + dialString.substr(1));
     else
         PlaceCall(dialString);

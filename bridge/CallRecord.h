@@ -4,7 +4,8 @@
 
 #include "skype/SkypeCommands.h"
 
-enum class CallStatus { Ringing, Routing, InProgress };
+// Answering: the handset took a ringing call and Skype has not yet put it in progress; it rings no more.
+enum class CallStatus { Ringing, Routing, Answering, InProgress };
 
 struct CallRecord {
     bool outgoing = false; // false: incoming, created on RINGING; true: outgoing, created on ROUTING

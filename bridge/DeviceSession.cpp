@@ -11,6 +11,7 @@
 #include "chip/PhoneLibrary.h"
 #include "dect/DectBase.h"
 #include "dect/PacketLink.h"
+#include "skype/ClientText.h"
 
 namespace {
 
@@ -247,14 +248,15 @@ PacketLink* DeviceSession::HandsetLink() const {
     return base && handshake != Handshake::Start ? base->Link() : nullptr;
 }
 
+// The display takes its width in bytes; a character of the code page is never cut in two at its edge.
 void DeviceSession::ShowOnHandset(const std::string& text) {
     if (PacketLink* link = HandsetLink())
-        link->ShowText(text.c_str());
+        link->ShowText(CutToWidth(text, DisplayWidth).c_str());
 }
 
 void DeviceSession::RingHandset(const std::string& caller) {
     if (PacketLink* link = HandsetLink())
-        link->SendIncomingCall(caller.c_str());
+        link->SendIncomingCall(CutToWidth(caller, DisplayWidth).c_str());
 }
 
 void DeviceSession::ConnectHandset() {

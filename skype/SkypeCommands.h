@@ -3,8 +3,9 @@
 #include <string>
 
 // Commands about one call carry that call's tag, so that those still waiting can be dropped once the call
-// is abandoned or over, and so that they leave before commands of no call (the contact traffic); a command
-// of no call carries NoCall and always leaves.
+// is abandoned or over, and so that they leave before commands of no call (the contacts' status queries);
+// a command of no call carries NoCall and always leaves. The contact list's request has a tag of its own,
+// so that a request still waiting is replaced rather than repeated.
 using CallTag = unsigned;
 constexpr CallTag NoCall = 0;
 

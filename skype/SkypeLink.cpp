@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "skype/ClientText.h"
 #include "skype/NotificationText.h"
 #include "support/Clock.h"
 #include "support/Registry.h"
@@ -57,10 +58,15 @@ bool SkypeLink::DiscoverSkype() {
                                SMTO_NORMAL | SMTO_ABORTIFHUNG, BroadcastTimeoutMs, &answer) != 0;
 }
 
-// Only a success changes the link; every other status is a note in the trace.
+// Only a success changes the link; every other status is a note in the trace. A success naming another
+// window, or none, ends the link held so far: the new window knows nothing of its calls.
 void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
-    if (status == AttachSuccess)
+    if (status == AttachSuccess) {
+        if (skypeWindow && apiWindow != skypeWindow)
+            DropSkypeWindow();
+        ReportLoss();
         skypeWindow = apiWindow;
+    }
     for (const AttachStatusTrace& entry : AttachStatusTraces)
         if (entry.status == status)
             Trace(entry.level, "%s", entry.text);
@@ -70,7 +76,7 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
 void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
     if (!skypeWindow || sender != skypeWindow || !data)
         return;
-    std::string text = NotificationText(data->lpData, data->cbData);
+    std::string text = ClientToProgramText(NotificationText(data->lpData, data->cbData));
     Trace(20, "[SKYPE -> MAIN] : %s", text.c_str());
     // Skype waits in its SendMessage; release it before anything here can take time.
     ReplyMessage(1);
@@ -82,10 +88,11 @@ void SkypeLink::PumpStep() {
     // find that out, and a new Skype could not reach us.
     if (skypeWindow && !IsWindow(skypeWindow))
         DropSkypeWindow();
-    if (skypeWindow) {
+    if (skypeWindow)
         SendNextSkypeCommand();
+    ReportLoss();
+    if (skypeWindow)
         return;
-    }
     owner.ShowSkypeLink(false);
     DiscoverSkype();
 }
@@ -122,7 +129,7 @@ void SkypeLink::SendNextSkypeCommand() {
                              [](const QueuedCommand& command) { return command.call != NoCall; });
     if (next == skypeCommands.end())
         next = skypeCommands.begin();
-    std::string text = std::move(next->text);
+    std::string text = ProgramToClientText(next->text);
     skypeCommands.erase(next);
     if (text.empty())
         return;
@@ -145,5 +152,13 @@ void SkypeLink::SendNextSkypeCommand() {
 
 void SkypeLink::DropSkypeWindow() {
     skypeWindow = nullptr;
+    lossUntold = true;
     Trace(20, "Disconnect from Skype...");
+}
+
+void SkypeLink::ReportLoss() {
+    if (!lossUntold)
+        return;
+    lossUntold = false;
+    owner.OnSkypeLinkLost();
 }

@@ -20,6 +20,9 @@ class SkypeLinkOwner {
     virtual void OnSkypeNotification(const std::string& text) = 0;
     // A command left at once, outside the pump: its next step is to come a whole pace after it.
     virtual void RestartSkypePump() = 0;
+    // The attached window is gone, refused a command, or another window took its place: what it was told
+    // and what it said is over. Told from a pump step or an attach reply, never from inside a queueing.
+    virtual void OnSkypeLinkLost() = 0;
 
   protected:
     ~SkypeLinkOwner() = default;
@@ -61,12 +64,17 @@ class SkypeLink : public SkypeCommands {
     bool PaceElapsed() const;
     // Skype's window refused a command or is gone: discovery starts again at the next step.
     void DropSkypeWindow();
+    // Tells the owner of a window dropped since it was last told.
+    void ReportLoss();
 
     SkypeLinkOwner& owner;
     HWND mainWindow = nullptr;
     // Set only by an attach reply of success; cleared when a command cannot be delivered or the window is
     // gone.
     HWND skypeWindow = nullptr;
+    // A window was dropped and the owner not yet told: a send that fails inside a queueing is reported at
+    // the next pump step or attach, where the caller of the queueing is not in the middle of its work.
+    bool lossUntold = false;
     UINT attachMessage = 0;
     UINT discoverMessage = 0;
     // The user is told once per run that no Skype is installed; discovery goes on quietly after, so that

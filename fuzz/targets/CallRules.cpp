@@ -1,9 +1,9 @@
-// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys and timer
-// expiries. Checked after every step: at most one current call with a known id, the dialling state in
-// range, every queued command one of the program's own forms carrying only the id or handle the rules
-// allow, a USERS answer adding no more than its bound, and an unanswered call's release never in the same
-// step as its connect (the pause is a timer, not a wait), and the calls list within its bounds, each entry
-// stored in a form that reads back the same.
+// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys, timer
+// expiries and losses of the link. Checked after every step: at most one current call with a known id, the
+// dialling state in range, every queued command one of the program's own forms carrying only the id or
+// handle the rules allow, a USERS answer adding no more than its bound, an unanswered call's release never
+// in the same step as its connect (the pause is a timer, not a wait), nothing of a call after a loss, and
+// the calls list within its bounds, each entry stored in a form that reads back the same.
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -144,7 +144,10 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
     } else if (StartsWith(text, "CALL ")) {
         FUZZ_CHECK(allowed.keyCommands);
         std::string target = text.substr(5);
-        bool typedNumber = target == typed || (!typed.empty() && target == countryCode + typed.substr(1));
+        // Only a national number with its single trunk '0' is changed, and only by the country code in
+        // the trunk's place; short numbers (emergency, service) never are.
+        bool trunkNumber = typed.size() >= 6 && typed[0] == '0' && typed[1] != '0';
+        bool typedNumber = target == typed || (trunkNumber && target == countryCode + typed.substr(1));
         FUZZ_CHECK(typedNumber || contactHandles.count(target) || allowed.listed.count(target));
         FUZZ_CHECK(command.tag != NoCall);
     } else {
@@ -200,7 +203,7 @@ FUZZ_TARGET(CallRules) {
         size_t contactsBefore = bridge.Contacts().Contacts().size();
         Allowed allowed;
         bool timerStep = false;
-        uint8_t op = input.Byte() % 4;
+        uint8_t op = input.Byte() % 5;
         if (op == 0) {
             std::string text = NextNotification(input);
             std::vector<std::string> words = Words(text);
@@ -237,9 +240,13 @@ FUZZ_TARGET(CallRules) {
                 timerStep = true;
                 bridge.OnTimer(static_cast<BridgeTimer>(which));
             }
-        } else {
+        } else if (op == 3) {
             settings.countryCode = input.Byte() & 1 ? "44" : "";
             bridge.OnDeviceStarted();
+        } else {
+            // Skype went away: nothing of its calls is left, whatever the state.
+            bridge.OnLinkLost();
+            FUZZ_CHECK(!bridge.CurrentCall() && bridge.State() == Idle && bridge.DialString().empty());
         }
 
         FUZZ_CHECK(bridge.State() >= Idle && bridge.State() <= BrowsingCalls);

@@ -43,6 +43,7 @@ struct State {
     int refuseNext = 0;       // commands still to refuse
     int answerDelayMs = 3000; // the far end of an outgoing call answers; -1: never
     int ringDelayMs = 300;    // the far end of an outgoing call starts ringing
+    int pickupDelayMs = 0;    // an incoming call the client answered goes in progress; -1: never
     std::string contacts = "echo123, alice, bob";
     std::map<std::string, std::string> onlineStatus{{"echo123", "ONLINE"}, {"alice", "ONLINE"}};
     std::string userStatus = "ONLINE";

@@ -45,12 +45,16 @@ void SetCallProperty(const std::vector<std::string>& words, const std::vector<st
         return;
     }
     const std::string& id = call->first;
-    if (upper[3] == "STATUS" && (upper[4] == "INPROGRESS" || upper[4] == "FINISHED"))
-        NotifyCallStatus(id, upper[4]);
-    else if (upper[3] == "DTMF" && call->second.status == "INPROGRESS")
+    if (upper[3] == "STATUS" && upper[4] == "INPROGRESS") {
+        if (state.pickupDelayMs >= 0)
+            NotifyCallStatus(id, "INPROGRESS", static_cast<DWORD>(state.pickupDelayMs));
+    } else if (upper[3] == "STATUS" && upper[4] == "FINISHED") {
+        NotifyCallStatus(id, "FINISHED");
+    } else if (upper[3] == "DTMF" && call->second.status == "INPROGRESS") {
         Notify("CALL " + id + " DTMF " + words[4]);
-    else
+    } else {
         Notify("ERROR 12 Invalid call property");
+    }
 }
 
 } // namespace
@@ -189,6 +193,8 @@ bool RunControl(const std::string& command) {
         state.userStatus = words[1];
     } else if (verb == "answer" && count == 2) {
         state.answerDelayMs = words[1] == "never" ? -1 : std::atoi(words[1].c_str());
+    } else if (verb == "pickup" && count == 2) {
+        state.pickupDelayMs = words[1] == "never" ? -1 : std::atoi(words[1].c_str());
     } else if (verb == "quit" && count == 1) {
         PostMessageA(state.control, WM_CLOSE, 0, 0);
     } else {

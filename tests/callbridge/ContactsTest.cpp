@@ -18,19 +18,53 @@ class Contacts : public CallBridgeTest {
     }
 };
 
-TEST_F(Contacts, TheListIsAskedForFiveSecondsAfterStartAndOnlyWhileItIsEmpty) {
+// A contact added at Skype while the program runs reaches the handset at the next refresh; the contacts
+// already there are neither added nor asked about again.
+TEST_F(Contacts, TheListIsAskedForFiveSecondsAfterStartAndAgainAtEveryRefreshAndMerged) {
     bridge.OnDeviceStarted();
     ASSERT_EQ(timers.Take(BridgeTimer::Contacts), 5000u);
     bridge.OnTimer(BridgeTimer::Contacts);
     EXPECT_EQ(skype.Send(), Strings{"SEARCH FRIENDS"});
-    EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 0u) << "the USERS answer starts it again, not the timer";
+    EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 360000u);
 
-    Notify("USERS alice");
-    EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 360000u);
+    Notify("USERS bob");
     skype.Send();
-    bridge.OnTimer(BridgeTimer::Contacts);
-    EXPECT_EQ(skype.Send(), Strings{}) << "asked again though the list has contacts";
-    EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 360000u);
+    for (const char* answer : {"USERS bob", "USERS", "USERS carol, alice, bob"}) {
+        SCOPED_TRACE(answer);
+        bridge.OnTimer(BridgeTimer::Contacts);
+        EXPECT_EQ(skype.Send(), Strings{"SEARCH FRIENDS"}) << "not asked again";
+        EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 360000u);
+        Notify(answer);
+    }
+    EXPECT_EQ(Handles(), (Strings{"bob", "alice", "carol"}));
+    EXPECT_EQ(skype.Send(), (Strings{"GET USER alice ONLINESTATUS", "GET USER carol ONLINESTATUS"}));
+    Press("##");
+    EXPECT_EQ(bridge.DialString(), "bob");
+    Press("22");
+    EXPECT_EQ(bridge.DialString(), "alice") << "the contact added later is not reached on the handset";
+}
+
+// While Skype is away nothing is answered: each refresh replaces the request still waiting.
+TEST_F(Contacts, ARefreshWhileTheRequestWaitsAsksOnce) {
+    for (int refresh = 0; refresh < 3; ++refresh)
+        bridge.OnTimer(BridgeTimer::Contacts);
+    EXPECT_EQ(skype.Send(), Strings{"SEARCH FRIENDS"});
+}
+
+// The bound of one answer holds at every refresh; each refresh adds the next names.
+TEST_F(Contacts, ALongListArrivesOverRefreshesWithinTheBoundOfEachAnswer) {
+    std::string answer = "USERS";
+    for (size_t i = 0; i < MaxContactsPerAnswer * 3 / 2; ++i)
+        answer += (i == 0 ? " u" : ", u") + std::to_string(10000 + i);
+    for (size_t expected :
+         {MaxContactsPerAnswer, MaxContactsPerAnswer * 3 / 2, MaxContactsPerAnswer * 3 / 2}) {
+        size_t before = Handles().size();
+        bridge.OnTimer(BridgeTimer::Contacts);
+        ASSERT_EQ(skype.Send(), Strings{"SEARCH FRIENDS"}) << "not asked again";
+        Notify(answer);
+        EXPECT_EQ(Handles().size(), expected);
+        EXPECT_EQ(skype.Send().size(), expected - before) << "each new contact is asked about once";
+    }
 }
 
 TEST_F(Contacts, AnAnswerIsSortedByByteValueAndEachNewContactIsAskedFor) {
@@ -55,13 +89,14 @@ TEST_F(Contacts, AnAnswerIsSortedByByteValueAndEachNewContactIsAskedFor) {
     EXPECT_EQ(timers.Take(BridgeTimer::Contacts), 0u) << "a list without names does not start the refresh";
 }
 
-// The base was plugged in again while Skype was away: two SEARCH FRIENDS were queued and both answered.
+// The base was plugged in again while Skype was away: the request still waiting is asked once; the
+// answers of two requests overlap, and a name may come twice in one answer.
 TEST_F(Contacts, AHandleIsNeverListedTwice) {
     for (int start = 0; start < 2; ++start) {
         bridge.OnDeviceStarted();
         ASSERT_TRUE(Expire(BridgeTimer::Contacts));
     }
-    EXPECT_EQ(skype.Send(), (Strings{"SEARCH FRIENDS", "SEARCH FRIENDS"}));
+    EXPECT_EQ(skype.Send(), Strings{"SEARCH FRIENDS"});
     Notify("USERS bob, alice, bob");
     Notify("USERS alice, bob, carl");
     EXPECT_EQ(Handles(), (Strings{"alice", "bob", "carl"}));

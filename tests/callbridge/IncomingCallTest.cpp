@@ -50,6 +50,24 @@ TEST_F(IncomingCall, RingRepeatsEveryTwoSecondsWhileRingingOnly) {
     EXPECT_FALSE(Expire(BridgeTimer::Ring)) << "the repeat went on after the answer";
 }
 
+// Skype may be slow to put the answered call in progress, or never do it: the handset that answered rings
+// no more meanwhile, and is neither answered twice nor given tones.
+TEST_F(IncomingCall, OnceTheHandsetAnsweredTheRingIsNotRepeated) {
+    StartIncoming("5", "alice");
+    Press("C");
+    EXPECT_EQ(Call().status, CallStatus::Answering);
+    handset.Take();
+    ASSERT_TRUE(Expire(BridgeTimer::Ring));
+    EXPECT_EQ(handset.Take(), Strings{}) << "the handset rang again after it answered";
+    EXPECT_FALSE(Expire(BridgeTimer::Ring)) << "the repeat went on after the answer";
+    Press("C5");
+    EXPECT_EQ(skype.Send(), Strings{"set call 5 status inprogress"});
+    Notify("CALL 5 STATUS INPROGRESS");
+    EXPECT_EQ(handset.Take(), Strings{"call light 1"});
+    Notify("CALL 5 STATUS FAILED");
+    EXPECT_EQ(handset.Take(), (Strings{"release", "call light 0"}));
+}
+
 TEST_F(IncomingCall, AnsweredAtThePcBringsTheHandsetIntoTheCall) {
     StartIncoming("72", "bob");
     handset.Take();

@@ -84,7 +84,7 @@ TEST_F(Notifications, LowerCaseShortAndMalformedTextsChangeNothing) {
     EXPECT_EQ(handset.Take(), Strings{});
     EXPECT_EQ(skype.Send(), Strings{});
     EXPECT_EQ(Call().callId, "5");
-    EXPECT_EQ(Call().status, CallStatus::Ringing);
+    EXPECT_EQ(Call().status, CallStatus::Answering);
     EXPECT_EQ(Call().partnerHandle, "alice");
     EXPECT_EQ(bridge.State(), InCall);
     EXPECT_TRUE(bridge.Contacts().Empty());

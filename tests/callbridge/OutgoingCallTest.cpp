@@ -35,7 +35,9 @@ TEST_F(OutgoingCall, ATypedNumberIsCalledAndTheCallRunsToItsEnd) {
     EXPECT_EQ(bridge.CurrentCall(), nullptr);
 }
 
-TEST_F(OutgoingCall, TheCountryCodeReplacesTheFirstDigitOfNationalNumbers) {
+// Only the trunk '0' of a national number is replaced; an emergency number dialled anywhere must reach the
+// emergency service, so short numbers and numbers without the trunk '0' go as typed.
+TEST_F(OutgoingCall, TheCountryCodeReplacesOnlyTheTrunkZeroOfNationalNumbers) {
     struct Case {
         const char* country;
         const char* typed;
@@ -45,8 +47,16 @@ TEST_F(OutgoingCall, TheCountryCodeReplacesTheFirstDigitOfNationalNumbers) {
     const Case cases[] = {
         {"0044", "02071234567", "CALL 00442071234567", "show >00442071234567"},
         {"0044", "0012125550100", "CALL 0012125550100", "show >0012125550100"}, // international: as typed
-        {"0044", "12", "CALL 12", "show >12"},                                  // two digits: as typed
-        {"0044", "123", "CALL 004423", "show >004423"},                         // the first digit goes
+        {"0044", "12", "CALL 12", "show >12"},
+        {"0044", "112", "CALL 112", "show >112"}, // emergency numbers: as typed
+        {"0044", "911", "CALL 911", "show >911"},
+        {"0044", "999", "CALL 999", "show >999"},
+        {"0044", "000", "CALL 000", "show >000"},
+        {"0044", "123", "CALL 123", "show >123"},
+        {"0044", "19222", "CALL 19222", "show >19222"},       // service number: as typed
+        {"0044", "01234", "CALL 01234", "show >01234"},       // short, though with a '0': as typed
+        {"0044", "5551234", "CALL 5551234", "show >5551234"}, // local, without the trunk: as typed
+        {"0044", "012345", "CALL 004412345", "show >004412345"},
         {"", "02071234567", "CALL 02071234567", "show >02071234567"},
         {"+49", "0301234", "CALL +49301234", "show >+49301234"}, // the code is used as entered
     };

@@ -71,6 +71,36 @@ TEST_F(Calls, AnIncomingCallRingsIsAnsweredAndEndedByTheOtherParty) {
     EXPECT_FALSE(ReadHandset().inCall);
 }
 
+// Skype is slow to put the answered call in progress, or never does: the handset that answered rings no
+// more in the user's ear meanwhile, and the far end's hang-up still releases it.
+TEST_F(Calls, AnAnsweredCallRingsNoMoreWhileSkypeIsSlowToConnectIt) {
+    ASSERT_TRUE(peer.Control("pickup never"));
+    Ring("76");
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(WaitForCommand("set call 76 status inprogress")) << ShowCommands();
+    EXPECT_TRUE(WaitForDisplay("*alice"));
+    Sleep(300); // a ring sent before the answer reached the base
+    uint32_t rings = Frames(CmdIncomingCall);
+    Sleep(4500); // two periods of the ring repeat
+    EXPECT_EQ(Frames(CmdIncomingCall), rings) << "the handset rang again after it answered";
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_TRUE(peer.Control("hangup 76"));
+    EXPECT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait)) << "the handset was not released";
+}
+
+// The client writes UTF-8: the caller is shown as the program's code page writes the name, cut at the
+// display's 12th byte without cutting a character.
+TEST_F(Calls, ACallerNamedInUtf8RingsWithTheNameInTheCodePage) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the name below is written in code page 1252; here it is " << GetACP();
+    ASSERT_TRUE(peer.Control("ring 77 J\xC3\xBCrgen.M\xC3\xBCller"));
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.ringing; }, Wait));
+    EXPECT_EQ(ReadHandset().caller, "J\xFCrgen.M\xFClle");
+    ASSERT_TRUE(HandsetTakeLine());
+    EXPECT_TRUE(WaitForDisplay("*J\xFCrgen.M\xFCll"));
+    ASSERT_TRUE(peer.Control("hangup 77"));
+}
+
 TEST_F(Calls, TheEndKeyHangsUpAndTheEndSendsNothingMoreToTheHandset) {
     Ring("72");
     Answer("72");

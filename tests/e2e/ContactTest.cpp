@@ -69,6 +69,17 @@ TEST_F(Contacts, ALongHandleIsShownCutAndCalledWhole) {
     EXPECT_TRUE(WaitForCommand("CALL bartholomew.longname")) << ShowCommands();
 }
 
+// A name the client writes in UTF-8 is browsed as the program's code page writes it, and goes back to the
+// client as the client wrote it.
+TEST_F(Contacts, ANameInUtf8IsShownInTheCodePageAndCalledAsTheClientWroteIt) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the name below is written in code page 1252; here it is " << GetACP();
+    StartWith("j\xC3\xBCrgen", "j\xC3\xBCrgen");
+    EXPECT_EQ(Shown("#"), (std::vector<std::string>{"j\xFCrgen"}));
+    Press("#");
+    EXPECT_TRUE(WaitForCommand("CALL j\xC3\xBCrgen")) << ShowCommands();
+}
+
 TEST_F(Contacts, WithNoContactToShowTheHandsetSaysSoAndANumberCanBeTypedAtOnce) {
     e2e::WriteSetting("ShowOnlineOnly", "1");
     StartWith("zoe", "zoe");

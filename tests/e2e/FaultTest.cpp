@@ -106,8 +106,12 @@ class Faults : public e2e::Scene {
     void TearDown() override {
         StopKeys();
         Scene::TearDown();
-        if (moved)
+        if (moved) {
+            // The folder the program made for its log goes; the one set aside comes back.
+            test::DeleteFiles("c:\\temp\\*");
+            RemoveDirectoryA("c:\\temp");
             MoveFileExA("c:\\temp-away", "c:\\temp", 0);
+        }
     }
 
     // Serving, with a country code typed that only an orderly shutdown saves.
@@ -199,9 +203,8 @@ TEST_F(Faults, ResumeDuringAKeyBurstAndOutgoingFramesCutsNoFrame) {
     ExpectACallWorks("321");
 }
 
-// Without c:\temp the trace has nowhere to go: the program says nothing about it, creates nothing, and
-// serves calls as before.
-TEST_F(Faults, NoTempFolderMeansNoTraceAndNoError) {
+// Without c:\temp the program makes it for its log, says nothing about it, and serves calls as before.
+TEST_F(Faults, NoTempFolderIsMadeForTheLogWithoutAnError) {
     ASSERT_TRUE(peer.Start());
     // The peer's log stays open under its new name; c:\temp comes back in TearDown.
     ASSERT_TRUE(MoveFileExA("c:\\temp", "c:\\temp-away", 0)) << GetLastError();
@@ -211,7 +214,7 @@ TEST_F(Faults, NoTempFolderMeansNoTraceAndNoError) {
     EXPECT_TRUE(WaitAttached()) << "the program did not serve without c:\\temp";
     Sleep(500);
     EXPECT_EQ(MessageBoxes(process.Id()), "") << "a message box came up";
-    EXPECT_EQ(GetFileAttributesA("c:\\temp"), INVALID_FILE_ATTRIBUTES) << "c:\\temp was created";
+    EXPECT_NE(program.TraceFile(), "") << "no log in the folder the program was to make";
     ASSERT_TRUE(peer.Control("ring 330 alice"));
     EXPECT_TRUE(
         WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller == "alice"; }, Wait));
@@ -272,6 +275,39 @@ TEST_F(Faults, ASkypeWindowThatGoesAwayIsNoticedAndANewOneIsFound) {
     Press("B");
     ASSERT_TRUE(peer.WaitForLine("SEND", "CALL 101 STATUS FINISHED")) << ShowCommands();
     ExpectACallWorks("340");
+}
+
+// SipLink (or Skype) ends in the middle of a call: the handset is released and the call light goes off at
+// once. The next client numbers its calls from the start again: its call with the old id rings, the end
+// key ends it there, and a number dialled is placed, not refused as a second call.
+TEST_F(Faults, AClientEndingMidCallLeavesNoPhantomCall) {
+    StartServing();
+    Ring("101", "alice");
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(WaitForCommand("set call 101 status inprogress")) << ShowCommands();
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.callLight; }, Wait));
+    uint32_t releases = Frames(CmdRelease);
+    ASSERT_EQ(peer.Quit(), 0u);
+    EXPECT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait)) << "the handset was not released";
+    EXPECT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return !view.callLight && !view.skypeLight; }, Wait))
+        << "the call light stayed on";
+
+    ASSERT_TRUE(peer.Start());
+    ASSERT_TRUE(WaitAttached()) << "the next client was not found";
+    Ring("101", "bob");
+    ASSERT_TRUE(HandsetTakeLine());
+    EXPECT_TRUE(WaitForCommand("set call 101 status inprogress")) << ShowCommands();
+    ASSERT_TRUE(HandsetHangUp(6));
+    EXPECT_TRUE(WaitForCommand("SET CALL 101 STATUS FINISHED")) << ShowCommands();
+    EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return !view.callLight; }, Wait));
+    Press("#12#");
+    EXPECT_TRUE(WaitForCommand("GET CALL 102 PARTNER_HANDLE")) << "the call was refused: " << ShowCommands();
+    Press("B");
+    EXPECT_TRUE(WaitForCommand("SET CALL 102 STATUS FINISHED")) << ShowCommands();
+    for (const std::string& sent : peer.Texts("SEND"))
+        EXPECT_EQ(sent.rfind("ERROR", 0), std::string::npos)
+            << "the client was sent a command it cannot take: " << sent << "; " << ShowCommands();
 }
 
 // A long contact list fills the queue with status queries; a call that rings meanwhile is still asked

@@ -139,7 +139,7 @@ TEST_F(RunningPanel, TheCheckBoxIsWrittenWhenClicked) {
     EXPECT_TRUE(program.Exit());
 }
 
-TEST_F(RunningPanel, TheTypedCountryCodeIsSavedAtShutdown) {
+TEST_F(RunningPanel, TheTypedCountryCodeIsSavedAsTypedAndAtShutdown) {
     WriteText("CountryCode", "33");
     HWND window = Start();
     ASSERT_TRUE(window != nullptr);
@@ -151,13 +151,41 @@ TEST_F(RunningPanel, TheTypedCountryCodeIsSavedAtShutdown) {
     for (char c : std::string("4x9"))
         SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
     EXPECT_EQ("49", ItemText(window, IDC_COUNTRY_CODE));
-    EXPECT_EQ(std::string("33", 3), ReadSetting("CountryCode").data) << "saved before shutdown";
+    EXPECT_EQ(std::string("49", 3), ReadSetting("CountryCode").data) << "not saved as typed";
 
     // The exit request another program sends runs the same shutdown as the Exit button.
     ASSERT_TRUE(program.Exit());
     Setting saved = ReadSetting("CountryCode");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved.type);
     EXPECT_EQ(std::string("49", 3), saved.data);
+}
+
+// Windows sends the mixer notice on any volume change anywhere: typing goes on where it was, and what was
+// typed is kept even when the program is ended without its shutdown.
+TEST_F(RunningPanel, AMixerNoticeKeepsTheCountryCodeBeingTyped) {
+    WriteText("CountryCode", "33");
+    HWND window = Start();
+    ASSERT_TRUE(window != nullptr);
+    HWND edit = GetDlgItem(window, IDC_COUNTRY_CODE);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_CHAR, '4', 0);
+    Refresh(window);
+    EXPECT_EQ("4", ItemText(window, IDC_COUNTRY_CODE)) << "the notice put the saved text back";
+    DWORD start = 0, end = 0;
+    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 1u) << "the caret moved";
+    EXPECT_EQ(end, 1u);
+    SendMessageA(edit, WM_CHAR, '9', 0);
+    Refresh(window);
+    EXPECT_EQ("49", ItemText(window, IDC_COUNTRY_CODE));
+
+    // The setting written by hand meanwhile does not replace what the user typed either.
+    WriteText("CountryCode", "1");
+    Refresh(window);
+    EXPECT_EQ("49", ItemText(window, IDC_COUNTRY_CODE));
+    SendMessageA(edit, WM_CHAR, '1', 0);
+    program.Proc().Kill();
+    EXPECT_EQ(std::string("491", 4), ReadSetting("CountryCode").data) << "what was typed was lost";
 }
 
 TEST_F(RunningPanel, Screenshot) {

@@ -38,11 +38,14 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
     Strings notifications;
     // How often the link asked for its pump to start its step anew.
     int pumpRestarts = 0;
+    // How often the link told of a lost window.
+    int losses = 0;
 
   private:
     void ShowSkypeLink(bool attached) override { shown.push_back(attached ? "up" : "down"); }
     void OnSkypeNotification(const std::string& text) override { notifications.push_back(text); }
     void RestartSkypePump() override { ++pumpRestarts; }
+    void OnSkypeLinkLost() override { ++losses; }
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     Strings shown;

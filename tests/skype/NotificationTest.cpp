@@ -45,6 +45,20 @@ TEST_F(SkypeNotifications, TextWithoutZeroByteIsCutAtTheEndOfItsDataAndNoDataIsE
         << TraceText();
 }
 
+// The client writes UTF-8; the program's text is in the ANSI code page, and goes back in UTF-8.
+TEST_F(SkypeNotifications, Utf8IsHandedOnAndTracedInTheCodePageAndCommandsLeaveInUtf8) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the names below are written in code page 1252; here it is " << GetACP();
+    ASSERT_TRUE(Notify("USER J\xC3\xBCrgen ONLINESTATUS ONLINE"));
+    EXPECT_EQ(notifications, Strings{"USER J\xFCrgen ONLINESTATUS ONLINE"}) << Describe(notifications);
+    EXPECT_NE(TraceText().find("\t[SKYPE -> MAIN] : USER J\xFCrgen ONLINESTATUS ONLINE\r\n"),
+              std::string::npos)
+        << TraceText();
+    link.QueueSkypeCommand("GET USER J\xFCrgen ONLINESTATUS");
+    EXPECT_TRUE(peer.WaitForLine("RECV", "GET USER J\xC3\xBCrgen ONLINESTATUS"))
+        << Describe(peer.Texts("RECV"));
+}
+
 TEST_F(SkypeNotifications, NotificationsFromAnotherWindowAreNeitherTracedNorHandedOn) {
     HWND stranger = CreateWindowExA(0, "STATIC", "stranger", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                                     nullptr, nullptr);

@@ -254,5 +254,44 @@ TEST_F(SkypeLinkTest, AWindowThatIsGoneIsNoticedOnThePumpStep) {
     EXPECT_EQ(peer.Texts("RECV"), Strings{"GET USERSTATUS"}) << Describe(peer.Texts("RECV"));
 }
 
+// Every end of the attached window is told once, so that the calls it knew of end with it: a refused
+// command (told at the next step, never from inside the queueing that sent it), a window that is gone,
+// and a success that names another window or none. Re-attaching to the same window tells nothing.
+TEST_F(SkypeLinkTest, EachLossOfTheWindowIsToldOnceAndNeverInsideAQueueing) {
+    ASSERT_TRUE(StartAndAttach());
+    ASSERT_TRUE(peer.Control("refuse 1"));
+    link.QueueSkypeCommand("GET USER a ONLINESTATUS"); // finds the link idle, leaves and is refused
+    ASSERT_FALSE(link.Attached());
+    EXPECT_EQ(losses, 0) << "told from inside the queueing";
+    Step();
+    EXPECT_EQ(losses, 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return link.SkypeWindow() == peer.Api(); }, 5000));
+    Step();
+    EXPECT_EQ(losses, 1) << "the attach to the same window was taken for a loss";
+
+    ASSERT_EQ(peer.Quit(), 0u);
+    link.PumpStep();
+    EXPECT_EQ(losses, 2) << "the window that is gone was not told";
+    ASSERT_TRUE(StartAndAttach());
+    EXPECT_EQ(losses, 2);
+
+    UINT attach = RegisterWindowMessageA("SkypeControlAPIAttach");
+    HWND other =
+        CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SendMessageA(window, attach, reinterpret_cast<WPARAM>(peer.Api()), 0);
+    EXPECT_EQ(losses, 2) << "the same window attaching again";
+    SendMessageA(window, attach, reinterpret_cast<WPARAM>(other), 2);
+    EXPECT_EQ(losses, 2) << "a refusal changes nothing";
+    SendMessageA(window, attach, reinterpret_cast<WPARAM>(other), 0);
+    EXPECT_EQ(losses, 3) << "another window took the link";
+    EXPECT_EQ(link.SkypeWindow(), other);
+    SendMessageA(window, attach, 0, 0);
+    EXPECT_EQ(losses, 4) << "a success naming no window";
+    link.PumpStep();
+    EXPECT_EQ(losses, 4) << "a loss was told twice";
+    DestroyWindow(other);
+}
+
 } // namespace
 } // namespace skype_test
