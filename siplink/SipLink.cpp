@@ -153,7 +153,7 @@ std::vector<SipCall> SipLink::ProgramCalls() const {
 
 void SipLink::AgentCommand(const std::string& command, const std::string& params) {
     if (connected)
-        ToAgent({command, params, Purpose::Plain, ""});
+        ToAgent({command, params, Purpose::Plain, "", "", ""});
 }
 
 void SipLink::ToAgent(const Pending& command) {
