@@ -1,8 +1,11 @@
 // A call's two waits as the user at the handset feels them, through a SIP line and through the Skype peer:
 // from the last key of a dialled number to the far end ringing, and from the far end answering to the
 // handset's call light. The real DectBridge.exe runs over the simulated base either way; the SIP line is
-// SipLink.exe with two real user agents on loopback. Both roads pass the program's command pump (one
-// command per 200 ms), which dominates.
+// SipLink.exe with two real user agents on loopback, straight or through the loopback provider (Kamailio
+// with digest authentication, SipLink running its own agent for a stored account). All roads pass the
+// program's command pump (one command per 200 ms), which dominates. Through the provider SipLink's log
+// also gives the registration's time, the program's CALL to the agent's dial, and the post-dial delay
+// (the dial to the first 18x event).
 #include <winsock2.h>
 
 #include <algorithm>
@@ -14,6 +17,8 @@
 #include "sim/control/HandsetControl.h"
 #include "sim/control/PeerControl.h"
 #include "sim/control/SimControl.h"
+#include "siplink/account/AccountStore.h"
+#include "siplink/account/OwnAgent.h"
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
 #include "siplink/agent/SipLinkEnd.h"
@@ -117,6 +122,62 @@ bool RunSip() {
     return ok;
 }
 
+// The milliseconds of SipLink's log lines ("MS TAG TEXT") holding `first`, each paired with the first
+// line after it holding `then`: the times between.
+std::vector<double> LogGaps(const std::string& log, const std::string& first, const std::string& then) {
+    std::vector<double> gaps;
+    for (size_t at = 0; (at = log.find(first, at)) != std::string::npos;) {
+        size_t line = log.rfind('\n', at);
+        line = line == std::string::npos ? 0 : line + 1;
+        size_t next = log.find(then, at);
+        if (next == std::string::npos)
+            break;
+        size_t nextLine = log.rfind('\n', next) + 1;
+        gaps.push_back(std::atof(log.c_str() + nextLine) - std::atof(log.c_str() + line));
+        at = next;
+    }
+    return gaps;
+}
+
+bool RunProvider() {
+    const int base = 36500, providerPort = base + 90;
+    const std::string nearAddress = "sip:alice@127.0.0.1:" + std::to_string(providerPort);
+    AgentConfig farConfig = LoopbackAgents(base).farEnd;
+    farConfig.registrarPort = providerPort;
+    ScriptProcess provider;
+    AgentProcess farAgent;
+    AgentClient farEnd;
+    test::Process sipLink;
+    StoredSettings settings;
+    settings.account = LoopbackAccount(providerPort, base + 60, base + 200);
+    DeleteFileA(SipLinkLogPath);
+    bool ok =
+        SaveSettings(settings) &&
+        provider.Start("sipprovider.sh", "sipagents\\provider", {std::to_string(providerPort), "403"}) &&
+        farAgent.Start(farConfig) && farEnd.Connect(farConfig.controlPort) &&
+        sipLink.Start(test::BinDir() + "\\SipLink.exe", std::string("--log ") + SipLinkLogPath);
+    if (!ok) {
+        std::printf("provider: the provider, the far agent or SipLink did not start\n");
+    } else {
+        test::Program program;
+        Road road{"provider", [&] { return farEnd.WaitForEvent("CALL_INCOMING", Wait); },
+                  [&] { return farEnd.Command("accept"); }, [&] { return farEnd.Command("hangup"); }};
+        ok = Run(road, farConfig.name, program);
+        std::string log = test::ReadWholeFile(SipLinkLogPath);
+        Print("provider", "uanew -> REGISTER_OK", LogGaps(log, "\"uanew\"", "REGISTER_OK"));
+        Print("provider", "program's CALL -> dial to agent", LogGaps(log, " RECV CALL ", "\"dial\""));
+        Print("provider", "dial -> first 18x (post-dial delay)",
+              LogGaps(log, "\"dial\"", "\"CALL_RINGING\""));
+    }
+    AskSipLinkToEnd(sipLink.Id());
+    if (sipLink.Wait(5000) == STILL_ACTIVE)
+        sipLink.Kill();
+    farAgent.Stop();
+    provider.Stop();
+    RegDeleteTreeA(HKEY_CURRENT_USER, AccountKeyPath);
+    return ok;
+}
+
 bool RunSkype() {
     skype_test::SetSkypeKey(true);
     skype_test::Peer peer;
@@ -150,6 +211,8 @@ int main() {
     SimReset();
     std::printf("%-11s %-34s %8s %9s %8s\n", "road", "wait", "min ms", "median ms", "max ms");
     bool ok = RunSip();
+    SimReset();
+    ok = RunProvider() && ok;
     SimReset();
     ok = RunSkype() && ok;
     return ok ? 0 : 1;

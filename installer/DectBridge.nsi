@@ -309,6 +309,7 @@ FunctionEnd
     Delete /REBOOTOK "$INSTDIR\SipLink.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk"
     DeleteRegValue HKCU "${RUN_KEY}" "${SIPLINK_RUN_VALUE}"
+    Delete "$SMPROGRAMS\${PRODUCT}\SIP account.lnk"
 !macroend
 
 Section "${PRODUCT}" SecProgram
@@ -358,6 +359,7 @@ Section /o "SIP link" SecSipLink
     SetOutPath "$INSTDIR"
     File "${SIPLINK}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\SIP Link.lnk" "$INSTDIR\SipLink.exe"
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}\SIP account.lnk" "$INSTDIR\SipLink.exe" "--settings"
 SectionEnd
 
 ; The SIP link starts with the user's session when the program does. A value the user gave arguments of

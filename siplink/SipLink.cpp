@@ -151,6 +151,11 @@ std::vector<SipCall> SipLink::ProgramCalls() const {
     return seen;
 }
 
+void SipLink::AgentCommand(const std::string& command, const std::string& params) {
+    if (connected)
+        ToAgent({command, params, Purpose::Plain, "", "", ""});
+}
+
 void SipLink::ToAgent(const Pending& command) {
     pending.push_back(command);
     SendNext();
@@ -260,6 +265,10 @@ void SipLink::OnEvent(const AgentMessage& event) {
         // A new call is the agent's current one.
         dialledCurrent.clear();
         OnIncoming(event);
+        return;
+    }
+    if (event.type.find("REGISTER") != std::string::npos) {
+        output.Registration(event.type, event.param);
         return;
     }
     if (event.id.empty()) {

@@ -21,6 +21,8 @@ class LinkOutput {
     // One whole framed message for the agent.
     virtual void ToAgent(const std::string& frame) = 0;
     virtual void Log(const std::string& tag, const std::string& text) = 0;
+    // A register event of the agent's account (REGISTERING, REGISTER_OK, REGISTER_FAIL, ...).
+    virtual void Registration(const std::string& /*type*/, const std::string& /*param*/) {}
 };
 
 class SipLink {
@@ -38,6 +40,8 @@ class SipLink {
     void Command(const std::string& text);
     // Asks the agent for its contacts again; presence changes found in the answer are notified.
     void PollPresence();
+    // A command of SipLink's own for the agent (its account), sent in turn with the program's.
+    void AgentCommand(const std::string& command, const std::string& params);
 
     bool Connected() const { return connected; }
     // A command went to the agent and its reply has not come.

@@ -1,6 +1,8 @@
 // SipLink.exe: takes the Skype client's place on the window-message API and drives a SIP user agent
 // through its control connection.
-//   SipLink.exe [--control HOST:PORT] [--log PATH]   run (the agent's default port is 4444)
+//   SipLink.exe [--log PATH]                         run its own agent for the user's stored account
+//   SipLink.exe --control HOST:PORT [--log PATH]     drive an agent the user runs himself
+//   SipLink.exe --settings                           the SIP account window
 //   SipLink.exe --uninstall                          remove the registry key SipLink created
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -15,6 +17,8 @@
 #include "siplink/InstallKey.h"
 #include "siplink/LogFile.h"
 #include "siplink/SipLink.h"
+#include "siplink/account/AccountWindow.h"
+#include "siplink/account/OwnAgent.h"
 
 namespace {
 
@@ -34,6 +38,8 @@ struct Options {
     sockaddr_in agent = {};
     std::string logPath;
     bool uninstall = false;
+    bool settings = false;
+    bool ownAgent = true; // no --control: SipLink runs the agent for the stored account
 };
 
 bool ParseAddress(const std::string& text, sockaddr_in& address) {
@@ -54,8 +60,10 @@ bool ParseOptions(int count, char** words, Options& options) {
         std::string word = words[i];
         if (word == "--uninstall")
             options.uninstall = true;
+        else if (word == "--settings")
+            options.settings = true;
         else if (word == "--control" && i + 1 < count && ParseAddress(words[i + 1], options.agent))
-            ++i;
+            ++i, options.ownAgent = false;
         else if (word == "--log" && i + 1 < count)
             options.logPath = words[++i];
         else
@@ -77,7 +85,8 @@ class Shell : public LinkOutput {
 
     bool Notify(const std::string& text) override { return api.Notify(text); }
     void ToAgent(const std::string& frame) override;
-    void Log(const std::string& tag, const std::string& text) override { log.Write(tag, text); }
+    void Log(const std::string& tag, const std::string& text) override { log.Write(tag, HidePassword(text)); }
+    void Registration(const std::string& type, const std::string& param) override;
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
@@ -86,6 +95,8 @@ class Shell : public LinkOutput {
     // The connection is gone or given up: the program is told, the API window closes.
     void Lose(const std::string& why);
     void RegisterRestart();
+    // The program finds SipLink while the agent is connected and, with SipLink's own agent, registered.
+    void UpdateOffer(bool agentConnected);
 
     Options options;
     LogFile log;
@@ -94,13 +105,20 @@ class Shell : public LinkOutput {
     SipLink link{*this};
     ApiWindow api{log, [this](const std::string& command) { link.Command(command); },
                   [this] { link.ClientAttached(); }};
+    bool offered = false; // the API window is there
+    std::unique_ptr<OwnAgent> own;
     DWORD sentAt = 0;
     DWORD lastAttempt = 0;
     DWORD lastPoll = 0;
 };
 
 Shell::~Shell() {
+    // The agent is asked to end in order; End forces it after a grace.
+    if (own && link.Connected())
+        ToAgent(EncodeNetstring(AgentCommandJson("quit", "", "quit")));
     Lose("SipLink ends");
+    if (own)
+        own->End();
     if (main) {
         KillTimer(main, TickTimer);
         DestroyWindow(main);
@@ -112,6 +130,14 @@ bool Shell::Create() {
     if (!main)
         return false;
     socket = std::make_unique<AgentSocket>(main, WM_AGENT_SOCKET);
+    if (options.ownAgent) {
+        own = std::make_unique<OwnAgent>(
+            [this](const std::string& command, const std::string& params) {
+                link.AgentCommand(command, params);
+            },
+            [this](const std::string& tag, const std::string& text) { Log(tag, text); });
+        own->Begin(GetTickCount());
+    }
     SetTimer(main, TickTimer, TickMs, nullptr);
     lastAttempt = GetTickCount() - ReconnectMs;
     OnTick();
@@ -137,7 +163,7 @@ void Shell::RegisterRestart() {
 }
 
 void Shell::ToAgent(const std::string& frame) {
-    log.Write("AGENT>", frame);
+    log.Write("AGENT>", HidePassword(frame));
     sentAt = GetTickCount();
     if (!socket->Send(frame))
         PostMessageA(main, WM_AGENT_BROKEN, 0, 0);
@@ -158,6 +184,11 @@ LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     default:
+        if (message == AccountChangedMessage() && own) {
+            own->Reload(GetTickCount(), link.Connected());
+            UpdateOffer(link.Connected());
+            return 0;
+        }
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -167,15 +198,16 @@ void Shell::OnSocket(WPARAM wParam, LPARAM lParam) {
     switch (socket->OnMessage(wParam, lParam, received)) {
     case AgentSocket::Connected:
         log.Write("CONNECTED", "");
-        if (!api.Create()) {
-            Lose("no API window");
-            return;
-        }
+        // The API window is there before the agent hears from SipLink: whoever waits for the agent's first
+        // command finds SipLink already.
+        UpdateOffer(true);
         link.AgentConnected();
+        if (own)
+            own->Connected(GetTickCount());
         lastPoll = GetTickCount();
         break;
     case AgentSocket::Received:
-        log.Write("AGENT<", received);
+        log.Write("AGENT<", HidePassword(received));
         link.AgentBytes(received.data(), received.size());
         break;
     case AgentSocket::Closed:
@@ -194,9 +226,34 @@ void Shell::OnTick() {
         lastPoll = now;
         link.PollPresence();
     }
-    if (!socket->Busy() && now - lastAttempt >= ReconnectMs) {
+    if (own) {
+        own->Tick(now, link.Connected());
+        options.agent.sin_port = htons(static_cast<u_short>(own->ControlPort()));
+    }
+    if (!socket->Busy() && now - lastAttempt >= ReconnectMs && (!own || own->Ready())) {
         lastAttempt = now;
         socket->Connect(options.agent);
+    }
+}
+
+void Shell::Registration(const std::string& type, const std::string& param) {
+    if (!own)
+        return;
+    own->RegisterEvent(type, param, GetTickCount());
+    UpdateOffer(link.Connected());
+}
+
+void Shell::UpdateOffer(bool agentConnected) {
+    bool wanted = agentConnected && (!own || own->Registered());
+    if (wanted && !offered) {
+        offered = api.Create();
+        if (!offered)
+            Lose("no API window");
+    } else if (!wanted && offered) {
+        // What Skype says when its user goes away: the program asks again and so finds the link gone.
+        api.Notify("USERSTATUS LOGGEDOUT");
+        api.Destroy();
+        offered = false;
     }
 }
 
@@ -206,6 +263,7 @@ void Shell::Lose(const std::string& why) {
         socket->Close();
     link.AgentLost();
     api.Destroy();
+    offered = false;
     if (wasConnected)
         log.Write("LOST", why);
 }
@@ -218,6 +276,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 2;
     if (options.uninstall)
         return RemoveSkypeKey() ? 0 : 1;
+    if (options.settings)
+        return RunAccountWindow();
     EnsureSkypeKey();
     WSADATA winsock;
     if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0)

@@ -1,134 +1,20 @@
 #include "siplink/agent/AgentProcess.h"
 
-namespace {
-
-std::string BinFolder() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void WaitWhile(const std::string& path, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (FileExists(path) && GetTickCount() - start < timeoutMs)
-        Sleep(20);
-}
-
-// The pid of the Unix process that opens files for this program, which the script watches: under Wine
-// that is the Wine server, so an agent ends at the latest with the Wine session. "0" when unreadable.
-std::string FileOpenerPid() {
-    std::string stat;
-    HANDLE file = CreateFileA("Z:\\proc\\self\\stat", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    char buffer[32] = "";
-    DWORD count = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-        ReadFile(file, buffer, sizeof buffer - 1, &count, nullptr);
-        CloseHandle(file);
-    }
-    stat.assign(buffer, count);
-    size_t digits = stat.find_first_not_of("0123456789");
-    return digits == 0 || digits == std::string::npos ? "0" : stat.substr(0, digits);
-}
-
-std::string Quoted(const std::string& word) {
-    return "\"" + word + "\"";
-}
-
-// The Unix path Wine gives a Windows path; "" when not run by Wine.
-std::string UnixPath(const std::string& windowsPath) {
-    // Wine's own conversion; its result is allocated on the process heap.
-    using Convert = char*(__cdecl*)(const wchar_t*);
-    auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert)
-        return "";
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH);
-    char* unix = convert(wide);
-    if (!unix)
-        return "";
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-} // namespace
-
 bool AgentProcess::Start(const AgentConfig& config) {
-    Stop();
-    std::string agents = BinFolder() + "\\sipagents";
-    CreateDirectoryA(agents.c_str(), nullptr);
-    folder = agents + "\\" + config.name + "-" + std::to_string(config.sipPort);
-    // An agent left in this folder by a program that ended without stopping it holds the ports.
-    Stop();
-    std::string unixFolder = UnixPath(folder);
-    std::string script = BinFolder() + "\\sipagent.sh";
-    if (unixFolder.empty() || !FileExists(script))
-        return false;
-
-    std::string line = Quoted(script) + " " + Quoted(unixFolder) + " " + config.name + " " +
-                       std::to_string(config.sipPort) + " " + std::to_string(config.rtpFirst) + " " +
-                       std::to_string(config.controlPort) + " " + std::to_string(config.answerTimeoutS) +
-                       " " + std::to_string(config.outboundPort) + " " + FileOpenerPid() + " " +
-                       Quoted(config.displayName.empty() ? "-" : config.displayName);
-    for (const auto& [name, address] : config.contacts)
-        line += " " + Quoted(name) + " " + Quoted(address);
-
-    DeleteFileA(Path("stop").c_str());
-    DeleteFileA(Path("kill").c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    // Wine gives no handle of a Unix process; the script's pid file tells when the agent runs and ends.
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    // The script writes the agent's pid file once the agent runs.
-    DWORD since = GetTickCount();
-    while (!Running() && GetTickCount() - since < 5000)
-        Sleep(20);
-    return Running();
-}
-
-void AgentProcess::Flag(const char* file) {
-    if (!Running())
-        return;
-    HANDLE flag = CreateFileA(Path(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (flag != INVALID_HANDLE_VALUE)
-        CloseHandle(flag);
-}
-
-void AgentProcess::AskToStop() {
-    Flag("stop");
-}
-
-void AgentProcess::EndWith(const char* flagFile) {
-    if (folder.empty())
-        return;
-    Flag(flagFile);
-    WaitWhile(Path("pid"), 10000);
-}
-
-void AgentProcess::Stop() {
-    EndWith("stop");
-}
-
-void AgentProcess::Kill() {
-    EndWith("kill");
-}
-
-bool AgentProcess::Running() const {
-    return !folder.empty() && FileExists(Path("pid"));
-}
-
-std::string AgentProcess::Path(const char* file) const {
-    return folder + "\\" + file;
+    std::vector<std::string> arguments = {config.name,
+                                          std::to_string(config.sipPort),
+                                          std::to_string(config.rtpFirst),
+                                          std::to_string(config.controlPort),
+                                          std::to_string(config.answerTimeoutS),
+                                          std::to_string(config.outboundPort),
+                                          std::to_string(config.registrarPort),
+                                          config.displayName.empty() ? "-" : config.displayName};
+    for (const auto& [name, address] : config.contacts) {
+        arguments.push_back(name);
+        arguments.push_back(address);
+    }
+    return script.Start("sipagent.sh", "sipagents\\" + config.name + "-" + std::to_string(config.sipPort),
+                        arguments);
 }
 
 AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
@@ -151,4 +37,19 @@ AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
     pair.farEnd.answerTimeoutS = farAnswerTimeoutS;
     pair.farEnd.contacts = {{"alice", pair.nearAddress}};
     return pair;
+}
+
+Account LoopbackAccount(int providerPort, int sipPort, int rtpFirst) {
+    Account account;
+    account.address = "alice@127.0.0.1:" + std::to_string(providerPort);
+    account.password = "alicepw";
+    account.registerSeconds = 10;
+    account.speakDevice = "aubridge,near";
+    account.ringDevice = "aubridge,nearalert";
+    account.extraConfig = "sip_listen 127.0.0.1:" + std::to_string(sipPort) +
+                          "\nnet_interface 127.0.0.1\nrtp_ports " + std::to_string(rtpFirst) + "-" +
+                          std::to_string(rtpFirst + 39) +
+                          "\naudio_source ausine,1000\nausrc_srate 48000\nauplay_srate 48000\n"
+                          "ausrc_channels 2\nmodule ausine.so\ndns_server 127.0.0.1:53\n";
+    return account;
 }

@@ -5,6 +5,9 @@
 // there, or when the Wine session ends.
 #include <windows.h>
 
+#include "siplink/account/Account.h"
+#include "siplink/agent/ScriptProcess.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,34 +21,28 @@ struct AgentConfig {
     int answerTimeoutS = 120; // an incoming call nobody answers is given up after this
     // Every request goes to this SIP port (the place of a provider's proxy); 0: straight to the address.
     int outboundPort = 0;
+    // The loopback provider's port where the agent registers as the user `name` (password name + "pw");
+    // 0: it registers nowhere.
+    int registrarPort = 0;
     std::vector<std::pair<std::string, std::string>> contacts; // name, SIP address
 };
 
 class AgentProcess {
   public:
-    AgentProcess() = default;
-    ~AgentProcess() { Stop(); }
-    AgentProcess(const AgentProcess&) = delete;
-    AgentProcess& operator=(const AgentProcess&) = delete;
-
     // Starts the agent; answers false when the script could not be started.
     bool Start(const AgentConfig& config);
     // Asks the agent to end in order (SIGTERM; SIGKILL after 3 s) without waiting.
-    void AskToStop();
+    void AskToStop() { script.AskToStop(); }
     // Ends the agent in order and waits until it is gone.
-    void Stop();
+    void Stop() { script.Stop(); }
     // Kills the agent at once (SIGKILL) and waits until it is gone; Start runs it again.
-    void Kill();
-    bool Running() const;
+    void Kill() { script.Kill(); }
+    bool Running() const { return script.Running(); }
     // The Windows path of the agent's output.
-    std::string LogPath() const { return Path("log"); }
+    std::string LogPath() const { return script.Path("log"); }
 
   private:
-    void Flag(const char* file);
-    void EndWith(const char* flagFile);
-    std::string Path(const char* file) const; // Windows path of a file in the agent's folder
-
-    std::string folder; // Windows path
+    ScriptProcess script;
 };
 
 // The loopback pair of the tests, the benchmark and ./dev sip, on ports from `base` on: the near agent
@@ -61,3 +58,7 @@ struct AgentPair {
     std::string farNumber;
 };
 AgentPair LoopbackAgents(int base, int farAnswerTimeoutS = 120);
+
+// The account "alice" (password "alicepw") at the loopback provider on providerPort, as SipLink's own
+// agent uses it there: listening on sipPort, forty RTP ports from rtpFirst, sending a 1000 Hz tone.
+Account LoopbackAccount(int providerPort, int sipPort, int rtpFirst);

@@ -1,16 +1,20 @@
 // SipConsole.exe (run by ./dev sip): a desk with a SIP line on loopback for a person at the keyboard. It
-// starts two user agents (the near one on the control port SipLink uses by default, the far one as the
-// other party), SipLink.exe and DectBridge.exe over the simulated base, then takes one command a line:
-// the handset's keys and hook, and what the far end does. After each command it shows the handset and
-// what the far end has seen.
+// starts the loopback provider (Kamailio as registrar and proxy, with passwords), a far-end agent
+// registered there as 42, SipLink.exe running its own agent for the account alice (stored in this Wine
+// prefix's registry, as the account window stores it) and DectBridge.exe over the simulated base, then
+// takes one command a line: the handset's keys and hook, and what the far end does. After each command it
+// shows the handset and what the far end has seen.
 #include <winsock2.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <string>
 
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
+#include "siplink/account/AccountStore.h"
+#include "siplink/account/OwnAgent.h"
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
 #include "siplink/agent/SipLinkEnd.h"
@@ -41,9 +45,12 @@ void ShowFarEnd(AgentClient& farEnd, size_t& shown) {
             std::printf("far end: %s %s\n", all[shown].type.c_str(), all[shown].param.c_str());
 }
 
-bool FarEnd(AgentClient& farEnd, const AgentPair& agents, const std::string& what) {
+constexpr int ProviderPort = 4090;
+const std::string NearAddress = "sip:alice@127.0.0.1:" + std::to_string(ProviderPort);
+
+bool FarEnd(AgentClient& farEnd, const std::string& what) {
     if (what == "dial")
-        return farEnd.Command("dial", agents.nearAddress);
+        return farEnd.Command("dial", NearAddress);
     if (what == "answer")
         return farEnd.Command("accept");
     if (what == "hangup")
@@ -56,15 +63,23 @@ bool FarEnd(AgentClient& farEnd, const AgentPair& agents, const std::string& wha
 } // namespace
 
 int main() {
-    AgentPair agents = LoopbackAgents(4000);
-    AgentProcess nearAgent, farAgent;
+    AgentConfig farConfig = LoopbackAgents(4000).farEnd;
+    farConfig.registrarPort = ProviderPort;
+    farConfig.contacts = {{"alice", NearAddress}};
+    std::string farAddress = "sip:" + farConfig.name + "@127.0.0.1:" + std::to_string(ProviderPort);
+    ScriptProcess provider;
+    AgentProcess farAgent;
     AgentClient farEnd;
     test::Process sipLink;
     test::Program program;
     SimReset();
-    if (!farAgent.Start(agents.farEnd) || !nearAgent.Start(agents.nearEnd) ||
-        !farEnd.Connect(agents.farEnd.controlPort)) {
-        std::printf("the user agents did not start (their output is in bin\\sipagents)\n");
+    StoredSettings settings;
+    settings.account = LoopbackAccount(ProviderPort, 4060, 4100);
+    std::ofstream(OwnAgentFolder() + "\\contacts") << "\"bob\" <" << farAddress << ">;presence=p2p\n";
+    if (!SaveSettings(settings) ||
+        !provider.Start("sipprovider.sh", "sipagents\\provider", {std::to_string(ProviderPort), "403"}) ||
+        !farAgent.Start(farConfig) || !farEnd.Connect(farConfig.controlPort)) {
+        std::printf("the provider or the far agent did not start (their output is in bin\\sipagents)\n");
         return 1;
     }
     if (!sipLink.Start(test::BinDir() + "\\SipLink.exe", "--log c:\\temp\\SipLinkConsole.log") ||
@@ -72,9 +87,12 @@ int main() {
         std::printf("SipLink.exe or DectBridge.exe did not start\n");
         return 1;
     }
-    std::printf("near agent %s (SipLink's), far end %s: dial %s or the contact bob from the handset.\n%s",
-                agents.nearAddress.c_str(), agents.farAddress.c_str(), agents.farNumber.c_str(), Help);
-    WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 5000);
+    std::printf(
+        "provider 127.0.0.1:%d; SipLink registers %s (its agent's files are in %s), the far end is %s:\n"
+        "dial %s or the contact bob from the handset; SipLink.exe --settings shows the account.\n%s",
+        ProviderPort, NearAddress.c_str(), OwnAgentFolder().c_str(), farAddress.c_str(),
+        farConfig.name.c_str(), Help);
+    WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 10000);
     size_t shown = 0;
     std::string line;
     for (ShowHandset(); std::printf("> "), std::fflush(stdout), std::getline(std::cin, line);) {
@@ -87,7 +105,7 @@ int main() {
         } else if (line == "end") {
             done = HandsetHangUp(0);
         } else if (line.rfind("far ", 0) == 0) {
-            done = FarEnd(farEnd, agents, line.substr(4));
+            done = FarEnd(farEnd, line.substr(4));
         } else if (line == "quit") {
             break;
         } else if (line != "show") {
@@ -103,7 +121,8 @@ int main() {
     program.Exit();
     AskSipLinkToEnd(sipLink.Id());
     sipLink.Wait(5000);
-    nearAgent.AskToStop();
     farAgent.AskToStop();
+    farAgent.Stop();
+    provider.Stop();
     return 0;
 }

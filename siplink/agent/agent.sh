@@ -1,26 +1,22 @@
 #!/bin/bash
 # Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
-#   agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]...
+#   agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME [CONTACT ADDRESS]...
 # DISPLAY_NAME is the name the account's calls carry ("-" for none), with \xNN escapes read as bytes so that
 # any UTF-8 passes a Windows command line.
 # OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
 # to a provider's proxy (a dialled number then reaches the agent at that port).
+# REGISTRAR_PORT 0 registers nowhere; another port makes the agent the user NAME (password NAMEpw) of the
+# loopback provider at that port, registered there; OUTBOUND_PORT is then not used.
 # DIR gets the configuration files, the agent's output (DIR/log) and its pid (DIR/pid, while it runs).
 # The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
 # WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
 set -u
-[ $# -ge 9 ] || { echo "usage: agent.sh DIR NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT WATCH_PID DISPLAY_NAME [CONTACT ADDRESS]..." >&2; exit 2; }
-dir=$1 name=$2 sip=$3 rtp=$4 control=$5 timeout=$6 outbound=$7 watch=$8 display=$(printf '%b' "$9")
-shift 9
+[ $# -ge 10 ] || { echo "usage: agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME [CONTACT ADDRESS]..." >&2; exit 2; }
+dir=$1 watch=$2 name=$3 sip=$4 rtp=$5 control=$6 timeout=$7 outbound=$8 registrar=$9 display=$(printf '%b' "${10}")
+shift 10
 mkdir -p "$dir"
-# Started by a Win32 program under Wine, the script holds that program's output (a test runner's pipe,
-# say) and Wine's own descriptors: it lets go of all of them.
-exec </dev/null >"$dir/script.log" 2>&1
-for fd in /proc/$$/fd/*; do
-    fd=${fd##*/}
-    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
-done 2>/dev/null
-rm -f "$dir/stop" "$dir/kill"
+. "$(dirname "$(readlink -f "$0")")/sipdetach.sh"
+detach "$dir"
 cat >"$dir/config" <<CONFIG
 sip_listen         127.0.0.1:$sip
 net_interface      127.0.0.1
@@ -49,8 +45,13 @@ proxy=
 [ "$outbound" != 0 ] && proxy=";outbound=\"sip:127.0.0.1:$outbound\""
 shown=
 [ "$display" != - ] && shown="\"$display\" "
-echo "$shown<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
-    >"$dir/accounts"
+if [ "$registrar" != 0 ]; then
+    echo "$shown<sip:$name@127.0.0.1:$registrar;transport=udp>;auth_pass=${name}pw;regint=60;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no" \
+        >"$dir/accounts"
+else
+    echo "$shown<sip:$name@127.0.0.1:$sip;transport=udp>;regint=0;pubint=0;answermode=manual;audio_codecs=PCMU;mwi=no$proxy" \
+        >"$dir/accounts"
+fi
 : >"$dir/contacts"
 while [ $# -ge 2 ]; do
     echo "\"$1\" <$2>;presence=p2p" >>"$dir/contacts"

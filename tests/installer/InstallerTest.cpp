@@ -648,6 +648,7 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
     ExpectVersion("Trial\\Handset.exe", "Simulated DECT handset");
     EXPECT_EQ(ReadWholeFile(Installed("SipLink.exe")), ReadWholeFile(BinDir() + "\\SipLink.exe"));
     EXPECT_EQ(ShortcutTarget(MenuDir() + "\\SIP Link.lnk"), Installed("SipLink.exe"));
+    EXPECT_EQ(ShortcutTarget(MenuDir() + "\\SIP account.lnk"), Installed("SipLink.exe"));
     ExpectVersion("SipLink.exe", "SIP link for DectBridge");
     // Every program shipped, whichever optional ones this build has, carries its version resource.
     for (const char* folder : {"", "Trial\\"})
@@ -685,6 +686,7 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
     EXPECT_FALSE(Exists(MenuDir() + "\\SIP Link.lnk"));
     EXPECT_FALSE(ReadText(HKEY_CURRENT_USER, RunKey, SipLinkRunValue).first)
         << "the SIP link's start entry stayed";
+    EXPECT_FALSE(Exists(MenuDir() + "\\SIP account.lnk"));
     EXPECT_TRUE(Exists(MenuDir() + "\\DectBridge.lnk"));
 }
 

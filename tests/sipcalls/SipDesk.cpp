@@ -19,11 +19,18 @@ void WriteSetting(const char* name, const char* text) {
 } // namespace
 
 bool SipLinkProcess::Start(int controlPort, const std::string& path) {
+    return Launch("--control 127.0.0.1:" + std::to_string(controlPort) + " ", path);
+}
+
+bool SipLinkProcess::StartOwnAgent(const std::string& path) {
+    return Launch("", path);
+}
+
+bool SipLinkProcess::Launch(const std::string& arguments, const std::string& path) {
     logPath = path;
     CreateDirectoryA("c:\\temp", nullptr);
     DeleteFileA(logPath.c_str());
-    return process.Start(test::BinDir() + "\\SipLink.exe",
-                         "--control 127.0.0.1:" + std::to_string(controlPort) + " --log " + logPath) &&
+    return process.Start(test::BinDir() + "\\SipLink.exe", arguments + "--log " + logPath) &&
            WaitForLog("READY", "");
 }
 
@@ -85,6 +92,17 @@ void SipDesk::Dial(const std::string& number) {
     ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL " + number)) << ShowLog();
 }
 
+void SipDesk::CallBob() {
+    // The program asks for the contacts 5 s after start-up, then for each one's status.
+    ASSERT_TRUE(sipLink.WaitForLog("SEND", "USERS bob", 9000)) << ShowLog();
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "GET USER bob ONLINESTATUS")) << ShowLog();
+    Press("##"); // number entry, then the first contact
+    ASSERT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return view.display.rfind("bob", 0) == 0; }, Wait));
+    Press("#");
+    ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL bob")) << ShowLog();
+}
+
 void SipDesk::FarAnswers() {
     ASSERT_TRUE(farEnd.Command("accept"));
     ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED"));
@@ -93,6 +111,13 @@ void SipDesk::FarAnswers() {
 
 bool SipDesk::WaitForRelease(uint32_t count, DWORD timeoutMs) {
     return WaitForFrames(CmdRelease, count, timeoutMs);
+}
+
+void SipDesk::ExpectReleased(uint32_t releasesBefore, const std::string& status) {
+    EXPECT_TRUE(WaitForRelease(releasesBefore + 1)) << "the handset was not released" << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(false));
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL " + std::to_string(++callsEnded) + " STATUS " + status))
+        << ShowLog();
 }
 
 uint32_t SipDesk::Releases() {

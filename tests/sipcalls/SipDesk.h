@@ -27,12 +27,18 @@ class SipLinkProcess {
   public:
     ~SipLinkProcess() { Stop(); }
     bool Start(int controlPort, const std::string& logPath);
+    // Started without --control: SipLink runs its own agent for the stored account.
+    bool StartOwnAgent(const std::string& logPath);
     void Stop();
     std::string Log() const { return test::ReadWholeFile(logPath); }
     // Until the log has a line "<ms> TAG TEXT".
     bool WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs = Wait) const;
 
+    DWORD Id() { return process.Id(); }
+
   private:
+    bool Launch(const std::string& arguments, const std::string& logPath);
+
     test::Process process;
     std::string logPath;
 };
@@ -48,10 +54,15 @@ class SipDesk : public ::testing::Test {
     void Press(const std::string& keys);
     // Types the number after '#' and sends it with '#'; waits until the far end rings.
     void Dial(const std::string& number);
+    // Chooses the first contact, bob, on the handset and calls it.
+    void CallBob();
     // The far end answers the call ringing there; the handset's call light goes on.
     void FarAnswers();
     // Until the handset has had `count` release frames in all.
     bool WaitForRelease(uint32_t count, DWORD timeoutMs = Wait);
+    // The next call ends for the handset: it is released, the call light is off, and the program was
+    // told the status.
+    void ExpectReleased(uint32_t releasesBefore, const std::string& status);
     static uint32_t Releases();
     std::string ShowLog() const { return "\nSipLink's log:\n" + sipLink.Log(); }
 
@@ -65,6 +76,7 @@ class SipDesk : public ::testing::Test {
     AgentClient farEnd;
     SipLinkProcess sipLink;
     test::Program program;
+    int callsEnded = 0;
 };
 
 } // namespace sipcalls

@@ -1,0 +1,11 @@
+#pragma once
+// The SIP account window (SipLink.exe --settings, the Start menu's "SIP account"): the account, the
+// sound devices and the agent program, with the running SipLink's registration state. Apply stores the
+// account and tells a running SipLink, which registers it anew.
+#include <windows.h>
+
+// Runs the window until the user closes it; answers the process's exit code.
+int RunAccountWindow();
+
+// The message a running SipLink's main window gets when the stored account has changed.
+UINT AccountChangedMessage();

@@ -1,0 +1,115 @@
+// The SIP account window as a person uses it: the fields filled, Apply pressed; what is stored, what the
+// window says, and the running SipLink registering the changed account without starting anything anew.
+#include <winsock2.h>
+
+#include "siplink/account/AccountStore.h"
+#include "tests/common/ShellTray.h"
+#include "tests/sipaccount/ProviderDesk.h"
+
+namespace {
+
+using sipaccount::Wait;
+
+// The control that follows the label with this text (the form's order: label, then its field).
+HWND FieldAfter(HWND window, const char* label) {
+    HWND found = FindWindowExA(window, nullptr, "STATIC", label);
+    return found ? GetWindow(found, GW_HWNDNEXT) : nullptr;
+}
+
+// Asked of the control itself: another process's GetWindowText gives an edit's first text only.
+std::string TextOf(HWND control) {
+    char text[512] = "";
+    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class AccountWindowTest : public sipaccount::ProviderDesk {
+  protected:
+    void SetUp() override {
+        ProviderDesk::SetUp();
+        ASSERT_TRUE(program.Start());
+    }
+    void TearDown() override {
+        if (settingsWindow.Running()) {
+            if (window)
+                PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_EQ(settingsWindow.Wait(5000), 0u) << "the account window did not close on Cancel";
+            settingsWindow.Kill();
+        }
+        ProviderDesk::TearDown();
+    }
+    void OpenWindow() {
+        ASSERT_TRUE(settingsWindow.Start(test::BinDir() + "\\SipLink.exe", "--settings"));
+        window = test::WaitForWindow("SIP account", Wait, "SipLinkAccount");
+        ASSERT_NE(window, nullptr) << "no account window";
+        // It shows itself once its fields are filled.
+        ASSERT_TRUE(test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, Wait));
+    }
+    void Type(const char* label, const std::string& text) {
+        HWND field = FieldAfter(window, label);
+        ASSERT_NE(field, nullptr) << "no field " << label;
+        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void Press(int id) { SendMessageA(window, WM_COMMAND, id, 0); }
+    std::string Status() const { return TextOf(FindWindowExA(window, nullptr, "STATIC", nullptr)); }
+    bool WaitForStatus(const std::string& words) const {
+        return test::WaitUntil([&] { return Status().find(words) != std::string::npos; }, Wait);
+    }
+
+    test::Process settingsWindow;
+    HWND window = nullptr;
+    static constexpr int ApplyId = 200;
+};
+
+TEST_F(AccountWindowTest, ShowsTheStoredAccountAndStoresWhatIsTypedWithThePasswordSealed) {
+    OpenWindow();
+    EXPECT_EQ(TextOf(FieldAfter(window, "SIP address (user@domain):")),
+              "alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
+    EXPECT_EQ(GetWindowLongA(FieldAfter(window, "Password:"), GWL_STYLE) & ES_PASSWORD, ES_PASSWORD)
+        << "the password shows in clear";
+    EXPECT_TRUE(WaitForStatus("SipLink is not running")) << Status();
+
+    Type("SIP address (user@domain):", "bob@sip.example.net");
+    Type("Password:", "n3w-secret");
+    Type("Registrar or outbound proxy (optional):", "proxy.example.net:5070");
+    Type("Display name:", "Bob");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Saved")) << Status();
+    tray_test::SaveScreenshot(window, "sip-account-window.bmp");
+
+    StoredSettings stored = LoadSettings();
+    EXPECT_EQ(stored.account.address, "bob@sip.example.net");
+    EXPECT_EQ(stored.account.password, "n3w-secret");
+    EXPECT_EQ(stored.account.registrar, "proxy.example.net:5070");
+    EXPECT_EQ(stored.account.displayName, "Bob");
+    EXPECT_EQ(stored.account.speakDevice, "aubridge,near") << "a device the system does not list was lost";
+    // What SipLink keeps for the tests' loopback stays as it was.
+    EXPECT_NE(stored.account.extraConfig.find("sip_listen"), std::string::npos);
+}
+
+TEST_F(AccountWindowTest, AnAddressThatIsNoAddressIsNotSavedAndTheWindowSaysWhy) {
+    OpenWindow();
+    Type("SIP address (user@domain):", "just-a-name");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Not saved: The SIP address must read user@domain")) << Status();
+    EXPECT_EQ(LoadSettings().account.address, "alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
+}
+
+TEST_F(AccountWindowTest, AppliedAfterAWrongPasswordTheLineComesOnWithoutANewAgent) {
+    StoreAccount("wrong-one");
+    StartSipLink();
+    ASSERT_TRUE(WaitForState("refused the password (403 Forbidden)")) << ShowLog();
+    OpenWindow();
+    EXPECT_TRUE(WaitForStatus("refused the password (403 Forbidden)"))
+        << "the window does not say why" << Status();
+    Type("Password:", "alicepw");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForSkypeLight(true)) << "the changed password did not register" << ShowLog();
+    EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status();
+    std::string log = sipLink.Log();
+    EXPECT_EQ(log.find(" AGENT-START "), log.rfind(" AGENT-START "))
+        << "the agent was started anew" << ShowLog();
+    EXPECT_EQ(log.find("alicepw"), std::string::npos) << "the password in the log";
+}
+
+} // namespace

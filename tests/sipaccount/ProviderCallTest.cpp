@@ -1,0 +1,147 @@
+// Calls through a real provider: the handset's calls go out through SipLink's own agent, registered with
+// digest authentication, and the proxy challenges each INVITE; the far end is an agent registered there
+// too, or SIPp for the answers an agent cannot give on demand.
+#include "tests/sipaccount/ProviderDesk.h"
+
+namespace {
+
+using sipaccount::AtProvider;
+using sipaccount::Wait;
+
+class ProviderCalls : public sipaccount::ProviderDesk {
+  protected:
+    void SetUp() override {
+        ProviderDesk::SetUp();
+        ASSERT_TRUE(program.Start());
+        StartSipLink();
+        ASSERT_TRUE(WaitForSkypeLight(true)) << "the line was not offered" << ShowLog();
+    }
+    // The far end rings with a call from the near agent through the provider.
+    void FarRings() {
+        AgentMessage incoming;
+        ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << ShowLog();
+        EXPECT_EQ(incoming.peerUri, AtProvider("alice"));
+    }
+    void FarCalls() {
+        ASSERT_TRUE(farEnd.Command("dial", AtProvider("alice")));
+        ASSERT_TRUE(WaitForHandset(
+            [](const HandsetView& view) { return view.ringing && view.caller == "bob"; }, Wait))
+            << "the handset did not ring with the far end's name" << ShowLog();
+    }
+    // The handset dials SIPp's user through the provider; SIPp plays the scenario.
+    void DialSipp(const std::string& scenario, const std::vector<std::string>& arguments = {}) {
+        ASSERT_TRUE(sipp.Start(scenario, arguments)) << "SIPp did not start: " << sipp.Output();
+        Dial("7477");
+    }
+    sipaccount::SippFarEnd sipp;
+};
+
+TEST_F(ProviderCalls, ADialledNumberGoesThroughTheProxyIsAnsweredTakesATone) {
+    Dial("42");
+    FarRings();
+    FarAnswers();
+    Press("5");
+    AgentMessage tone;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
+    EXPECT_EQ(tone.param, "5");
+    ASSERT_TRUE(HandsetHangUp(1));
+    AgentMessage closed;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
+    EXPECT_EQ(closed.param, "Connection reset by peer");
+    EXPECT_TRUE(WaitForCallLight(false));
+}
+
+TEST_F(ProviderCalls, AContactIsCalledThroughTheProxyAndTheFarEndHangsUp) {
+    CallBob();
+    FarRings();
+    FarAnswers();
+    uint32_t releases = Releases();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "FINISHED");
+}
+
+TEST_F(ProviderCalls, TheFarEndCallsThroughTheProxyTheTalkKeyAnswersTheEndKeyHangsUp) {
+    FarCalls();
+    ASSERT_TRUE(HandsetTakeLine());
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(true)) << ShowLog();
+    ASSERT_TRUE(HandsetHangUp(1));
+    AgentMessage closed;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
+    EXPECT_EQ(closed.param, "Connection reset by peer");
+}
+
+TEST_F(ProviderCalls, ACallNobodyAnswersAndOneGivenUpEnd) {
+    uint32_t releases = Releases();
+    FarCalls();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "MISSED");
+
+    releases = Releases();
+    Dial("42");
+    FarRings();
+    // The far end gives up after its time-out; the caller hears busy.
+    EXPECT_TRUE(WaitForRelease(releases + 1, Wait + 3000)) << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 2 STATUS BUSY")) << ShowLog();
+}
+
+TEST_F(ProviderCalls, AUserNotThereIsNotFound) {
+    uint32_t releases = Releases();
+    Dial("7"); // no such user at the provider: 404
+    ExpectReleased(releases, "FAILED");
+}
+
+TEST_F(ProviderCalls, TheAgentKilledInACallReleasesTheHandsetAndTheNextCallWorks) {
+    Dial("42");
+    FarRings();
+    FarAnswers();
+    uint32_t releases = Releases();
+    KillAgent();
+    ExpectReleased(releases, "FINISHED");
+    EXPECT_TRUE(WaitForSkypeLight(false)) << ShowLog();
+    ASSERT_TRUE(farEnd.Command("hangup")); // the far end's side of the lost call
+    ASSERT_TRUE(WaitForSkypeLight(true, 3 * Wait)) << "the line did not come back by itself" << ShowLog();
+    Dial("42");
+    FarRings();
+    FarAnswers();
+}
+
+TEST_F(ProviderCalls, EachRefusalOfTheFarEndReleasesTheHandsetWithItsEnd) {
+    struct Refusal {
+        const char* code;
+        const char* reason;
+        const char* status;
+    } refusals[] = {{"486", "Busy Here", "BUSY"},
+                    {"404", "Not Found", "FAILED"},
+                    {"480", "Temporarily Unavailable", "FAILED"},
+                    {"603", "Decline", "REFUSED"}};
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.code);
+        uint32_t releases = Releases();
+        DialSipp("uas_refuse.xml", {"-set", "code", refusal.code, "-set", "reason", refusal.reason});
+        ExpectReleased(releases, refusal.status);
+        EXPECT_EQ(sipp.Result(), 0) << sipp.Output();
+        EXPECT_TRUE(LogHas(std::string("\"param\":\"") + refusal.code)) << ShowLog();
+    }
+}
+
+TEST_F(ProviderCalls, TheEndKeyWhileTheFarEndRingsCancelsTheCall) {
+    DialSipp("uas_cancel.xml");
+    ASSERT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS RINGING")) << ShowLog();
+    ASSERT_TRUE(HandsetHangUp(1));
+    // SIPp ends well only when the CANCEL came and its 487 was acknowledged.
+    EXPECT_EQ(sipp.Result(), 0) << sipp.Output();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FINISHED")) << ShowLog();
+}
+
+TEST_F(ProviderCalls, EarlyMediaRingsTheCallAndTheAnswerConnectsIt) {
+    DialSipp("uas_183.xml");
+    ASSERT_TRUE(LogHas("\"type\":\"CALL_PROGRESS\"")) << ShowLog();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS RINGING")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(true)) << "the answer after early media did not connect" << ShowLog();
+    ASSERT_TRUE(HandsetHangUp(1));
+    EXPECT_EQ(sipp.Result(), 0) << "SIPp saw no BYE: " << sipp.Output();
+    EXPECT_TRUE(WaitForCallLight(false));
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+#pragma once
+// A desk with a real SIP account: the loopback provider (Kamailio as registrar and proxy, with digest
+// authentication), a far-end agent registered there as user 42, SipLink.exe running its own agent for the
+// account alice stored in the registry, the simulated base and DectBridge.exe.
+#include <winsock2.h>
+
+#include "siplink/agent/ScriptProcess.h"
+#include "tests/sipcalls/SipDesk.h"
+
+namespace sipaccount {
+
+using sipcalls::Wait;
+
+// This test program's ports, moved by the test port shift.
+struct Ports {
+    int base = test::TestPort(36500);
+    int provider = base + 90;
+    int nearSip = base + 60;
+    int nearRtp = base + 200; // forty ports
+    int sipp = base + 300;
+    int sippMedia = base + 400;
+};
+const Ports Port;
+
+// "sip:USER@provider".
+std::string AtProvider(const std::string& user);
+
+// A SIPp far end: registers as user 7477 ("SIPP" on a keypad) at the provider, then plays a scenario of
+// the provider folder.
+class SippFarEnd {
+  public:
+    // Runs the scenario as the user 7477 reached through the provider; `arguments` may begin with
+    // sipp.sh's "-set NAME VALUE" triples.
+    bool Start(const std::string& scenario, const std::vector<std::string>& arguments = {});
+    // Waits for SIPp's end; answers its exit code (-1 when it did not end in time).
+    int Result(DWORD timeoutMs = Wait);
+    std::string Output() const;
+    void Stop() { run.Stop(); }
+
+  private:
+    ScriptProcess run;
+};
+
+class ProviderDesk : public sipcalls::SipDesk {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The account SipLink registers, stored as its window stores it.
+    void StoreAccount(const std::string& password);
+    // Starts the provider; the variant "403" answers a wrong password at once with 403.
+    bool StartProvider();
+    // Starts SipLink with its own agent; waits for its log to say it started the agent.
+    void StartSipLink();
+    // Until SipLink's log holds the text anywhere.
+    bool LogHas(const std::string& text, DWORD timeoutMs = Wait) const;
+    // Until SipLink's log names the registration's state with these words.
+    bool WaitForState(const std::string& words, DWORD timeoutMs = Wait) const;
+    // Whether an agent that SipLink started still runs (its pid file is there).
+    static bool AgentRunning();
+    // Kills SipLink's agent at once (SIGKILL), as if it had crashed.
+    static void KillAgent();
+
+    ScriptProcess provider;
+};
+
+} // namespace sipaccount
