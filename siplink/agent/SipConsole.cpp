@@ -56,7 +56,7 @@ bool FarEnd(AgentClient& farEnd, const AgentPair& agents, const std::string& wha
 } // namespace
 
 int main() {
-    AgentPair agents = LoopbackAgents(4000);
+    AgentPair agents = LoopbackAgents(4300);
     AgentProcess nearAgent, farAgent;
     AgentClient farEnd;
     test::Process sipLink;
