@@ -26,14 +26,14 @@ AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
     pair.nearEnd.name = "alice";
     pair.nearEnd.sipPort = base + 60;
     pair.nearEnd.rtpFirst = base + 100;
-    pair.nearEnd.controlPort = base + 444;
+    pair.nearEnd.controlPort = base + 144;
     pair.nearEnd.outboundPort = base + 80;
     pair.nearEnd.contacts = {{"bob", pair.farAddress}};
 
     pair.farEnd.name = pair.farNumber;
     pair.farEnd.sipPort = base + 80;
     pair.farEnd.rtpFirst = base + 120;
-    pair.farEnd.controlPort = base + 446;
+    pair.farEnd.controlPort = base + 146;
     pair.farEnd.answerTimeoutS = farAnswerTimeoutS;
     pair.farEnd.contacts = {{"alice", pair.nearAddress}};
     return pair;

@@ -45,7 +45,8 @@ class AgentProcess {
     ScriptProcess script;
 };
 
-// The loopback pair of the tests, the benchmark and ./dev sip, on ports from `base` on: the near agent
+// The loopback pair of the tests, the benchmark and ./dev sip, on ports base+60 to base+146 (a test's
+// ports stay within 250, tests/common/TestSupport.h): the near agent
 // "alice", which SipLink drives (every request goes to the far end, as to a provider's proxy; its one
 // contact "bob" is the far end), and the far agent "42" (its contact "alice" is the near one).
 struct AgentPair {

@@ -2,6 +2,7 @@
 
 #include "sim/control/SharedFile.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -16,6 +17,13 @@ std::string BinDir() {
 }
 
 int TestPort(int usual) {
+    if (usual < FirstTestPort || usual >= FirstTestPort + TestPortCount) {
+        // It could be another sandbox's port: the clash would show only as a rare failure elsewhere.
+        std::fprintf(stderr, "test port %d lies outside %d-%d\n", usual, FirstTestPort,
+                     FirstTestPort + TestPortCount - 1);
+        std::fflush(stderr);
+        ExitProcess(3);
+    }
     char shift[16] = "";
     DWORD length = GetEnvironmentVariableA("DECTBRIDGE_TEST_PORT_SHIFT", shift, sizeof shift);
     return length > 0 && length < sizeof shift ? usual + std::atoi(shift) : usual;

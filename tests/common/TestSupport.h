@@ -12,9 +12,13 @@ namespace test {
 // The folder of the running test program (the build's bin folder, where every program lies).
 std::string BinDir();
 
-// A loopback port of a test: `usual`, moved by the environment's DECTBRIDGE_TEST_PORT_SHIFT, so that test
-// runs side by side on one machine (each with its own Wine prefix and screen) keep to their own ports. The
-// ports in use lie between 35000 and 37444, so a shift stays below 28000.
+// A loopback port of a test: `usual`, moved by the environment's DECTBRIDGE_TEST_PORT_SHIFT, so that tests
+// side by side on one machine (each in its own sandbox: Wine prefix, screen, shift) keep to their own
+// ports. The usual ports lie from FirstTestPort on, fewer than TestPortCount of them (the SIP agents' RTP
+// ports too): the shifts of the sandboxes of one run lie TestPortCount apart, and runs sharing a machine
+// take shifts 1000 apart below 28000. A usual port outside them ends the test program with a message.
+constexpr int FirstTestPort = 35000;
+constexpr int TestPortCount = 250;
 int TestPort(int usual);
 
 // Polls condition every 10 ms until it holds or timeoutMs pass; answers whether it held.

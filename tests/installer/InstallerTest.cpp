@@ -568,6 +568,8 @@ TEST_F(Installer, SilentInstallPutsEverythingInPlaceAndTheProgramRunsFromThere) 
 // upgrade or removal replaces or takes it.
 TEST_F(Installer, TheUsersPhoneLibraryIsLeftAsItWasThroughInstallUpgradeAndUninstall) {
     const std::string vendor = "the vendor's phone library, as the user placed it";
+    // In a prefix where nothing was installed yet, the folder of the user's programs is missing too.
+    CreateDirectoryA((Folder(CSIDL_LOCAL_APPDATA) + "\\Programs").c_str(), nullptr);
     ASSERT_TRUE(CreateDirectoryA(InstallDir().c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(Installed("TjIpSys.dll"), vendor));
 

@@ -11,14 +11,15 @@ namespace sipaccount {
 
 using sipcalls::Wait;
 
-// This test program's ports, moved by the test port shift.
+// This test program's ports, moved by the test port shift; they share the block of the loopback agents
+// (SIP +60 and +80, RTP +100 and +120, control +144 and +146) and stay within it.
 struct Ports {
-    int base = test::TestPort(36500);
+    int base = test::TestPort(test::FirstTestPort);
     int provider = base + 90;
     int nearSip = base + 60;
     int nearRtp = base + 200; // forty ports
-    int sipp = base + 300;
-    int sippMedia = base + 400;
+    int sipp = base + 150;
+    int sippMedia = base + 160; // SIPp's audio and video ports with their control ports
 };
 const Ports Port;
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-const int ControlPort = test::TestPort(37444);
+const int ControlPort = test::TestPort(35200);
 constexpr const char* LogPath = "c:\\temp\\SipLinkProgramTest.log";
 constexpr const char* SkypeKey = "SOFTWARE\\Skype\\Phone";
 

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a test program under Wine in the sandbox CTest lent the test (RESOURCE_GROUPS "sandbox:1"): its own
+# Wine prefix and wineserver, screen, port shift and temporary folder, described by DIR/<id>/env, which
+# ./dev writes (DECTBRIDGE_SANDBOXES=DIR). Test discovery runs before any test, with no sandbox lent: it
+# uses sandbox 0. Without DECTBRIDGE_SANDBOXES (ctest by hand) the caller's environment stands.
+#   sandbox.sh PROGRAM [ARGUMENTS]...
+set -euo pipefail
+if [ -n "${DECTBRIDGE_SANDBOXES:-}" ]; then
+    id=0
+    lent=${CTEST_RESOURCE_GROUP_0_SANDBOX:-} # "id:2,slots:1"
+    if [ -n "$lent" ]; then
+        id=${lent#id:}
+        id=${id%%,*}
+    fi
+    env=$DECTBRIDGE_SANDBOXES/$id/env
+    [ -f "$env" ] || { echo "sandbox.sh: no sandbox $id ($env)" >&2; exit 2; }
+    # shellcheck source=/dev/null
+    . "$env"
+fi
+exec wine "$@"
