@@ -37,8 +37,9 @@ class Audio : public sipaccount::ProviderDesk {
   protected:
     void SetUp() override {
         ProviderDesk::SetUp();
-        // A short path: the agent cuts the name of a recording at 128 characters.
-        folder = BinFolder() + "\\sipagents\\sound";
+        // A short path (the agent cuts the name of a recording at 128 characters), one for each test port
+        // block, so that test runs side by side never share it.
+        folder = BinFolder() + "\\sipagents\\sound-" + std::to_string(sipaccount::Port.base);
         CreateDirectoryA((BinFolder() + "\\sipagents").c_str(), nullptr);
         CreateDirectoryA(folder.c_str(), nullptr);
         test::DeleteFiles(folder + "\\dump-*.wav");

@@ -32,7 +32,7 @@ bool SippFarEnd::Start(const std::string& scenario, const std::vector<std::strin
     std::string port = std::to_string(Port.sipp);
     std::string provider = "127.0.0.1:" + std::to_string(Port.provider);
     ScriptProcess registration;
-    if (!registration.Start("sipp.sh", "sipagents\\sipp-register",
+    if (!registration.Start("sipp.sh", "sipagents\\sipp-register-" + port,
                             {"reg.xml", provider, "-s", SippUser, "-ap", "7477pw", "-i", "127.0.0.1", "-p",
                              port, "-m", "1", "-timeout", "10", "-timeout_error"}) ||
         !registration.WaitForEnd(Wait) || test::ReadWholeFile(registration.Path("rc")).rfind("0", 0) != 0)
@@ -46,7 +46,7 @@ bool SippFarEnd::Start(const std::string& scenario, const std::vector<std::strin
     all.insert(all.end(), {"-i", "127.0.0.1", "-p", port, "-mi", "127.0.0.1", "-mp",
                            std::to_string(Port.sippMedia), "-m", "1", "-timeout", "60", "-trace_err"});
     all.insert(all.end(), arguments.begin() + sets, arguments.end());
-    return run.Start("sipp.sh", "sipagents\\sipp", all);
+    return run.Start("sipp.sh", "sipagents\\sipp-" + port, all);
 }
 
 int SippFarEnd::Result(DWORD timeoutMs) {
@@ -68,7 +68,8 @@ void ProviderDesk::StoreAccount(const std::string& password) {
 }
 
 bool ProviderDesk::StartProvider() {
-    return provider.Start("sipprovider.sh", "sipagents\\provider", {std::to_string(Port.provider), "403"});
+    return provider.Start("sipprovider.sh", "sipagents\\provider-" + std::to_string(Port.provider),
+                          {std::to_string(Port.provider), "403"});
 }
 
 void ProviderDesk::StartSipLink() {
