@@ -13,7 +13,10 @@ struct JsonValue {
 };
 using JsonMembers = std::map<std::string, JsonValue>;
 
-// The members of one object; answers false when the text is not one whole JSON object.
+// Objects and arrays nested deeper than this (the outer object counting as 1) make the text refused.
+constexpr int JsonMaxDepth = 32;
+
+// The members of one object; answers false when the text is not one whole JSON object or nests too deep.
 bool ParseJsonObject(const std::string& text, JsonMembers& members);
 
 // A JSON string literal, quotes included.
