@@ -23,8 +23,11 @@ class Parser {
             Blanks();
             if (!String(name) || !Take(':') || !Value(members ? &value : nullptr))
                 return false;
-            if (members)
+            if (members) {
                 (*members)[name] = std::move(value);
+                if (members->size() > JsonMaxMembers)
+                    return false;
+            }
         } while (Take(','));
         return Take('}');
     }

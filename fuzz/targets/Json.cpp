@@ -1,5 +1,6 @@
 // The JSON reader over any text: a text refused leaves the members as they were; a text taken nests no
-// deeper than the limit, and its members written again read back the same.
+// deeper than the limit and has no more members than the limit, and its members written again read back
+// the same.
 #include <algorithm>
 #include <string>
 
@@ -48,6 +49,7 @@ FUZZ_TARGET(Json) {
         return 0;
     }
     FUZZ_CHECK(Depth(text) <= JsonMaxDepth);
+    FUZZ_CHECK(members.size() <= JsonMaxMembers);
     for (const auto& [name, value] : members) {
         FUZZ_CHECK(value.kind != JsonValue::Nested ||
                    (!value.text.empty() && Depth(value.text) < JsonMaxDepth));

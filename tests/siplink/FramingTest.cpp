@@ -129,6 +129,16 @@ TEST(Json, NestingIsReadUpToItsLimitAndDeeperIsRefused) {
                                    message));
 }
 
+TEST(Json, AnObjectOfMoreMembersThanTheLimitIsRefused) {
+    std::string text = "{";
+    for (size_t i = 0; i < JsonMaxMembers; ++i)
+        text += "\"m" + std::to_string(i) + "\":1,";
+    JsonMembers members;
+    EXPECT_TRUE(ParseJsonObject(text + "\"m0\":2}", members)) << "a name given twice counts once";
+    EXPECT_EQ(members.size(), JsonMaxMembers);
+    EXPECT_FALSE(ParseJsonObject(text + "\"one more\":2}", members));
+}
+
 TEST(Json, StringsAreWrittenSoTheyReadBack) {
     std::string text = "sip:\"a\"\\b\n\x01 ok";
     JsonMembers members;
