@@ -20,7 +20,10 @@ size_t liveBytes = 0;
 
 class Quiet : public LinkOutput {
   public:
-    void Notify(const std::string&) override { ++notes; }
+    bool Notify(const std::string&) override {
+        ++notes;
+        return true;
+    }
     void ToAgent(const std::string& frame) override { lastFrame = frame; }
     void Log(const std::string&, const std::string&) override {}
 

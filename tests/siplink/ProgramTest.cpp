@@ -284,7 +284,7 @@ std::string IncomingEvent(const std::string& id, const std::string& extra = "") 
 
 TEST_F(Program, ADeeplyNestedMessageIsSkippedWithALogLineAndTheLinkGoesOn) {
     ConnectAgent();
-    ASSERT_NE(client.Discover(), nullptr);
+    ASSERT_NE(client.Attach(), nullptr);
     // About 40 KB of brackets, far below the longest message the framing takes.
     agent.Send(IncomingEvent("deep", ",\"x\":" + std::string(20000, '[') + std::string(20000, ']')));
     agent.Send(IncomingEvent("abc"));
@@ -299,7 +299,7 @@ TEST_F(Program, ADeeplyNestedMessageIsSkippedWithALogLineAndTheLinkGoesOn) {
 
 TEST_F(Program, AClientThatTakesNoNotificationDoesNotHoldUpTheAgentsSide) {
     ConnectAgent();
-    ASSERT_NE(client.Discover(), nullptr);
+    ASSERT_NE(client.Attach(), nullptr);
     // From here the client's thread takes no message until the agent's side has been seen to go on.
     agent.Send(IncomingEvent("first"));
     ASSERT_TRUE(
@@ -307,9 +307,9 @@ TEST_F(Program, AClientThatTakesNoNotificationDoesNotHoldUpTheAgentsSide) {
         << "SipLink did not try to tell the client of the call";
     // A second call is refused as busy while SipLink still waits for the client to take the first note.
     agent.Send(IncomingEvent("second"));
-    EXPECT_EQ(agent.NextCommand(3000), "callfind second") << "the agent's side waited for the client";
-    agent.Reply();
-    EXPECT_EQ(agent.NextCommand(3000), "hangup");
+    EXPECT_EQ(agent.NextCallCommand(3000), "callfind second") << "the agent's side waited for the client";
+    agent.Reply("setting current call: second\n");
+    EXPECT_EQ(agent.NextCallCommand(3000), "hangup");
     agent.Reply();
     // Nothing is lost once the client takes its messages again.
     ASSERT_TRUE(client.WaitForNotes(1));
