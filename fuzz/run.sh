@@ -2,7 +2,8 @@
 # Builds the fuzz targets natively and runs each for SECONDS (default 60), or for RUNS inputs when the
 # second argument is given, starting from its committed seed corpus. New inputs go to a work corpus in the
 # build tree, never to the committed one; an input that breaks an invariant or crashes is kept in
-# FUZZ_BUILD_DIR/findings and makes the script fail. One line of figures per target.
+# FUZZ_BUILD_DIR/findings and makes the script fail. One line of figures per target. FUZZ_ONLY (names
+# separated by blanks) runs only those targets.
 #   run.sh [SECONDS [RUNS]]
 set -euo pipefail
 
@@ -21,6 +22,9 @@ ninja -C "$BUILD" >"$BUILD/logs/build.log" 2>&1 || { cat "$BUILD/logs/build.log"
 failed=0
 for program in "$BUILD"/*Fuzz; do
     name=$(basename "$program" Fuzz)
+    if [ -n "${FUZZ_ONLY:-}" ] && [[ " $FUZZ_ONLY " != *" $name "* ]]; then
+        continue
+    fi
     work="$BUILD/corpus/$name"
     log="$BUILD/logs/$name.log"
     mkdir -p "$work"

@@ -9,8 +9,6 @@ namespace {
 constexpr const char* ClassName = "SipLinkApi";
 constexpr const char* Title = "SipLink API";
 constexpr UINT WM_DELIVER = WM_APP + 1;
-// The client may hang; SipLink must not.
-constexpr UINT SendTimeoutMs = 5000;
 // The Skype API's attach statuses.
 constexpr LPARAM AttachSuccess = 0;
 constexpr LPARAM AttachPendingAuthorization = 1;
@@ -61,6 +59,7 @@ void ApiWindow::Destroy() {
     if (!window)
         return;
     DeliverQueued();
+    courier.Finish(NoteCourier::SendTimeoutMs);
     DestroyWindow(window);
     window = nullptr;
     client = nullptr;
@@ -90,19 +89,7 @@ void ApiWindow::DeliverQueued() {
     while (!outbox.empty()) {
         Outgoing item = outbox.front();
         outbox.pop_front();
-        DWORD_PTR answer = 0;
-        if (item.attach) {
-            log.Write("ATTACH", std::to_string(item.status));
-            SendMessageTimeoutA(item.to, attachMessage, reinterpret_cast<WPARAM>(window), item.status,
-                                SMTO_NORMAL, SendTimeoutMs, &answer);
-            continue;
-        }
-        COPYDATASTRUCT copy = {0, static_cast<DWORD>(item.text.size() + 1),
-                               const_cast<char*>(item.text.c_str())};
-        if (!SendMessageTimeoutA(item.to, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
-                                 reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, SendTimeoutMs, &answer))
-            answer = 0;
-        log.Write("SEND", item.text + (answer ? "" : "  (not taken)"));
+        courier.Send({item.to, window, item.attach, item.status, item.text});
     }
 }
 

@@ -12,6 +12,7 @@
 #include "siplink/AccessPrompt.h"
 #include "siplink/ClientAccess.h"
 #include "siplink/LogFile.h"
+#include "siplink/NoteCourier.h"
 
 class ApiWindow {
   public:
@@ -26,9 +27,11 @@ class ApiWindow {
     ApiWindow& operator=(const ApiWindow&) = delete;
 
     bool Create();
-    // Delivers what is still queued, then destroys the window; the client's next command fails.
+    // Delivers what is still queued (waiting for a client that does not take it at most
+    // NoteCourier::SendTimeoutMs), then destroys the window; the client's next command fails.
     void Destroy();
-    // Queued: sent after the message being handled has returned, never from inside the client's send.
+    // Queued: handed to the courier after the message being handled has returned, never from inside the
+    // client's send.
     // False when no client is attached to take it (it is dropped).
     bool Notify(const std::string& text);
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -61,6 +64,6 @@ class ApiWindow {
     HWND asking = nullptr; // the window the open question is about
     ClientAccess::Client asker;
     UINT discoverMessage = RegisterWindowMessageA("SkypeControlAPIDiscover");
-    UINT attachMessage = RegisterWindowMessageA("SkypeControlAPIAttach");
     std::deque<Outgoing> outbox;
+    NoteCourier courier{log};
 };

@@ -74,6 +74,12 @@ Place PlaceOf(const std::string& uri) {
     return place;
 }
 
+// The place an address names as one text: the user part has no '@' (the address is cut at its first one).
+std::string AddressKey(const std::string& uri) {
+    Place place = PlaceOf(uri);
+    return place.user + "@" + place.hostPort;
+}
+
 } // namespace
 
 std::vector<Contact> ParseContactList(const std::string& text) {
@@ -103,9 +109,12 @@ std::vector<Contact> ParseContactList(const std::string& text) {
     return contacts;
 }
 
+std::string HandleKey(const std::string& handle) {
+    return Lower(handle);
+}
+
 bool SameAddress(const std::string& a, const std::string& b) {
-    Place first = PlaceOf(a), second = PlaceOf(b);
-    return first.user == second.user && first.hostPort == second.hostPort;
+    return AddressKey(a) == AddressKey(b);
 }
 
 std::string UserPart(const std::string& uri) {
@@ -125,19 +134,28 @@ void ContactBook::Replace(std::vector<Contact> list) {
         list[i].handle = handles[i];
     }
     contacts = std::move(list);
+    byHandle.clear();
+    byAddress.clear();
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        byHandle.emplace(HandleKey(contacts[i].handle), i);
+        byAddress.emplace(AddressKey(contacts[i].address), i);
+    }
     known = true;
 }
 
+void ContactBook::Forget() {
+    contacts.clear();
+    byHandle.clear();
+    byAddress.clear();
+    known = false;
+}
+
 const Contact* ContactBook::ByHandle(const std::string& handle) const {
-    for (const Contact& contact : contacts)
-        if (Lower(contact.handle) == Lower(handle))
-            return &contact;
-    return nullptr;
+    auto found = byHandle.find(HandleKey(handle));
+    return found == byHandle.end() ? nullptr : &contacts[found->second];
 }
 
 const Contact* ContactBook::ByAddress(const std::string& uri) const {
-    for (const Contact& contact : contacts)
-        if (SameAddress(contact.address, uri))
-            return &contact;
-    return nullptr;
+    auto found = byAddress.find(AddressKey(uri));
+    return found == byAddress.end() ? nullptr : &contacts[found->second];
 }

@@ -2,6 +2,7 @@
 // The user agent's contacts as the program sees them: handles (one word each, as the program's word
 // splitting needs) with a SIP address and a presence.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct Contact {
@@ -21,14 +22,16 @@ bool SameAddress(const std::string& a, const std::string& b);
 // "bob" from "sip:bob@host:5080;transport=udp"; the whole text when it has no user part.
 std::string UserPart(const std::string& uri);
 
+// A handle as handles are compared: Skype ignores their case.
+std::string HandleKey(const std::string& handle);
+
+// Looked up by handle and by address in constant time: the presence poll looks up every name the program
+// asked about in every new list.
 class ContactBook {
   public:
     // Each contact gets a handle the program's keypad browsing reaches (Names.h), its name kept.
     void Replace(std::vector<Contact> list);
-    void Forget() {
-        contacts.clear();
-        known = false;
-    }
+    void Forget();
     bool Known() const { return known; }
     const std::vector<Contact>& All() const { return contacts; }
     // By handle, ignoring case (as Skype compares handles); nullptr when none.
@@ -37,5 +40,8 @@ class ContactBook {
 
   private:
     std::vector<Contact> contacts;
+    // The first contact of each handle (by HandleKey) and of each place.
+    std::unordered_map<std::string, size_t> byHandle;
+    std::unordered_map<std::string, size_t> byAddress;
     bool known = false; // a list has arrived since the agent connected
 };

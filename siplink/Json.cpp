@@ -12,16 +12,22 @@ class Parser {
     bool Object(JsonMembers* members) {
         if (!Take('{'))
             return false;
+        Level level(depth);
+        if (depth > JsonMaxDepth)
+            return false;
         if (Take('}'))
             return true;
         do {
             std::string name;
             JsonValue value;
             Blanks();
-            if (!String(name) || !Take(':') || !Value(value))
+            if (!String(name) || !Take(':') || !Value(members ? &value : nullptr))
                 return false;
-            if (members)
-                (*members)[name] = value;
+            if (members) {
+                (*members)[name] = std::move(value);
+                if (members->size() > JsonMaxMembers)
+                    return false;
+            }
         } while (Take(','));
         return Take('}');
     }
@@ -32,6 +38,15 @@ class Parser {
     }
 
   private:
+    // Counts one level of nesting for as long as it lives: the reader recurses once per level.
+    struct Level {
+        explicit Level(int& depth) : depth(++depth) {}
+        ~Level() { --depth; }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+        int& depth;
+    };
+
     void Blanks() {
         while (position < text.size() && std::strchr(" \t\r\n", text[position]) && text[position] != '\0')
             ++position;
@@ -46,28 +61,33 @@ class Parser {
         return false;
     }
 
-    bool Value(JsonValue& value) {
+    // One value; its text is kept only when `value` is given, so that what is nested is read once.
+    bool Value(JsonValue* value) {
         Blanks();
         if (position >= text.size())
             return false;
         size_t start = position;
         char c = text[position];
-        if (c == '"') {
-            value.kind = JsonValue::String;
-            return String(value.text);
+        JsonValue::Kind kind = c == '"'               ? JsonValue::String
+                               : c == '{' || c == '[' ? JsonValue::Nested
+                                                      : JsonValue::Literal;
+        std::string unescaped;
+        bool good = false;
+        if (kind == JsonValue::String) {
+            good = String(unescaped);
+        } else if (kind == JsonValue::Nested) {
+            good = c == '{' ? Object(nullptr) : Array();
+        } else {
+            while (position < text.size() && !std::strchr(",}] \t\r\n", text[position]))
+                ++position;
+            good = Literal(text.substr(start, position - start));
         }
-        if (c == '{' || c == '[') {
-            value.kind = JsonValue::Nested;
-            if (!(c == '{' ? Object(nullptr) : Array()))
-                return false;
-            value.text = text.substr(start, position - start);
-            return true;
+        if (good && value) {
+            value->kind = kind;
+            value->text =
+                kind == JsonValue::String ? std::move(unescaped) : text.substr(start, position - start);
         }
-        while (position < text.size() && !std::strchr(",}] \t\r\n", text[position]))
-            ++position;
-        value.kind = JsonValue::Literal;
-        value.text = text.substr(start, position - start);
-        return Literal(value.text);
+        return good;
     }
 
     static bool Literal(const std::string& word) {
@@ -80,11 +100,13 @@ class Parser {
 
     bool Array() {
         Take('[');
+        Level level(depth);
+        if (depth > JsonMaxDepth)
+            return false;
         if (Take(']'))
             return true;
-        JsonValue ignored;
         do {
-            if (!Value(ignored))
+            if (!Value(nullptr))
                 return false;
         } while (Take(','));
         return Take(']');
@@ -130,6 +152,7 @@ class Parser {
 
     const std::string& text;
     size_t position = 0;
+    int depth = 0;
 };
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -148,6 +150,10 @@ bool IsDialString(const std::string& text) {
 std::vector<std::string> MakeHandles(const std::vector<std::string>& names,
                                      const std::vector<std::string>& fallbacks) {
     std::vector<std::string> handles;
+    // Every poll makes the handles anew: the handles taken and, per handle, the next number to try keep
+    // that linear in the contacts, however many share a name.
+    std::unordered_set<std::string> taken;
+    std::unordered_map<std::string, int> nextNumber;
     for (size_t i = 0; i < names.size(); ++i) {
         std::string handle = Folded(names[i]);
         if (handle.empty() && i < fallbacks.size())
@@ -158,8 +164,9 @@ std::vector<std::string> MakeHandles(const std::vector<std::string>& names,
         if (IsDialString(handle))
             handle += "_sip";
         std::string unique = handle;
-        for (int n = 2; std::find(handles.begin(), handles.end(), unique) != handles.end(); ++n)
-            unique = handle + "_" + std::to_string(n);
+        int& number = nextNumber.try_emplace(handle, 2).first->second;
+        while (!taken.insert(unique).second)
+            unique = handle + "_" + std::to_string(number++);
         handles.push_back(unique);
     }
     return handles;

@@ -14,10 +14,14 @@ class NetstringReader {
     void Append(const char* bytes, size_t count);
     // Takes the next whole message. Bytes that cannot start a message are dropped up to the next place
     // where one can; they are added to `skipped` so that the caller can log them. Answers false when no
-    // whole message is there yet.
+    // whole message is there yet. The work is linear in the bytes appended, however they are broken.
     bool Next(std::string& message, std::string& skipped);
-    void Clear() { buffer.clear(); }
+    void Clear() {
+        buffer.clear();
+        start = 0;
+    }
 
   private:
     std::string buffer;
+    size_t start = 0; // where the next message begins; what is before it is done with
 };

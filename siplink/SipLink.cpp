@@ -111,7 +111,7 @@ void SipLink::AgentBytes(const char* bytes, size_t count) {
 
 void SipLink::ClientAttached() {
     // What an earlier program was told says nothing about what this one knows.
-    told.clear();
+    told.Clear();
     if (contacts.Known())
         ReportEveryContact();
     else
@@ -368,12 +368,8 @@ void SipLink::OnContacts(const std::string& text) {
     if (reportAll) {
         ReportEveryContact();
     } else {
-        for (auto& [handle, status] : told) {
-            const Contact* contact = contacts.ByHandle(handle);
-            std::string now = contact ? contact->presence : "UNKNOWN";
-            if (now != status)
-                ReportStatus(handle, now);
-        }
+        for (const auto& [handle, now] : told.Changes(contacts))
+            ReportStatus(handle, now);
     }
     std::vector<std::string> queries;
     queries.swap(waiting);
@@ -488,14 +484,8 @@ void SipLink::RequestContacts() {
 
 // Counted as told only once it went to a program: a status dropped for want of one is told again.
 void SipLink::ReportStatus(const std::string& handle, const std::string& status) {
-    if (!output.Notify("USER " + handle + " ONLINESTATUS " + status))
-        return;
-    auto known =
-        std::find_if(told.begin(), told.end(), [&](const auto& entry) { return entry.first == handle; });
-    if (known == told.end())
-        told.emplace_back(handle, status);
-    else
-        known->second = status;
+    if (output.Notify("USER " + handle + " ONLINESTATUS " + status))
+        told.Told(handle, status, contacts);
 }
 
 void SipLink::ReportEveryContact() {

@@ -10,6 +10,7 @@
 #include "siplink/AgentMessage.h"
 #include "siplink/Contacts.h"
 #include "siplink/Netstring.h"
+#include "siplink/PresenceTold.h"
 #include "siplink/SipCall.h"
 
 class LinkOutput {
@@ -112,8 +113,8 @@ class SipLink {
     std::string dialledCurrent;
 
     ContactBook contacts;
-    bool contactsAsked = false;                            // a "contacts" command is queued or in flight
-    bool reportAll = false;                                // a program attached before the list came
-    std::vector<std::string> waiting;                      // program queries waiting for the contact list
-    std::vector<std::pair<std::string, std::string>> told; // handle, the presence the program was told
+    bool contactsAsked = false;       // a "contacts" command is queued or in flight
+    bool reportAll = false;           // a program attached before the list came
+    std::vector<std::string> waiting; // program queries waiting for the contact list
+    PresenceTold told;
 };

@@ -4,6 +4,8 @@
 //   SipLink.exe --control HOST:PORT [--log PATH]     drive an agent the user runs himself
 //   SipLink.exe --settings                           the SIP account window
 //   SipLink.exe --uninstall                          remove the registry key SipLink created
+// The agent's control port has no authentication: a HOST off this machine is refused unless
+// --allow-remote-control-unauthenticated is given too.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -34,13 +36,26 @@ constexpr DWORD PresenceMs = 3000;
 // An agent that leaves a command unanswered this long is taken as hung: the connection starts again.
 constexpr DWORD ReplyTimeoutMs = 5000;
 
+constexpr const char* RemoteControlFlag = "--allow-remote-control-unauthenticated";
+
 struct Options {
     sockaddr_in agent = {};
     std::string logPath;
     bool uninstall = false;
     bool settings = false;
     bool ownAgent = true; // no --control: SipLink runs the agent for the stored account
+    bool allowRemoteControl = false;
 };
+
+bool IsLoopback(const sockaddr_in& address) {
+    return (ntohl(address.sin_addr.s_addr) >> 24) == 127;
+}
+
+std::string AddressText(const sockaddr_in& address) {
+    char host[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
+    return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
+}
 
 bool ParseAddress(const std::string& text, sockaddr_in& address) {
     size_t colon = text.rfind(':');
@@ -66,6 +81,8 @@ bool ParseOptions(int count, char** words, Options& options) {
             ++i, options.ownAgent = false;
         else if (word == "--log" && i + 1 < count)
             options.logPath = words[++i];
+        else if (word == RemoteControlFlag)
+            options.allowRemoteControl = true;
         else
             return false;
     }
@@ -140,6 +157,9 @@ bool Shell::Create() {
     }
     SetTimer(main, TickTimer, TickMs, nullptr);
     lastAttempt = GetTickCount() - ReconnectMs;
+    if (!IsLoopback(options.agent))
+        log.Write("WARNING", "the agent's control port " + AddressText(options.agent) +
+                                 " is off this machine and asks no password: whoever reaches it can dial");
     OnTick();
     log.Write("READY", "");
     RegisterRestart();
@@ -278,6 +298,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return RemoveSkypeKey() ? 0 : 1;
     if (options.settings)
         return RunAccountWindow();
+    if (!IsLoopback(options.agent) && !options.allowRemoteControl) {
+        LogFile log;
+        log.Open(options.logPath);
+        log.Write("REFUSED", "the agent's control port " + AddressText(options.agent) +
+                                 " is off this machine and asks no password; give " + RemoteControlFlag +
+                                 " to use it all the same");
+        return 2;
+    }
     EnsureSkypeKey();
     WSADATA winsock;
     if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0)

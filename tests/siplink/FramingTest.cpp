@@ -1,6 +1,8 @@
 // The agent's wire format: netstrings around JSON objects, read as they arrive from TCP.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "siplink/AgentMessage.h"
 #include "siplink/Json.h"
 #include "siplink/Netstring.h"
@@ -54,6 +56,27 @@ TEST(Netstring, BrokenFramingIsSkippedUpToTheNextMessage) {
     EXPECT_EQ(Feed(reader, "01:x," + EncodeNetstring("z"), &skipped), (std::vector<std::string>{"z"}));
 }
 
+TEST(Netstring, AWholeBrokenFrameOfTheLongestLengthIsSkippedAsItArrives) {
+    // Digits all through the payload: each is a place where a message could start.
+    std::string payload;
+    while (payload.size() < NetstringReader::MaxLength)
+        payload += " <sip:bob@127.0.0.1:5080>";
+    payload.resize(NetstringReader::MaxLength);
+    std::string frame = std::to_string(payload.size()) + ":" + payload + "X";
+    NetstringReader reader;
+    std::vector<std::string> messages;
+    std::string skipped;
+    std::string stream = frame + EncodeNetstring("after");
+    for (size_t at = 0; at < stream.size(); at += 4096) {
+        std::string message;
+        reader.Append(stream.data() + at, std::min<size_t>(4096, stream.size() - at));
+        while (reader.Next(message, skipped))
+            messages.push_back(message);
+    }
+    EXPECT_EQ(messages, std::vector<std::string>{"after"});
+    EXPECT_EQ(skipped, frame) << "every byte of the broken frame is reported, once";
+}
+
 TEST(Json, MembersAreReadAsTextWithEscapesUndone) {
     JsonMembers members;
     ASSERT_TRUE(ParseJsonObject(" {\"data\":\"line\\none \\\"q\\\" \\\\ \\u0041\\u00e9\\u263a\", "
@@ -80,6 +103,40 @@ TEST(Json, AnythingButOneWholeObjectIsRefused) {
           "{\"a\":\"\\q\"}", "{\"a\":\"\\u12\"}", "{a:1}", "{\"a\":[1,}", "{\"a\":\"line\nbreak\"}"})
         EXPECT_FALSE(ParseJsonObject(broken, members)) << broken;
     EXPECT_EQ(members.size(), 1u) << "a refused text left the members changed";
+}
+
+TEST(Json, NestingIsReadUpToItsLimitAndDeeperIsRefused) {
+    auto nested = [](int levels) {
+        std::string text = "{\"a\":";
+        for (int i = 1; i < levels; ++i)
+            text += i % 2 ? "[" : "{\"b\":";
+        text += "1";
+        for (int i = levels - 1; i >= 1; --i)
+            text += i % 2 ? "]" : "}";
+        return text + "}";
+    };
+    JsonMembers members;
+    ASSERT_TRUE(ParseJsonObject(nested(JsonMaxDepth), members));
+    EXPECT_EQ(members["a"].kind, JsonValue::Nested);
+    EXPECT_FALSE(ParseJsonObject(nested(JsonMaxDepth + 1), members));
+    // About 40 KB of brackets, far below the longest message: refused, not a stack overflow.
+    EXPECT_FALSE(
+        ParseJsonObject("{\"a\":" + std::string(40000, '[') + std::string(40000, ']') + "}", members));
+    EXPECT_FALSE(ParseJsonObject(std::string(40000, '{'), members));
+    AgentMessage message;
+    EXPECT_FALSE(ParseAgentMessage("{\"event\":true,\"type\":\"CALL_CLOSED\",\"x\":" +
+                                       std::string(40000, '[') + std::string(40000, ']') + "}",
+                                   message));
+}
+
+TEST(Json, AnObjectOfMoreMembersThanTheLimitIsRefused) {
+    std::string text = "{";
+    for (size_t i = 0; i < JsonMaxMembers; ++i)
+        text += "\"m" + std::to_string(i) + "\":1,";
+    JsonMembers members;
+    EXPECT_TRUE(ParseJsonObject(text + "\"m0\":2}", members)) << "a name given twice counts once";
+    EXPECT_EQ(members.size(), JsonMaxMembers);
+    EXPECT_FALSE(ParseJsonObject(text + "\"one more\":2}", members));
 }
 
 TEST(Json, StringsAreWrittenSoTheyReadBack) {

@@ -276,6 +276,67 @@ TEST_F(Program, BadInputIsAnsweredOrSkippedAndTheLinkGoesOn) {
     ConnectAgent();
 }
 
+std::string IncomingEvent(const std::string& id, const std::string& extra = "") {
+    return EncodeNetstring("{\"event\":true,\"type\":\"CALL_INCOMING\",\"direction\":\"incoming\","
+                           "\"peeruri\":\"sip:carol@127.0.0.1:5090\",\"id\":\"" +
+                           id + "\"" + extra + "}");
+}
+
+TEST_F(Program, ADeeplyNestedMessageIsSkippedWithALogLineAndTheLinkGoesOn) {
+    ConnectAgent();
+    ASSERT_NE(client.Attach(), nullptr);
+    // About 40 KB of brackets, far below the longest message the framing takes.
+    agent.Send(IncomingEvent("deep", ",\"x\":" + std::string(20000, '[') + std::string(20000, ']')));
+    agent.Send(IncomingEvent("abc"));
+    ASSERT_TRUE(client.WaitForNotes(1)) << "SipLink did not go on";
+    EXPECT_EQ(client.notes[0], "CALL 1 STATUS RINGING");
+    EXPECT_TRUE(sipLink.Running());
+    std::string log = Log();
+    EXPECT_NE(log.find(" SKIP not a reply or event: {\"event\":true"), std::string::npos) << log;
+    for (size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LT(end - start, 1200u) << "a whole message went into the log: " << log.substr(start, 200);
+}
+
+TEST_F(Program, AClientThatTakesNoNotificationDoesNotHoldUpTheAgentsSide) {
+    ConnectAgent();
+    ASSERT_NE(client.Attach(), nullptr);
+    // From here the client's thread takes no message until the agent's side has been seen to go on.
+    agent.Send(IncomingEvent("first"));
+    ASSERT_TRUE(
+        test::WaitUntil([] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }, 5000))
+        << "SipLink did not try to tell the client of the call";
+    // A second call is refused as busy while SipLink still waits for the client to take the first note.
+    agent.Send(IncomingEvent("second"));
+    EXPECT_EQ(agent.NextCallCommand(3000), "callfind second") << "the agent's side waited for the client";
+    agent.Reply("setting current call: second\n");
+    EXPECT_EQ(agent.NextCallCommand(3000), "hangup");
+    agent.Reply();
+    // Nothing is lost once the client takes its messages again.
+    ASSERT_TRUE(client.WaitForNotes(1));
+    EXPECT_EQ(client.notes[0], "CALL 1 STATUS RINGING");
+}
+
+TEST(SipLinkOptions, AControlAddressOffThisMachineIsRefusedUnlessTheRiskIsNamed) {
+    CreateDirectoryA("c:\\temp", nullptr);
+    // 0.0.0.0 is no loopback address, and a connection to it stays on this machine.
+    const std::string offLoopback = "--control 0.0.0.0:1 --log " + std::string(LogPath);
+    DeleteFileA(LogPath);
+    EXPECT_EQ(RunSipLink(offLoopback), 2u);
+    EXPECT_NE(test::ReadWholeFile(LogPath).find(" REFUSED the agent's control port 0.0.0.0:1 "),
+              std::string::npos)
+        << test::ReadWholeFile(LogPath);
+
+    EXPECT_EQ(RunSipLink(offLoopback + " --allow-remote-control-unauthenticated", true), 0u);
+    std::string log = test::ReadWholeFile(LogPath);
+    EXPECT_NE(log.find(" WARNING the agent's control port 0.0.0.0:1 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" READY"), std::string::npos) << log;
+
+    DeleteFileA(LogPath);
+    EXPECT_EQ(RunSipLink("--control 127.0.0.2:1 --log " + std::string(LogPath), true), 0u)
+        << "all of 127/8 is this machine";
+    EXPECT_EQ(test::ReadWholeFile(LogPath).find("WARNING"), std::string::npos);
+}
+
 TEST(SipLinkInstall, TheSkypeKeyIsMadeWhenMissingAndOnlyWhatWasMadeIsRemoved) {
     const std::string noAgent = "--control 127.0.0.1:1";
     RegDeleteKeyA(HKEY_CURRENT_USER, SkypeKey);
