@@ -17,4 +17,23 @@ if [ -n "${DECTBRIDGE_SANDBOXES:-}" ]; then
     # shellcheck source=/dev/null
     . "$env"
 fi
+# A test run must end with GoogleTest's verdict: a program that dies after printing a failure, or that
+# ends by a crash Wine turns into exit code 0, has not passed.
+for argument in "$@"; do
+    case "$argument" in
+    --gtest_filter=*)
+        output=$(mktemp)
+        set +e
+        wine "$@" 2>&1 | tee "$output"
+        code=${PIPESTATUS[0]}
+        set -e
+        if [ "$code" = 0 ] && { grep -q '^\[  FAILED  \]' "$output" || ! grep -q '^\[  PASSED  \]' "$output"; }; then
+            echo "sandbox.sh: the test program ended with code 0 but without GoogleTest's passing verdict" >&2
+            code=1
+        fi
+        rm -f "$output"
+        exit "$code"
+        ;;
+    esac
+done
 exec wine "$@"
