@@ -80,7 +80,19 @@ void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
     Trace(20, "[SKYPE -> MAIN] : %s", text.c_str());
     // Skype waits in its SendMessage; release it before anything here can take time.
     ReplyMessage(1);
-    owner.OnSkypeNotification(text);
+    notifications.push_back(std::move(text));
+    // Whatever the owner does with a notification may wait on another window (a command sent, the tray),
+    // and Windows delivers Skype's next notification inside that wait: it is handed on after this one, in
+    // order, never in the middle of it.
+    if (handingOn)
+        return;
+    handingOn = true;
+    while (!notifications.empty()) {
+        std::string next = std::move(notifications.front());
+        notifications.pop_front();
+        owner.OnSkypeNotification(next);
+    }
+    handingOn = false;
 }
 
 void SkypeLink::PumpStep() {

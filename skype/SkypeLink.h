@@ -81,6 +81,9 @@ class SkypeLink : public SkypeCommands {
     // a client installed or started later (the SIP link makes the key at its first start) is found.
     bool missingSkypeReported = false;
     std::deque<QueuedCommand> skypeCommands;
+    // Notifications taken while the owner still handles an earlier one, handed on in order after it.
+    std::deque<std::string> notifications;
+    bool handingOn = false;
     // When the last command left (ms of the performance counter); none has while sentAny is false.
     bool sentAny = false;
     double lastSentMs = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,16 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
     int pumpRestarts = 0;
     // How often the link told of a lost window.
     int losses = 0;
+    // Runs inside the owner's handling of each notification.
+    std::function<void(const std::string&)> whileHandling;
 
   private:
     void ShowSkypeLink(bool attached) override { shown.push_back(attached ? "up" : "down"); }
-    void OnSkypeNotification(const std::string& text) override { notifications.push_back(text); }
+    void OnSkypeNotification(const std::string& text) override {
+        notifications.push_back(text);
+        if (whileHandling)
+            whileHandling(text);
+    }
     void RestartSkypePump() override { ++pumpRestarts; }
     void OnSkypeLinkLost() override { ++losses; }
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -293,5 +293,25 @@ TEST_F(SkypeLinkTest, EachLossOfTheWindowIsToldOnceAndNeverInsideAQueueing) {
     DestroyWindow(other);
 }
 
+// The owner's own sends let Windows deliver Skype's next notification while the owner still handles the one
+// before (a call's end seen in the middle of the next call's ring refused that call): it waits its turn.
+TEST_F(SkypeLinkTest, ANotificationArrivingWhileOneIsHandledIsHandedOnAfterIt) {
+    ASSERT_TRUE(StartAndAttach());
+    bool handling = false;
+    Strings order;
+    whileHandling = [&](const std::string& text) {
+        order.push_back(handling ? "inside: " + text : text);
+        if (text != "CALL 1 STATUS FINISHED")
+            return;
+        handling = true;
+        std::string next = "CALL 2 STATUS RINGING";
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(next.size() + 1), next.data()};
+        link.OnCopyData(peer.Api(), &data);
+        handling = false;
+    };
+    ASSERT_TRUE(Notify("CALL 1 STATUS FINISHED"));
+    EXPECT_EQ(order, (Strings{"CALL 1 STATUS FINISHED", "CALL 2 STATUS RINGING"}));
+}
+
 } // namespace
 } // namespace skype_test
