@@ -2,13 +2,16 @@
 // from the last key of a dialled number to the far end ringing, and from the far end answering to the
 // handset's call light. The real DectBridge.exe runs over the simulated base either way; the SIP line is
 // SipLink.exe with two real user agents on loopback, straight or through the loopback provider (Kamailio
-// with digest authentication, SipLink running its own agent for a stored account). All roads pass the
-// program's command pump (one command per 200 ms), which dominates. Through the provider SipLink's log
-// also gives the registration's time, the program's CALL to the agent's dial, and the post-dial delay
-// (the dial to the first 18x event).
+// with digest authentication, SipLink running its own agent for a stored account). The last key's frame
+// crossing the simulated base (about 380 ms) dominates every road. Through the provider the program's trace
+// and the provider's log time the INVITE's arrival against the key and against its frame reaching the
+// program; a CALL typed within 200 ms of another command waits for the program's command pace. SipLink's
+// log gives the registration's time, the program's CALL to the agent's dial, and the post-dial delay (the
+// dial to the first 18x event).
 #include <winsock2.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -42,7 +45,21 @@ struct Road {
 
 struct Figures {
     std::vector<double> ring, answer;
+    std::vector<double> lastKeyAt; // UTC time of day (ms) the last key was pressed
 };
+
+constexpr double DayMs = 24 * 3600 * 1000.0;
+
+double DayMsOf(const SYSTEMTIME& time) {
+    return ((time.wHour * 60 + time.wMinute) * 60 + time.wSecond) * 1000.0 + time.wMilliseconds;
+}
+
+// The one clock the bench, the program's trace and the provider's log share: UTC time of day in ms.
+double UtcDayMs() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return DayMsOf(now);
+}
 
 bool Light(bool on) {
     return WaitForHandset([&](const HandsetView& view) { return view.callLight == on; }, Wait);
@@ -56,6 +73,7 @@ std::string MeasureRound(const Road& road, const std::string& number, Figures& f
         if (!HandsetPressKey(static_cast<uint8_t>(key)) || !WaitUntilBaseSent(Wait))
             return "the base did not send a key";
     double start = NowMs();
+    figures.lastKeyAt.push_back(UtcDayMs());
     if (!HandsetPressKey('#') || !road.farRings())
         return "the far end did not ring";
     figures.ring.push_back(NowMs() - start);
@@ -78,12 +96,11 @@ void Print(const char* road, const char* what, std::vector<double> times) {
                 times.back());
 }
 
-bool Run(const Road& road, const std::string& number, test::Program& program) {
+bool Run(const Road& road, const std::string& number, test::Program& program, Figures& figures) {
     if (!program.Start() || !WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, Wait)) {
         std::printf("%s: the program did not attach\n", road.name);
         return false;
     }
-    Figures figures;
     for (int round = 0; round < Rounds; ++round) {
         std::string failure = MeasureRound(road, number, figures);
         if (!failure.empty()) {
@@ -112,7 +129,8 @@ bool RunSip() {
         test::Program program;
         Road road{"SIP", [&] { return farEnd.WaitForEvent("CALL_INCOMING", Wait); },
                   [&] { return farEnd.Command("accept"); }, [&] { return farEnd.Command("hangup"); }};
-        ok = Run(road, agents.farNumber, program);
+        Figures figures;
+        ok = Run(road, agents.farNumber, program, figures);
     }
     AskSipLinkToEnd(sipLink.Id());
     if (sipLink.Wait(5000) == STILL_ACTIVE)
@@ -135,6 +153,57 @@ std::vector<double> LogGaps(const std::string& log, const std::string& first, co
         size_t nextLine = log.rfind('\n', next) + 1;
         gaps.push_back(std::atof(log.c_str() + nextLine) - std::atof(log.c_str() + line));
         at = next;
+    }
+    return gaps;
+}
+
+// The UTC times of day (ms) of the frames in the program's trace (local time, "hh:mm:ss:mmm ...") that
+// brought the handset's '#' key.
+std::vector<double> HashKeyFrames(const std::string& trace) {
+    TIME_ZONE_INFORMATION zone;
+    DWORD mode = GetTimeZoneInformation(&zone);
+    LONG biasMinutes = zone.Bias + (mode == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                                    : mode == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                                    : 0);
+    const std::string frame = "[DECT -> MAIN] : 24 24 05 01 00 01 23 ";
+    std::vector<double> times;
+    for (size_t at = 0; (at = trace.find(frame, at)) != std::string::npos; at += frame.size()) {
+        size_t line = trace.rfind('\n', at);
+        line = line == std::string::npos ? 0 : line + 1;
+        SYSTEMTIME local = {};
+        int hour, minute, second, ms;
+        if (std::sscanf(trace.c_str() + line, "%d:%d:%d:%d", &hour, &minute, &second, &ms) != 4)
+            continue;
+        local.wHour = static_cast<WORD>(hour);
+        local.wMinute = static_cast<WORD>(minute);
+        local.wSecond = static_cast<WORD>(second);
+        local.wMilliseconds = static_cast<WORD>(ms);
+        times.push_back(std::fmod(DayMsOf(local) + biasMinutes * 60000.0 + DayMs, DayMs));
+    }
+    return times;
+}
+
+// The UTC times of day (ms) of the INVITEs the provider logged on arrival (seconds since 1970).
+std::vector<double> InviteArrivals(const std::string& log) {
+    const std::string mark = "INVITE-ARRIVED ";
+    std::vector<double> times;
+    for (size_t at = 0; (at = log.find(mark, at)) != std::string::npos; at += mark.size())
+        times.push_back(std::fmod(std::atof(log.c_str() + at + mark.size()) * 1000.0, DayMs));
+    return times;
+}
+
+// Each INVITE paired with the latest of `before` ahead of it, each of those used once: a challenged
+// INVITE is sent again, and the first one is the one that left on the key.
+std::vector<double> InviteGaps(std::vector<double> before, const std::vector<double>& invites) {
+    std::sort(before.begin(), before.end());
+    std::vector<double> gaps;
+    double lastUsed = -1;
+    for (double invite : invites) {
+        auto after = std::upper_bound(before.begin(), before.end(), invite);
+        if (after == before.begin() || *(after - 1) == lastUsed)
+            continue;
+        lastUsed = *(after - 1);
+        gaps.push_back(invite - lastUsed);
     }
     return gaps;
 }
@@ -162,7 +231,12 @@ bool RunProvider() {
         test::Program program;
         Road road{"provider", [&] { return farEnd.WaitForEvent("CALL_INCOMING", Wait); },
                   [&] { return farEnd.Command("accept"); }, [&] { return farEnd.Command("hangup"); }};
-        ok = Run(road, farConfig.name, program);
+        Figures figures;
+        ok = Run(road, farConfig.name, program, figures);
+        std::vector<double> invites = InviteArrivals(test::ReadWholeFile(provider.Path("log")));
+        Print("provider", "last key -> INVITE at provider", InviteGaps(figures.lastKeyAt, invites));
+        Print("provider", "key frame at program -> INVITE",
+              InviteGaps(HashKeyFrames(test::ReadWholeFile(program.TraceFile())), invites));
         std::string log = test::ReadWholeFile(SipLinkLogPath);
         Print("provider", "uanew -> REGISTER_OK", LogGaps(log, "\"uanew\"", "REGISTER_OK"));
         Print("provider", "program's CALL -> dial to agent", LogGaps(log, " RECV CALL ", "\"dial\""));
@@ -202,7 +276,8 @@ bool RunSkype() {
               [&] { return peer.Control("notify CALL " + id() + " STATUS INPROGRESS"); },
               [&] { return peer.Control("hangup " + id()); }};
     test::Program program;
-    return Run(road, LoopbackAgents(36000).farNumber, program); // the same keys as on the SIP road
+    Figures figures;
+    return Run(road, LoopbackAgents(36000).farNumber, program, figures); // the same keys as on the SIP road
 }
 
 } // namespace
