@@ -12,16 +12,6 @@ detach "$dir"
 baresip -f "$dir" </dev/null >"$dir/log" 2>&1 &
 agent=$!
 echo "$agent" >"$dir/pid"
-grace=20
-while kill -0 "$agent" 2>/dev/null; do
-    age=$(($(date +%s) - $(stat -c %Y "$dir/alive" 2>/dev/null || echo 0)))
-    if [ "$grace" -le 0 ] || [ -e "$dir/kill" ]; then
-        kill -KILL "$agent"
-    elif [ -e "$dir/stop" ] || [ "$age" -gt 3 ]; then
-        [ "$grace" -eq 20 ] && kill -TERM "$agent"
-        grace=$((grace - 1))
-    fi
-    sleep 0.1
-done
+watch_run "$agent" "$dir" 0 20 3
 wait "$agent"
 rm -f "$dir/pid"

@@ -63,16 +63,6 @@ agent=$!
 echo "$agent" >"$dir/pid"
 # An orderly end waits for the agent's goodbyes (unsubscribing from contacts) up to 3 s: a contact that
 # is not there would keep it for a SIP time-out.
-grace=30
-while kill -0 "$agent" 2>/dev/null; do
-    [ "$watch" != 0 ] && ! kill -0 "$watch" 2>/dev/null && touch "$dir/stop"
-    if [ -e "$dir/kill" ] || [ "$grace" -le 0 ]; then
-        kill -KILL "$agent"
-    elif [ -e "$dir/stop" ]; then
-        [ "$grace" -eq 30 ] && kill -TERM "$agent"
-        grace=$((grace - 1))
-    fi
-    sleep 0.1
-done
+watch_run "$agent" "$dir" "$watch" 30
 wait "$agent"
 rm -f "$dir/pid"

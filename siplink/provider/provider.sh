@@ -25,11 +25,7 @@ setsid kamailio -f "$dir/kamailio.cfg" -Y "$dir/run" -P "$dir/run/kamailio.pid" 
 main=$!
 for _ in $(seq 50); do ! port_free && break; sleep 0.1; done
 echo "$main" >"$dir/pid"
-while kill -0 "$main" 2>/dev/null; do
-    [ "$watch" != 0 ] && ! kill -0 "$watch" 2>/dev/null && touch "$dir/stop"
-    [ -e "$dir/stop" ] || [ -e "$dir/kill" ] && kill -TERM "$main"
-    sleep 0.1
-done
+watch_run "$main" "$dir" "$watch" 50
 wait "$main"
 # Children stuck after their main ended have held the port before: none outlives the main.
 pkill -KILL -s "$main" 2>/dev/null

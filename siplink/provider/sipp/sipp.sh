@@ -23,11 +23,7 @@ done
 sipp -sf scenario.xml -nostdin "$@" </dev/null >"$dir/log" 2>&1 &
 sipp=$!
 echo "$sipp" >"$dir/pid"
-while kill -0 "$sipp" 2>/dev/null; do
-    [ "$watch" != 0 ] && ! kill -0 "$watch" 2>/dev/null && touch "$dir/stop"
-    [ -e "$dir/stop" ] || [ -e "$dir/kill" ] && kill -TERM "$sipp"
-    sleep 0.1
-done
+watch_run "$sipp" "$dir" "$watch" 50
 wait "$sipp"
 echo $? >"$dir/rc"
 rm -f "$dir/pid"
