@@ -21,6 +21,7 @@
 #include "sim/control/PeerControl.h"
 #include "sim/control/SimControl.h"
 #include "siplink/account/AccountStore.h"
+#include "siplink/account/AccountWindow.h"
 #include "siplink/account/OwnAgent.h"
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
@@ -208,6 +209,25 @@ std::vector<double> InviteGaps(std::vector<double> before, const std::vector<dou
     return gaps;
 }
 
+// Registers the account again as often as the rounds, as applying changed settings does, each time waiting
+// for the provider's answer: the log then holds as many registrations to time.
+void RegisterAgain(const std::string& logPath) {
+    const std::string registered = "REGISTER-EVENT REGISTER_OK";
+    auto count = [&] {
+        std::string log = test::ReadWholeFile(logPath);
+        size_t n = 0;
+        for (size_t at = 0; (at = log.find(registered, at)) != std::string::npos; at += registered.size())
+            ++n;
+        return n;
+    };
+    for (int round = 0; round < Rounds; ++round) {
+        size_t before = count();
+        PostMessageA(FindWindowA("SipLinkMain", nullptr), AccountChangedMessage(), 0, 0);
+        if (!test::WaitUntil([&] { return count() > before; }, Wait))
+            std::printf("provider: registering again brought no answer\n");
+    }
+}
+
 bool RunProvider() {
     const int base = 36500, providerPort = base + 90;
     const std::string nearAddress = "sip:alice@127.0.0.1:" + std::to_string(providerPort);
@@ -237,6 +257,7 @@ bool RunProvider() {
         Print("provider", "last key -> INVITE at provider", InviteGaps(figures.lastKeyAt, invites));
         Print("provider", "key frame at program -> INVITE",
               InviteGaps(HashKeyFrames(test::ReadWholeFile(program.TraceFile())), invites));
+        RegisterAgain(SipLinkLogPath);
         std::string log = test::ReadWholeFile(SipLinkLogPath);
         Print("provider", "uanew -> REGISTER_OK", LogGaps(log, "\"uanew\"", "REGISTER_OK"));
         Print("provider", "program's CALL -> dial to agent", LogGaps(log, " RECV CALL ", "\"dial\""));
