@@ -44,20 +44,14 @@ TEST_F(ProviderCalls, ADialledNumberGoesThroughTheProxyIsAnsweredTakesATone) {
     AgentMessage tone;
     ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
     EXPECT_EQ(tone.param, "5");
-    ASSERT_TRUE(HandsetHangUp(1));
-    AgentMessage closed;
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
-    EXPECT_EQ(closed.param, "Connection reset by peer");
-    EXPECT_TRUE(WaitForCallLight(false));
+    HangUpAtTheHandset();
 }
 
 TEST_F(ProviderCalls, AContactIsCalledThroughTheProxyAndTheFarEndHangsUp) {
     CallBob();
     FarRings();
     FarAnswers();
-    uint32_t releases = Releases();
-    ASSERT_TRUE(farEnd.Command("hangup"));
-    ExpectReleased(releases, "FINISHED");
+    FarEndHangsUp();
 }
 
 TEST_F(ProviderCalls, TheFarEndCallsThroughTheProxyTheTalkKeyAnswersTheEndKeyHangsUp) {
@@ -65,10 +59,7 @@ TEST_F(ProviderCalls, TheFarEndCallsThroughTheProxyTheTalkKeyAnswersTheEndKeyHan
     ASSERT_TRUE(HandsetTakeLine());
     ASSERT_TRUE(farEnd.WaitForEvent("CALL_ESTABLISHED")) << ShowLog();
     EXPECT_TRUE(WaitForCallLight(true)) << ShowLog();
-    ASSERT_TRUE(HandsetHangUp(1));
-    AgentMessage closed;
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
-    EXPECT_EQ(closed.param, "Connection reset by peer");
+    HangUpAtTheHandset();
 }
 
 TEST_F(ProviderCalls, ACallNobodyAnswersAndOneGivenUpEnd) {

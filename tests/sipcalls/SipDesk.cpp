@@ -120,6 +120,20 @@ void SipDesk::ExpectReleased(uint32_t releasesBefore, const std::string& status)
         << ShowLog();
 }
 
+void SipDesk::HangUpAtTheHandset() {
+    ASSERT_TRUE(HandsetHangUp(1));
+    AgentMessage closed;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << ShowLog();
+    EXPECT_EQ(closed.param, "Connection reset by peer") << "the far end did not see the other side end it";
+    EXPECT_TRUE(WaitForCallLight(false));
+}
+
+void SipDesk::FarEndHangsUp() {
+    uint32_t releases = Releases();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ExpectReleased(releases, "FINISHED");
+}
+
 uint32_t SipDesk::Releases() {
     return ReadHandset().framesByCommand[CmdRelease];
 }

@@ -58,6 +58,10 @@ class SipDesk : public ::testing::Test {
     void CallBob();
     // The far end answers the call ringing there; the handset's call light goes on.
     void FarAnswers();
+    // The end key ends the call at the far end.
+    void HangUpAtTheHandset();
+    // The far end ends the call in progress; the handset is released with it.
+    void FarEndHangsUp();
     // Until the handset has had `count` release frames in all.
     bool WaitForRelease(uint32_t count, DWORD timeoutMs = Wait);
     // The next call ends for the handset: it is released, the call light is off, and the program was
