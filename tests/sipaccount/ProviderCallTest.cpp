@@ -40,10 +40,7 @@ TEST_F(ProviderCalls, ADialledNumberGoesThroughTheProxyIsAnsweredTakesATone) {
     Dial("42");
     FarRings();
     FarAnswers();
-    Press("5");
-    AgentMessage tone;
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
-    EXPECT_EQ(tone.param, "5");
+    PressAToneReachesTheFarEnd('5');
     HangUpAtTheHandset();
 }
 

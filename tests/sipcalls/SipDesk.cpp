@@ -120,6 +120,13 @@ void SipDesk::ExpectReleased(uint32_t releasesBefore, const std::string& status)
         << ShowLog();
 }
 
+void SipDesk::PressAToneReachesTheFarEnd(char key) {
+    Press(std::string(1, key));
+    AgentMessage tone;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_DTMF_START", Wait, &tone)) << ShowLog();
+    EXPECT_EQ(tone.param, std::string(1, key));
+}
+
 void SipDesk::HangUpAtTheHandset() {
     ASSERT_TRUE(HandsetHangUp(1));
     AgentMessage closed;

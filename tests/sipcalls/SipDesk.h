@@ -58,6 +58,8 @@ class SipDesk : public ::testing::Test {
     void CallBob();
     // The far end answers the call ringing there; the handset's call light goes on.
     void FarAnswers();
+    // The key pressed in a call reaches the far end as its tone.
+    void PressAToneReachesTheFarEnd(char key);
     // The end key ends the call at the far end.
     void HangUpAtTheHandset();
     // The far end ends the call in progress; the handset is released with it.
