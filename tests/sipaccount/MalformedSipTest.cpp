@@ -74,14 +74,23 @@ TEST_F(BadInputFromTheFarEnd, AnAnswerWhoseStatusLineIsGarbageFailsTheCallByTheP
     NextCallWorks();
 }
 
-TEST_F(BadInputFromTheFarEnd, AnIncomingCallWithGarbageSdpIsRefusedAndNeverRings) {
-    sipaccount::SippFarEnd caller;
-    ASSERT_TRUE(caller.Start("uac_garbage_sdp.xml", {"127.0.0.1:" + std::to_string(sipaccount::Port.provider),
-                                                     "-s", "alice", "-au", "7477", "-ap", "7477pw"}))
-        << caller.Output();
-    EXPECT_EQ(caller.Result(), 0) << "the call was not refused: " << caller.Output() << ShowLog();
-    EXPECT_FALSE(WaitForHandset([](const HandsetView& view) { return view.ringing; }, 1000)) << ShowLog();
-    EXPECT_FALSE(sipLink.WaitForLog("SEND", "STATUS RINGING", 0)) << ShowLog();
+TEST_F(BadInputFromTheFarEnd, AnIncomingCallWithGarbageSdpOrContactIsRefusedAndNeverRings) {
+    const std::string contact = "<sip:7477@[local_ip]:[local_port]>";
+    const std::string offer = "v=0\\no=far 1 1 IN IP4 127.0.0.1\\ns=-\\nc=IN IP4 127.0.0.1\\nt=0 0\\n"
+                              "m=audio [media_port] RTP/AVP 0\\na=rtpmap:0 PCMU/8000";
+    const std::vector<std::pair<std::string, std::string>> invites = {
+        {contact, "this is no SDP {{{{ ;;;;\\nm=audio banana RTP/AVP x"}, {"{{{{ no address ;;;;", offer}};
+    for (const auto& [contactLine, body] : invites) {
+        SCOPED_TRACE(contactLine + " " + body);
+        sipaccount::SippFarEnd caller;
+        ASSERT_TRUE(caller.Start("uac_broken.xml", {"-set", "contact", contactLine, "-set", "body", body,
+                                                    "127.0.0.1:" + std::to_string(sipaccount::Port.provider),
+                                                    "-s", "alice", "-au", "7477", "-ap", "7477pw"}))
+            << caller.Output();
+        EXPECT_EQ(caller.Result(), 0) << "the call was not refused: " << caller.Output() << ShowLog();
+        EXPECT_FALSE(WaitForHandset([](const HandsetView& view) { return view.ringing; }, 1000)) << ShowLog();
+        EXPECT_FALSE(sipLink.WaitForLog("SEND", "STATUS RINGING", 0)) << ShowLog();
+    }
     NextCallWorks();
 }
 
