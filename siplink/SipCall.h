@@ -34,5 +34,7 @@ inline bool ForProgram(const SipCall& call) {
 // The status the program is told when the agent closes the call; `reason` is the agent's text
 // ("Connection reset by peer", "486 Busy Here", "404 Not Found", "Connection timed out", ...).
 std::string ClosedStatus(const SipCall& call, const std::string& reason);
+// The agent's reason for a call's end in plain words for the log, its own text kept beside them.
+std::string EndReason(const std::string& reason);
 // The status the program is told when the agent is gone with the call.
 std::string LostStatus(const SipCall& call);

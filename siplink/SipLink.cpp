@@ -327,6 +327,7 @@ void SipLink::OnCallEvent(SipCall& call, const AgentMessage& event) {
     }
     if (closed) {
         EndForProgram(call, ClosedStatus(call, event.param), SipCall::Ended);
+        output.Log("CALL-END", call.id + " " + call.endStatus + ": " + EndReason(event.param));
     } else if (event.type == "CALL_RINGING" || event.type == "CALL_PROGRESS") {
         if (call.state == SipCall::Dialling) {
             call.state = SipCall::Ringing;

@@ -8,14 +8,8 @@ namespace {
 using sipaccount::AtProvider;
 using sipaccount::Wait;
 
-class ProviderCalls : public sipaccount::ProviderDesk {
+class ProviderCalls : public sipaccount::ProviderLine {
   protected:
-    void SetUp() override {
-        ProviderDesk::SetUp();
-        ASSERT_TRUE(program.Start());
-        StartSipLink();
-        ASSERT_TRUE(WaitForSkypeLight(true)) << "the line was not offered" << ShowLog();
-    }
     // The far end rings with a call from the near agent through the provider.
     void FarRings() {
         AgentMessage incoming;
@@ -28,12 +22,6 @@ class ProviderCalls : public sipaccount::ProviderDesk {
             [](const HandsetView& view) { return view.ringing && view.caller == "bob"; }, Wait))
             << "the handset did not ring with the far end's name" << ShowLog();
     }
-    // The handset dials SIPp's user through the provider; SIPp plays the scenario.
-    void DialSipp(const std::string& scenario, const std::vector<std::string>& arguments = {}) {
-        ASSERT_TRUE(sipp.Start(scenario, arguments)) << "SIPp did not start: " << sipp.Output();
-        Dial("7477");
-    }
-    sipaccount::SippFarEnd sipp;
 };
 
 TEST_F(ProviderCalls, ADialledNumberGoesThroughTheProxyIsAnsweredTakesATone) {

@@ -127,4 +127,16 @@ void ProviderDesk::TearDown() {
     RegDeleteTreeA(HKEY_CURRENT_USER, AccountKeyPath);
 }
 
+void ProviderLine::SetUp() {
+    ProviderDesk::SetUp();
+    ASSERT_TRUE(program.Start());
+    StartSipLink();
+    ASSERT_TRUE(WaitForSkypeLight(true)) << "the line was not offered" << ShowLog();
+}
+
+void ProviderLine::DialSipp(const std::string& scenario, const std::vector<std::string>& arguments) {
+    ASSERT_TRUE(sipp.Start(scenario, arguments)) << "SIPp did not start: " << sipp.Output();
+    Dial(SippUser);
+}
+
 } // namespace sipaccount

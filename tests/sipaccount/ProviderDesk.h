@@ -65,4 +65,14 @@ class ProviderDesk : public sipcalls::SipDesk {
     ScriptProcess provider;
 };
 
+// The desk with the line offered: SipLink registered at the provider, the program attached.
+class ProviderLine : public ProviderDesk {
+  protected:
+    void SetUp() override;
+    // The handset dials SIPp's user through the provider; SIPp plays the scenario.
+    void DialSipp(const std::string& scenario, const std::vector<std::string>& arguments = {});
+
+    SippFarEnd sipp;
+};
+
 } // namespace sipaccount

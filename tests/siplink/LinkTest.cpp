@@ -366,26 +366,38 @@ TEST_F(Link, EveryAttachedProgramLearnsEveryContactsCurrentStatus) {
                                                     "USER carol_smith ONLINESTATUS DND"}));
 }
 
-TEST_F(Link, ADialledCallThatFailsEndsWithTheReasonsStatus) {
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"486 Busy Here", "BUSY"},   {"486 Rejected", "BUSY"},           {"603 Decline", "REFUSED"},
-        {"404 Not Found", "FAILED"}, {"Connection timed out", "FAILED"}, {"408 Request Timeout", "FAILED"}};
+TEST_F(Link, ADialledCallThatFailsEndsWithTheReasonsStatusAndTheLogSaysWhyInPlainWords) {
+    struct Case {
+        std::string reason, status, words;
+    };
+    const std::vector<Case> cases{
+        {"486 Busy Here", "BUSY", "the far end or the provider answered 486 Busy Here"},
+        {"486 Rejected", "BUSY", "the far end or the provider answered 486 Rejected"},
+        {"603 Decline", "REFUSED", "the far end or the provider answered 603 Decline"},
+        {"404 Not Found", "FAILED", "the far end or the provider answered 404 Not Found"},
+        {"Connection timed out", "FAILED", "no answer to the call's SIP in time (Connection timed out)"},
+        {"408 Request Timeout", "FAILED", "no answer to the call's SIP in time (408 Request Timeout)"},
+        {"Bad message", "FAILED", "the far end's SIP could not be read (Bad message)"},
+        {"", "FAILED", "the agent gave no reason"}};
     Connect();
     int id = 1;
-    for (const auto& [reason, status] : cases) {
+    for (const Case& end : cases) {
         link.Command("CALL 123");
         ReplyAll();
-        Event("CALL_CLOSED", "c" + std::to_string(id), "outgoing", "sip:123@127.0.0.1", reason);
-        std::string call = "CALL " + std::to_string(id++);
+        logs.clear();
+        Event("CALL_CLOSED", "c" + std::to_string(id), "outgoing", "sip:123@127.0.0.1", end.reason);
+        std::string call = "CALL " + std::to_string(id);
         EXPECT_EQ(NewNotes(),
-                  (std::vector<std::string>{call + " STATUS ROUTING", call + " STATUS " + status}))
-            << reason;
+                  (std::vector<std::string>{call + " STATUS ROUTING", call + " STATUS " + end.status}))
+            << end.reason;
+        EXPECT_EQ(logs, std::vector<std::string>{"CALL-END " + std::to_string(id++) + " " + end.status +
+                                                 ": " + end.words});
     }
     // The agent refusing the dial itself.
     link.Command("CALL bad");
     ASSERT_EQ(commands.back(), "dial bad");
     Reply(false, "invalid uri");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 7 STATUS ROUTING", "CALL 7 STATUS FAILED"}));
+    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 9 STATUS ROUTING", "CALL 9 STATUS FAILED"}));
 }
 
 TEST_F(Link, TheAgentGoneEndsTheCallsAndLogsTheUserOut) {
