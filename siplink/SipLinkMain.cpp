@@ -159,7 +159,8 @@ bool Shell::Create() {
                 link.AgentCommand(command, params);
             },
             [this](const std::string& tag, const std::string& text) { Log(tag, text); },
-            [this] { ShowState(); });
+            // The line follows the registration, and the icon the line, in one step.
+            [this] { UpdateOffer(link.Connected()); });
         own->Begin(GetTickCount());
     }
     if (!tray.Create())
