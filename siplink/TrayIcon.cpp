@@ -90,11 +90,14 @@ void TrayIcon::ShowMenu() {
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    // The state heads the menu too: not every shell shows a tip.
-    AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, Wide(tip).c_str());
+    // The state heads the menu too: not every shell shows a tip. An "&" in it is no key of the menu's.
+    std::wstring state = Wide(tip);
+    for (size_t at = state.find(L'&'); at != std::wstring::npos; at = state.find(L'&', at + 2))
+        state.insert(at, 1, L'&');
+    AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, state.c_str());
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, OpenAccount, L"SIP account...");
-    AppendMenuW(menu, MF_STRING, Exit, L"Exit");
+    AppendMenuW(menu, MF_STRING, OpenAccount, L"&SIP account...");
+    AppendMenuW(menu, MF_STRING, Exit, L"E&xit");
     SetMenuDefaultItem(menu, OpenAccount, FALSE);
     POINT cursor = {};
     GetCursorPos(&cursor);

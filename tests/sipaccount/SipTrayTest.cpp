@@ -13,6 +13,21 @@ namespace {
 
 using sipaccount::Wait;
 
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// A visible top-level window of the process with this class.
+HWND ProcessWindow(DWORD pid, const char* className) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr)
+        if (ProcessOf(window) == pid && IsWindowVisible(window))
+            return window;
+    return nullptr;
+}
+
 // The UTF-16 characters the shell gets for a UTF-8 text.
 size_t Units(const std::string& text) {
     return static_cast<size_t>(
@@ -172,16 +187,25 @@ TEST_F(SipTray, TheAccountWindowOpensFromTheMenuAndOnADoubleClick) {
     ASSERT_NE(window, nullptr) << "no tray window";
     // A command no menu item has does nothing.
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(77, 0), 0);
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(1, 0), 0);
+
+    // Right click on the icon, then "SIP account..." by its key.
+    HWND icon = SipLinkIcon();
+    ASSERT_NE(icon, nullptr);
+    tray_test::PostTrayMouse(icon, WM_RBUTTONDOWN);
+    tray_test::PostTrayMouse(icon, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return (menu = ProcessWindow(sipLink.Id(), "#32768")) != nullptr; }, Wait))
+        << "the right click opened no menu" << ShowLog();
+    PostMessageA(menu, WM_CHAR, 's', 0);
     HWND account = test::WaitForWindow("SIP account", Wait, "SipLinkAccount");
     ASSERT_NE(account, nullptr) << "\"SIP account...\" opened no window" << ShowLog();
     EXPECT_TRUE(test::WaitUntil([&] { return IsWindowVisible(account) != FALSE; }, Wait));
+    EXPECT_NE(ProcessOf(account), sipLink.Id()) << "the window is not a process of its own";
     EXPECT_TRUE(IsWindow(window)) << "SipLink ended on a stray command";
     PostMessageA(account, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(test::WaitUntil([&] { return !IsWindow(account); }, Wait));
 
-    HWND icon = SipLinkIcon();
-    ASSERT_NE(icon, nullptr);
     tray_test::PostTrayMouse(icon, WM_LBUTTONDBLCLK);
     EXPECT_NE(test::WaitForWindow("SIP account", Wait, "SipLinkAccount"), nullptr)
         << "a double click opened no window" << ShowLog();
