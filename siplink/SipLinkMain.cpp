@@ -136,6 +136,7 @@ class Shell : public LinkOutput {
 };
 
 Shell::~Shell() {
+    tray.BeginRemoval();
     // The agent is asked to end in order; End forces it after a grace.
     if (own && link.Connected())
         ToAgent(EncodeNetstring(AgentCommandJson("quit", "", "quit")));

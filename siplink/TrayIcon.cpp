@@ -14,6 +14,7 @@ constexpr UINT IconId = 1;
 constexpr UINT WM_TRAY = WM_APP + 1;
 // The layout with the 128-character tip: every shell since Windows 2000 understands it.
 constexpr DWORD DataSize = NOTIFYICONDATAW_V2_SIZE;
+constexpr DWORD RemovalPollMs = 50;
 
 // Sent to every top-level window when the shell (Explorer) has started anew and shows no icons.
 UINT TaskbarCreatedMessage() {
@@ -38,15 +39,41 @@ std::wstring Wide(const std::string& text) {
 } // namespace
 
 TrayIcon::~TrayIcon() {
-    if (!window)
+    if (!removing) {
+        Remove();
+    } else {
+        // Whatever the shell sends our window meanwhile is taken, so that it never waits for us.
+        while (!removed) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, RemovalPollMs, QS_SENDMESSAGE);
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        removal.join();
+    }
+    if (window)
+        DestroyWindow(window);
+}
+
+void TrayIcon::BeginRemoval() {
+    if (removing)
+        return;
+    removing = true;
+    removal = std::thread([this] {
+        Remove();
+        removed = true;
+    });
+}
+
+void TrayIcon::Remove() {
+    if (!window || !added)
         return;
     NOTIFYICONDATAW data = {};
     data.cbSize = DataSize;
     data.hWnd = window;
     data.uID = IconId;
-    if (added && Shell_NotifyIconW(NIM_DELETE, &data))
+    if (Shell_NotifyIconW(NIM_DELETE, &data))
         log.Write("TRAY-REMOVED", "");
-    DestroyWindow(window);
+    added = false;
 }
 
 bool TrayIcon::Create() {
@@ -55,7 +82,7 @@ bool TrayIcon::Create() {
 }
 
 void TrayIcon::Show(bool nowWorking, const std::string& nowTip) {
-    if (added && nowWorking == working && nowTip == tip)
+    if (removing || (added && nowWorking == working && nowTip == tip))
         return;
     working = nowWorking;
     tip = nowTip;
@@ -124,7 +151,7 @@ LRESULT TrayIcon::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             chosen(static_cast<Command>(LOWORD(wParam)));
         return 0;
     default:
-        if (message == TaskbarCreatedMessage() && window) {
+        if (message == TaskbarCreatedMessage() && window && !removing) {
             added = false;
             log.Write("TRAY-SHELL", "the shell started anew: the icon is added again");
             Tell(true);

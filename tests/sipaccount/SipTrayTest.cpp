@@ -138,8 +138,13 @@ class SipTray : public sipaccount::ProviderDesk {
     }
     // Until the shell shows SipLink's icon with this tip, and SipLink's log says the shell took it.
     bool WaitForTip(const std::string& tip) const {
-        return test::WaitUntil([&] { return SipLinkTip() == tip; }, Wait) &&
-               sipLink.Log().find(" TRAY " + tip + "\r\n") != std::string::npos;
+        // SipLink logs the tip once the shell has taken it, a moment after the shell shows it.
+        return test::WaitUntil(
+            [&] {
+                return SipLinkTip() == tip &&
+                       sipLink.Log().find(" TRAY " + tip + "\r\n") != std::string::npos;
+            },
+            Wait);
     }
     std::string ShowTray() const { return "\nthe shell's tip: \"" + SipLinkTip() + "\"" + ShowLog(); }
     static HWND TrayWindow() { return FindWindowA("SipLinkTray", "SipLink"); }
