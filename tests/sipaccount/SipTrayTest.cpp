@@ -6,6 +6,7 @@
 
 #include "siplink/TrayTip.h"
 #include "siplink/account/Registration.h"
+#include "siplink/res/resource.h"
 #include "tests/common/ShellTray.h"
 #include "tests/sipaccount/ProviderDesk.h"
 
@@ -111,6 +112,8 @@ TEST(TrayTipTest, ALongTipIsCutToWhatTheShellShowsNeverInsideACharacter) {
 constexpr const char* TipPrefix = "SipLink:";
 // SipLink's icon in the shell's notification area (its id on SipLink's tray window is 1).
 constexpr UINT SipLinkIconId = 1;
+// Of a small icon's 256 pixels; SipLink's two pictures differ in far more.
+constexpr int MaxEdgeDifferences = 10;
 
 class SipTray : public sipaccount::ProviderDesk {
   protected:
@@ -147,6 +150,31 @@ class SipTray : public sipaccount::ProviderDesk {
             Wait);
     }
     std::string ShowTray() const { return "\nthe shell's tip: \"" + SipLinkTip() + "\"" + ShowLog(); }
+    // Until the shell draws SipLink's icon with this picture of SipLink.exe's (but for a few pixels at its
+    // edges, where the shell blends it with its background).
+    static bool WaitForPicture(int iconId) {
+        HMODULE sipLinkExe = LoadLibraryExA((test::BinDir() + "\\SipLink.exe").c_str(), nullptr,
+                                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        bool shown = sipLinkExe &&
+                     test::WaitUntil(
+                         [&] {
+                             HWND icon = SipLinkIcon();
+                             if (!icon)
+                                 return false;
+                             RECT rect;
+                             GetWindowRect(icon, &rect);
+                             RECT corner = {rect.left, rect.top, rect.left + 1, rect.top + 1};
+                             tray_test::Pixels background = tray_test::CaptureScreen(corner);
+                             tray_test::Pixels expected = tray_test::RenderSmallIcon(
+                                 iconId, background.rgb.empty() ? 0 : background.rgb[0], sipLinkExe);
+                             return tray_test::CountDifferences(tray_test::ShownTrayIcon(icon), expected) <=
+                                    MaxEdgeDifferences;
+                         },
+                         Wait);
+        if (sipLinkExe)
+            FreeLibrary(sipLinkExe);
+        return shown;
+    }
     static HWND TrayWindow() { return FindWindowA("SipLinkTray", "SipLink"); }
     static std::string Registered() {
         return "SipLink: registered as alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider);
@@ -156,11 +184,13 @@ class SipTray : public sipaccount::ProviderDesk {
 TEST_F(SipTray, TheTipSaysRegisteredAfterAGoodRegistrationAndNamesAWrongPassword) {
     StartSipLink();
     EXPECT_TRUE(WaitForTip(Registered())) << ShowTray();
+    EXPECT_TRUE(WaitForPicture(IDI_SIPLINK_READY)) << "the icon does not show a line that works";
     sipLink.Stop();
 
     StoreAccount("not-alices");
     StartSipLink();
     EXPECT_TRUE(WaitForTip("SipLink: not registered: wrong password (SIP 403)")) << ShowTray();
+    EXPECT_TRUE(WaitForPicture(IDI_SIPLINK_DOWN)) << "the icon does not show a line that is down";
 }
 
 TEST_F(SipTray, WithAnAgentOfTheUsersOwnTheTipNamesTheConnection) {
