@@ -19,6 +19,8 @@
 #include "siplink/InstallKey.h"
 #include "siplink/LogFile.h"
 #include "siplink/SipLink.h"
+#include "siplink/TrayIcon.h"
+#include "siplink/TrayTip.h"
 #include "siplink/account/AccountWindow.h"
 #include "siplink/account/OwnAgent.h"
 
@@ -114,6 +116,9 @@ class Shell : public LinkOutput {
     void RegisterRestart();
     // The program finds SipLink while the agent is connected and, with SipLink's own agent, registered.
     void UpdateOffer(bool agentConnected);
+    // The notification area's icon and tip follow the line's state.
+    void ShowState();
+    void OnTray(TrayIcon::Command command);
 
     Options options;
     LogFile log;
@@ -124,12 +129,14 @@ class Shell : public LinkOutput {
                   [this] { link.ClientAttached(); }};
     bool offered = false; // the API window is there
     std::unique_ptr<OwnAgent> own;
+    TrayIcon tray{log, [this](TrayIcon::Command command) { OnTray(command); }};
     DWORD sentAt = 0;
     DWORD lastAttempt = 0;
     DWORD lastPoll = 0;
 };
 
 Shell::~Shell() {
+    tray.BeginRemoval();
     // The agent is asked to end in order; End forces it after a grace.
     if (own && link.Connected())
         ToAgent(EncodeNetstring(AgentCommandJson("quit", "", "quit")));
@@ -152,9 +159,14 @@ bool Shell::Create() {
             [this](const std::string& command, const std::string& params) {
                 link.AgentCommand(command, params);
             },
-            [this](const std::string& tag, const std::string& text) { Log(tag, text); });
+            [this](const std::string& tag, const std::string& text) { Log(tag, text); },
+            // The line follows the registration, and the icon the line, in one step.
+            [this] { UpdateOffer(link.Connected()); });
         own->Begin(GetTickCount());
     }
+    if (!tray.Create())
+        log.Write("TRAY", "no window for the notification area's icon");
+    ShowState();
     SetTimer(main, TickTimer, TickMs, nullptr);
     lastAttempt = GetTickCount() - ReconnectMs;
     if (!IsLoopback(options.agent))
@@ -275,6 +287,23 @@ void Shell::UpdateOffer(bool agentConnected) {
         api.Destroy();
         offered = false;
     }
+    ShowState();
+}
+
+void Shell::ShowState() {
+    // An agent of the user's own is connected exactly while the line is offered.
+    std::string tip =
+        own ? RegistrationTip(own->State(), own->Address()) : ControlTip(offered, AddressText(options.agent));
+    tray.Show(offered, tip);
+}
+
+void Shell::OnTray(TrayIcon::Command command) {
+    if (command == TrayIcon::Exit) {
+        log.Write("EXIT", "chosen in the notification area's menu");
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    } else if (!OpenAccountWindow()) {
+        log.Write("ACCOUNT-WINDOW", "could not be started");
+    }
 }
 
 void Shell::Lose(const std::string& why) {
@@ -286,6 +315,7 @@ void Shell::Lose(const std::string& why) {
     offered = false;
     if (wasConnected)
         log.Write("LOST", why);
+    ShowState();
 }
 
 } // namespace

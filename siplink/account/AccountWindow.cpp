@@ -258,6 +258,28 @@ UINT AccountChangedMessage() {
     return message;
 }
 
+bool OpenAccountWindow() {
+    if (HWND open = FindWindowA(ClassName, nullptr)) {
+        ShowWindow(open, SW_RESTORE);
+        SetForegroundWindow(open);
+        return true;
+    }
+    wchar_t program[MAX_PATH] = L"";
+    DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    std::wstring commandLine = L"\"" + std::wstring(program) + L"\" --settings";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
 int RunAccountWindow() {
     AccountWindow account;
     if (!account.Create())

@@ -6,6 +6,9 @@
 
 // Runs the window until the user closes it; answers the process's exit code.
 int RunAccountWindow();
+// Brings an open account window to the front, or starts one (this program with --settings) as a process of
+// its own; answers whether there is one.
+bool OpenAccountWindow();
 
 // The message a running SipLink's main window gets when the stored account has changed.
 UINT AccountChangedMessage();

@@ -62,7 +62,7 @@ void OwnAgent::Begin(uint32_t nowMs) {
         registration.AgentDown();
         StartAgent(nowMs);
     }
-    Changed();
+    StateChanged();
 }
 
 bool OwnAgent::StartAgent(uint32_t nowMs) {
@@ -103,7 +103,7 @@ void OwnAgent::Tick(uint32_t nowMs, bool connected) {
         restartAt = nowMs + wait;
         log("AGENT-ENDED", "starting it again in " + std::to_string(wait) + " ms");
         registration.AgentDown();
-        Changed();
+        StateChanged();
     }
     if (ended && int32_t(nowMs - restartAt) >= 0)
         StartAgent(nowMs);
@@ -121,13 +121,13 @@ void OwnAgent::SendAccount(uint32_t nowMs) {
     command("uadel", settings.account.Aor());
     command("uanew", AccountLine(settings.account));
     registration.Requested(nowMs);
-    Changed();
+    StateChanged();
 }
 
 void OwnAgent::RegisterEvent(const std::string& type, const std::string& param, uint32_t nowMs) {
     log("REGISTER-EVENT", type + " " + param);
     registration.OnEvent(type, param, nowMs);
-    Changed();
+    StateChanged();
 }
 
 void OwnAgent::Reload(uint32_t nowMs, bool connected) {
@@ -161,11 +161,12 @@ std::string OwnAgent::Describe() const {
     return who + registration.Describe();
 }
 
-void OwnAgent::Changed() {
+void OwnAgent::StateChanged() {
     std::string now = Describe();
     if (now != told) {
         told = now;
         log("REGISTRATION", now);
         SaveStatus(now);
+        changed();
     }
 }

@@ -23,8 +23,11 @@ class OwnAgent {
     // A command for the agent (command, params), sent in turn with the link's others.
     using Command = std::function<void(const std::string&, const std::string&)>;
     using Log = std::function<void(const std::string&, const std::string&)>;
+    // Called when the registration's state has changed.
+    using Changed = std::function<void()>;
 
-    OwnAgent(Command command, Log log) : command(std::move(command)), log(std::move(log)) {}
+    OwnAgent(Command command, Log log, Changed changed)
+        : command(std::move(command)), log(std::move(log)), changed(std::move(changed)) {}
 
     // Loads the stored account and starts the agent when the account can be used.
     void Begin(uint32_t nowMs);
@@ -44,14 +47,17 @@ class OwnAgent {
     const Registration& State() const { return registration; }
     // The registration's state in plain words, with the account.
     std::string Describe() const;
+    // The account's address, user@domain.
+    const std::string& Address() const { return settings.account.address; }
 
   private:
     bool StartAgent(uint32_t nowMs);
     void SendAccount(uint32_t nowMs);
-    void Changed();
+    void StateChanged();
 
     Command command;
     Log log;
+    Changed changed;
     StoredSettings settings;
     std::string folder; // the agent's configuration, Windows path
     AgentLauncher launcher;

@@ -105,3 +105,28 @@ std::string Registration::Describe() const {
     }
     return "";
 }
+
+std::string Registration::Brief() const {
+    std::string sipCode = code ? " (SIP " + std::to_string(code) + ")" : "";
+    switch (state) {
+    case State::NoAccount:
+        return "no SIP account is set up";
+    case State::NoAgent:
+        return "the SIP user agent (baresip) was not found";
+    case State::AgentDown:
+        return "starting the SIP user agent";
+    case State::Registering:
+        return "registering with the provider";
+    case State::Registered:
+        return "registered";
+    case State::Refused:
+        if (code == 401 || code == 403 || code == 407)
+            return "not registered: wrong password" + sipCode;
+        if (code == 404)
+            return "not registered: unknown user" + sipCode;
+        return "not registered: the provider refused the account" + sipCode;
+    case State::Unreachable:
+        return "not registered: provider not reachable" + sipCode + ", trying again";
+    }
+    return "";
+}

@@ -31,8 +31,11 @@ class Registration {
     bool Registered() const { return state == State::Registered; }
     // The SIP code of the last refusal (0 when none came with one).
     int Code() const { return code; }
-    // The state in plain words, for the window and the tooltip.
+    // The state in plain words, for the window.
     std::string Describe() const;
+    // The state in a few words with the SIP code, for the notification area's tip ("not registered: wrong
+    // password (SIP 403)").
+    std::string Brief() const;
 
   private:
     void Fail(const std::string& param, uint32_t nowMs);

@@ -154,11 +154,11 @@ Pixels CaptureScreen(const RECT& area) {
     return pixels;
 }
 
-Pixels RenderSmallIcon(int iconId, DWORD background) {
+Pixels RenderSmallIcon(int iconId, DWORD background, HMODULE module) {
     int width = GetSystemMetrics(SM_CXSMICON);
     int height = GetSystemMetrics(SM_CYSMICON);
-    HICON icon = static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId), IMAGE_ICON, width, height, 0));
+    HICON icon = static_cast<HICON>(LoadImageA(module ? module : GetModuleHandleA(nullptr),
+                                               MAKEINTRESOURCEA(iconId), IMAGE_ICON, width, height, 0));
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);

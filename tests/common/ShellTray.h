@@ -27,8 +27,9 @@ struct Pixels {
     DWORD At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
 };
 Pixels CaptureScreen(const RECT& area);
-// What the shell draws for this resource icon of ours: the small size on the given background.
-Pixels RenderSmallIcon(int iconId, DWORD background);
+// What the shell draws for this resource icon of ours (or of `module`'s): the small size on the given
+// background.
+Pixels RenderSmallIcon(int iconId, DWORD background, HMODULE module = nullptr);
 // Pixels that differ (every pixel when the sizes differ).
 int CountDifferences(const Pixels& shown, const Pixels& expected);
 // The small icon the shell draws in the icon window, centred, without the window's border.

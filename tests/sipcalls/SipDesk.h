@@ -35,6 +35,8 @@ class SipLinkProcess {
     bool WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs = Wait) const;
 
     DWORD Id() { return process.Id(); }
+    // Waits for SipLink's end (by its own choice); answers its exit code, or STILL_ACTIVE.
+    DWORD WaitForEnd(DWORD timeoutMs) { return process.Wait(timeoutMs); }
 
   private:
     bool Launch(const std::string& arguments, const std::string& logPath);
