@@ -9,7 +9,8 @@
 namespace {
 
 constexpr const char* ClassName = "SipLinkTray";
-constexpr const char* Title = "SipLink";
+// Not "SipLink": the setup and other programs find SipLink's main window by that title and close it.
+constexpr const char* Title = "SipLink notification icon";
 constexpr UINT IconId = 1;
 constexpr UINT WM_TRAY = WM_APP + 1;
 // The layout with the 128-character tip: every shell since Windows 2000 understands it.
@@ -144,6 +145,10 @@ LRESULT TrayIcon::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             chosen(OpenAccount);
         else if (lParam == WM_RBUTTONUP || lParam == WM_CONTEXTMENU)
             ShowMenu();
+        return 0;
+    case WM_CLOSE:
+        // Another program closing this window means SipLink: destroyed, it would only lose the icon.
+        chosen(Exit);
         return 0;
     case WM_COMMAND:
         // Only the menu's own commands: another program's stray WM_COMMAND with another id does nothing.

@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "siplink/TrayTip.h"
 #include "siplink/account/Registration.h"
 #include "siplink/res/resource.h"
@@ -175,7 +177,7 @@ class SipTray : public sipaccount::ProviderDesk {
             FreeLibrary(sipLinkExe);
         return shown;
     }
-    static HWND TrayWindow() { return FindWindowA("SipLinkTray", "SipLink"); }
+    static HWND TrayWindow() { return FindWindowA("SipLinkTray", nullptr); }
     static std::string Registered() {
         return "SipLink: registered as alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider);
     }
@@ -213,6 +215,25 @@ TEST_F(SipTray, ExitInTheMenuEndsSipLinkItsAgentAndTheIcon) {
     EXPECT_FALSE(AgentRunning()) << "the agent outlived SipLink";
     EXPECT_TRUE(sipLink.WaitForLog("TRAY-REMOVED", "")) << ShowLog();
     EXPECT_EQ(SipLinkIcon(), nullptr) << "the icon stayed in the shell";
+}
+
+// The setup closes SipLink by the window titled "SipLink": only the main window carries that title, and
+// a WM_CLOSE to the icon's window ends SipLink in order too instead of taking only the icon away.
+TEST_F(SipTray, AWindowCloseReachesSipLinkWhicheverOfItsWindowsAProgramFinds) {
+    StartSipLink();
+    ASSERT_TRUE(WaitForTip(Registered())) << ShowTray();
+    std::vector<HWND> titled;
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, nullptr, "SipLink")) != nullptr)
+        if (ProcessOf(window) == sipLink.Id())
+            titled.push_back(window);
+    ASSERT_EQ(titled.size(), 1u) << "windows titled \"SipLink\"";
+    EXPECT_NE(titled.front(), TrayWindow());
+
+    ASSERT_NE(TrayWindow(), nullptr) << "no tray window";
+    PostMessageA(TrayWindow(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(sipLink.WaitForEnd(Wait), 0u) << "SipLink did not end" << ShowLog();
+    EXPECT_FALSE(AgentRunning()) << "the agent outlived SipLink";
 }
 
 TEST_F(SipTray, TheAccountWindowOpensFromTheMenuAndOnADoubleClick) {
