@@ -139,9 +139,12 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
     default:
         break;
     }
-    // The attach message is registered at run time, so it is compared after every fixed number.
+    // The attach message and the shell's are registered at run time, so they are compared after every fixed
+    // number.
     if (skype.IsAttachMessage(message))
         skype.OnAttachReply(reinterpret_cast<HWND>(wParam), lParam);
+    else if (IsShellRestart(message) && !shutDown)
+        UpdateTrayIcon(trayState);
     return PlatformWindowProc(message, wParam, lParam);
 }
 

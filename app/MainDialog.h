@@ -71,6 +71,8 @@ class MainDialog : public fw::Dialog,
     void RemoveTrayIcon();
     void OnTrayNotify(UINT iconId, UINT mouseMessage);
     void ShowTrayMenu(HWND owner);
+    // The shell tells every window when it starts anew (Explorer restarted), having lost every icon.
+    static bool IsShellRestart(UINT message);
 
     // --- The device and the timers (app/DeviceEvents.cpp) ---
     bool StartDevice();
@@ -140,6 +142,8 @@ class MainDialog : public fw::Dialog,
     bool shutDown = false; // Shutdown runs once
     // The link's state as last shown, which the tray's look follows.
     bool skypeConnected = false;
+    // The base's state the tray shows, which a restarted shell is given again.
+    int trayState = TrayDeviceAbsent;
     // 1 while the About box may be opened from the tray menu, 0 while it is open.
     int aboutAllowed = 1;
 

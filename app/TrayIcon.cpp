@@ -53,6 +53,7 @@ TrayLook ChooseTrayLook(int state, bool skypeConnected) {
 } // namespace
 
 void MainDialog::UpdateTrayIcon(int state) {
+    trayState = state;
     // Adding first brings the icon back when the shell has lost it (a restarted shell); when the icon
     // exists the add fails and the modify below does the work.
     NotifyTray(Handle(), NIM_ADD, nullptr, nullptr);
@@ -74,6 +75,11 @@ void MainDialog::UpdateTrayIcon(int state) {
 
 TrayState MainDialog::DeviceTrayState() const {
     return session.DevicesPresent() != 0 || session.InService() ? TrayDevicePresent : TrayDeviceAbsent;
+}
+
+bool MainDialog::IsShellRestart(UINT message) {
+    static const UINT shellRestart = RegisterWindowMessageA("TaskbarCreated");
+    return shellRestart != 0 && message == shellRestart;
 }
 
 void MainDialog::RemoveTrayIcon() {

@@ -144,6 +144,22 @@ class Tray : public ::testing::Test {
         return WaitForIcon();
     }
 
+    // The Skype peer, not attached until it is told to reply.
+    bool StartPeer() {
+        if (!peer.Start(test::BinDir() + "\\SkypePeer.exe", "/attach none"))
+            return false;
+        peerControl = test::WaitForWindow("Skype Peer Control", 5000);
+        return peerControl != nullptr;
+    }
+    bool PeerCommand(std::string command) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size() + 1), &command[0]};
+        return SendMessageA(peerControl, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == 1;
+    }
+    bool StopPeer() {
+        PeerCommand("quit");
+        return peer.Wait(5000) != STILL_ACTIVE;
+    }
+
     HWND WaitForIcon() {
         HWND found = nullptr;
         test::WaitUntil(
@@ -243,18 +259,12 @@ class Tray : public ::testing::Test {
 
     std::set<HWND> iconsBefore;
     test::Program program;
+    test::Process peer;
+    HWND peerControl = nullptr;
 };
 
 TEST_F(Tray, FollowsTheBaseAndSkypeThroughAllFourStates) {
-    test::Process peer;
-    ASSERT_TRUE(peer.Start(test::BinDir() + "\\SkypePeer.exe", "/attach none"));
-    HWND peerControl = test::WaitForWindow("Skype Peer Control", 5000);
-    ASSERT_NE(peerControl, nullptr) << "the Skype peer did not start";
-    auto peerCommand = [&](std::string command) {
-        COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size() + 1), &command[0]};
-        return SendMessageA(peerControl, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == 1;
-    };
-
+    ASSERT_TRUE(StartPeer()) << "the Skype peer did not start";
     HWND icon = Start();
     ASSERT_NE(icon, nullptr) << "no tray icon after start";
     ExpectLook(icon, AbsentOffline);
@@ -262,7 +272,7 @@ TEST_F(Tray, FollowsTheBaseAndSkypeThroughAllFourStates) {
     // The base comes: in service three seconds later, Skype not yet attached.
     ASSERT_TRUE(SimPlug());
     ExpectLook(icon, PresentOffline);
-    ASSERT_TRUE(peerCommand("reply 0"));
+    ASSERT_TRUE(PeerCommand("reply 0"));
     ExpectLook(icon, PresentOnline);
     // The base goes; Skype stays attached, and the tip has no full stop.
     ASSERT_TRUE(SimUnplug());
@@ -274,13 +284,39 @@ TEST_F(Tray, FollowsTheBaseAndSkypeThroughAllFourStates) {
     ASSERT_TRUE(SimPlug());
     Sleep(3500);
     ExpectLook(icon, AbsentOnline);
-    ASSERT_TRUE(peerCommand("reply 0"));
+    ASSERT_TRUE(PeerCommand("reply 0"));
     ExpectLook(icon, PresentOnline);
 
     EXPECT_TRUE(program.Exit());
     EXPECT_TRUE(IconGone(icon)) << "the icon stayed after the exit";
-    peerCommand("quit");
-    EXPECT_NE(peer.Wait(5000), STILL_ACTIVE);
+    EXPECT_TRUE(StopPeer());
+}
+
+TEST_F(Tray, AfterTheShellStartsAnewTheIconComesBackAsItWas) {
+    // With Skype attached and the base in service the program has no reason of its own to touch the icon.
+    ASSERT_TRUE(StartPeer()) << "the Skype peer did not start";
+    HWND icon = Start();
+    ASSERT_NE(icon, nullptr) << "no tray icon after start";
+    ASSERT_TRUE(SimPlug());
+    ExpectLook(icon, PresentOffline);
+    ASSERT_TRUE(PeerCommand("reply 0"));
+    ExpectLook(icon, PresentOnline);
+
+    // A shell that starts anew has none of the icons of the one before...
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = program.MainWindow();
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+    ASSERT_TRUE(IconGone(icon));
+    // ...and then tells every top-level window.
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    HWND again = WaitForIcon();
+    ASSERT_NE(again, nullptr) << "the icon did not come back";
+    ExpectLook(again, PresentOnline);
+
+    EXPECT_TRUE(program.Exit());
+    EXPECT_TRUE(IconGone(again)) << "the icon stayed after the exit";
+    EXPECT_TRUE(StopPeer());
 }
 
 TEST_F(Tray, CloseBoxRemovesTheIconAndShutsDown) {
