@@ -4,7 +4,7 @@
 // account alice stored in the registry, the simulated base and DectBridge.exe.
 #include <winsock2.h>
 
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 #include "tests/sipcalls/SipDesk.h"
 
 namespace sipaccount {

@@ -2,7 +2,7 @@
 
 #include "dect/PacketLink.h"
 #include "sim/control/SimControl.h"
-#include "siplink/agent/SipLinkEnd.h"
+#include "tools/sip/agent/SipLinkEnd.h"
 
 namespace sipcalls {
 

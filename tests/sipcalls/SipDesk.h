@@ -9,8 +9,8 @@
 #include <string>
 
 #include "sim/control/HandsetControl.h"
-#include "siplink/agent/AgentClient.h"
-#include "siplink/agent/AgentProcess.h"
+#include "tools/sip/agent/AgentClient.h"
+#include "tools/sip/agent/AgentProcess.h"
 #include "tests/common/Program.h"
 
 namespace sipcalls {

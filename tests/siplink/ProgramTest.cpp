@@ -11,7 +11,7 @@
 
 #include "siplink/Json.h"
 #include "siplink/Netstring.h"
-#include "siplink/agent/SipLinkEnd.h"
+#include "tools/sip/agent/SipLinkEnd.h"
 #include "tests/common/ApiClient.h"
 #include "tests/common/TestSupport.h"
 

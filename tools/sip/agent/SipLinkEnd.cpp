@@ -1,4 +1,4 @@
-#include "siplink/agent/SipLinkEnd.h"
+#include "tools/sip/agent/SipLinkEnd.h"
 
 bool AskSipLinkToEnd(DWORD processId) {
     HWND window = nullptr;

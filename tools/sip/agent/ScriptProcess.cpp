@@ -1,4 +1,4 @@
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 
 #include "siplink/account/UnixPath.h"
 

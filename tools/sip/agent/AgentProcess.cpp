@@ -1,4 +1,4 @@
-#include "siplink/agent/AgentProcess.h"
+#include "tools/sip/agent/AgentProcess.h"
 
 bool AgentProcess::Start(const AgentConfig& config) {
     std::vector<std::string> arguments = {config.name,

@@ -15,9 +15,9 @@
 #include "sim/control/SimControl.h"
 #include "siplink/account/AccountStore.h"
 #include "siplink/account/OwnAgent.h"
-#include "siplink/agent/AgentClient.h"
-#include "siplink/agent/AgentProcess.h"
-#include "siplink/agent/SipLinkEnd.h"
+#include "tools/sip/agent/AgentClient.h"
+#include "tools/sip/agent/AgentProcess.h"
+#include "tools/sip/agent/SipLinkEnd.h"
 #include "tests/common/Program.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "siplink/account/Account.h"
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "siplink/agent/AgentClient.h"
+#include "tools/sip/agent/AgentClient.h"
 
 #include "siplink/AgentMessage.h"
 
