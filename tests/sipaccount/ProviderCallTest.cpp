@@ -67,21 +67,6 @@ TEST_F(ProviderCalls, AUserNotThereIsNotFound) {
     ExpectReleased(releases, "FAILED");
 }
 
-TEST_F(ProviderCalls, TheAgentKilledInACallReleasesTheHandsetAndTheNextCallWorks) {
-    Dial("42");
-    FarRings();
-    FarAnswers();
-    uint32_t releases = Releases();
-    KillAgent();
-    ExpectReleased(releases, "FINISHED");
-    EXPECT_TRUE(WaitForSkypeLight(false)) << ShowLog();
-    ASSERT_TRUE(farEnd.Command("hangup")); // the far end's side of the lost call
-    ASSERT_TRUE(WaitForSkypeLight(true, 3 * Wait)) << "the line did not come back by itself" << ShowLog();
-    Dial("42");
-    FarRings();
-    FarAnswers();
-}
-
 TEST_F(ProviderCalls, EachRefusalOfTheFarEndReleasesTheHandsetWithItsEnd) {
     struct Refusal {
         const char* code;

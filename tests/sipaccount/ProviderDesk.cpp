@@ -4,7 +4,7 @@
 
 #include "sim/control/SimControl.h"
 #include "siplink/account/AccountStore.h"
-#include "siplink/account/OwnAgent.h"
+#include "siplink/WideText.h"
 
 namespace sipaccount {
 
@@ -61,10 +61,9 @@ std::string SippFarEnd::Output() const {
 }
 
 void ProviderDesk::StoreAccount(const std::string& password) {
-    StoredSettings settings;
-    settings.account = LoopbackAccount(Port.provider, Port.nearSip, Port.nearRtp);
-    settings.account.password = password;
-    ASSERT_TRUE(SaveSettings(settings));
+    Account account = LoopbackAccount(Port.provider);
+    account.password = password;
+    ASSERT_TRUE(SaveAccount(account));
 }
 
 bool ProviderDesk::StartProvider() {
@@ -74,7 +73,6 @@ bool ProviderDesk::StartProvider() {
 
 void ProviderDesk::StartSipLink() {
     ASSERT_TRUE(sipLink.StartOwnAgent(LogPath));
-    ASSERT_TRUE(LogHas(" AGENT-START ")) << ShowLog();
 }
 
 bool ProviderDesk::LogHas(const std::string& text, DWORD timeoutMs) const {
@@ -89,14 +87,6 @@ bool ProviderDesk::WaitForState(const std::string& words, DWORD timeoutMs) const
             return last != std::string::npos && log.find(words, last) < log.find('\n', last);
         },
         timeoutMs);
-}
-
-bool ProviderDesk::AgentRunning() {
-    return GetFileAttributesA((OwnAgentFolder() + "\\pid").c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void ProviderDesk::KillAgent() {
-    WriteText(OwnAgentFolder() + "\\kill", "");
 }
 
 void ProviderDesk::SetUp() {
@@ -116,13 +106,13 @@ void ProviderDesk::SetUp() {
         },
         Wait))
         << "the far agent did not register";
-    WriteText(OwnAgentFolder() + "\\contacts", "\"bob\" <" + AtProvider("42") + ">;presence=p2p\n");
+    WriteText(Utf8FromWide(SipLinkFolder()) + "\\contacts",
+              "\"bob\" <" + AtProvider("42") + ">;presence=p2p\n");
     StoreAccount("alicepw");
 }
 
 void ProviderDesk::TearDown() {
     SipDesk::TearDown();
-    EXPECT_TRUE(test::WaitUntil([] { return !AgentRunning(); }, Wait)) << "SipLink's agent outlived SipLink";
     provider.Stop();
     RegDeleteTreeA(HKEY_CURRENT_USER, AccountKeyPath);
 }

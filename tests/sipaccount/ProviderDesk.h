@@ -1,7 +1,7 @@
 #pragma once
 // A desk with a real SIP account: the loopback provider (Kamailio as registrar and proxy, with digest
-// authentication), a far-end agent registered there as user 42, SipLink.exe running its own agent for the
-// account alice stored in the registry, the simulated base and DectBridge.exe.
+// authentication), a far-end agent registered there as user 42, SipLink.exe registering the account alice
+// stored in the registry, the simulated base and DectBridge.exe.
 #include <winsock2.h>
 
 #include "tools/sip/agent/ScriptProcess.h"
@@ -16,8 +16,6 @@ using sipcalls::Wait;
 struct Ports {
     int base = test::TestPort(test::FirstTestPort);
     int provider = base + 90;
-    int nearSip = base + 60;
-    int nearRtp = base + 200; // forty ports
     int sipp = base + 150;
     int sippMedia = base + 160; // SIPp's audio and video ports with their control ports
 };
@@ -51,16 +49,12 @@ class ProviderDesk : public sipcalls::SipDesk {
     void StoreAccount(const std::string& password);
     // Starts the provider; the variant "403" answers a wrong password at once with 403.
     bool StartProvider();
-    // Starts SipLink with its own agent; waits for its log to say it started the agent.
+    // Starts SipLink; waits for its log to say it is ready.
     void StartSipLink();
     // Until SipLink's log holds the text anywhere.
     bool LogHas(const std::string& text, DWORD timeoutMs = Wait) const;
     // Until SipLink's log names the registration's state with these words.
     bool WaitForState(const std::string& words, DWORD timeoutMs = Wait) const;
-    // Whether an agent that SipLink started still runs (its pid file is there).
-    static bool AgentRunning();
-    // Kills SipLink's agent at once (SIGKILL), as if it had crashed.
-    static void KillAgent();
 
     ScriptProcess provider;
 };

@@ -27,7 +27,7 @@ class SipLinkProcess {
   public:
     ~SipLinkProcess() { Stop(); }
     bool Start(int controlPort, const std::string& logPath);
-    // Started without --control: SipLink runs its own agent for the stored account.
+    // SipLink with the stored account.
     bool StartOwnAgent(const std::string& logPath);
     void Stop();
     std::string Log() const { return test::ReadWholeFile(logPath); }

@@ -1,6 +1,6 @@
 // SipConsole.exe (run by ./dev sip): a desk with a SIP line on loopback for a person at the keyboard. It
 // starts the loopback provider (Kamailio as registrar and proxy, with passwords), a far-end agent
-// registered there as 42, SipLink.exe running its own agent for the account alice (stored in this Wine
+// registered there as 42, SipLink.exe registering the account alice (stored in this Wine
 // prefix's registry, as the account window stores it) and DectBridge.exe over the simulated base, then
 // takes one command a line: the handset's keys and hook, and what the far end does. After each command it
 // shows the handset and what the far end has seen.
@@ -14,7 +14,7 @@
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
 #include "siplink/account/AccountStore.h"
-#include "siplink/account/OwnAgent.h"
+#include "siplink/WideText.h"
 #include "tools/sip/agent/AgentClient.h"
 #include "tools/sip/agent/AgentProcess.h"
 #include "tools/sip/agent/SipLinkEnd.h"
@@ -73,10 +73,9 @@ int main() {
     test::Process sipLink;
     test::Program program;
     SimReset();
-    StoredSettings settings;
-    settings.account = LoopbackAccount(ProviderPort, 4060, 4100);
-    std::ofstream(OwnAgentFolder() + "\\contacts") << "\"bob\" <" << farAddress << ">;presence=p2p\n";
-    if (!SaveSettings(settings) ||
+    std::string folder = Utf8FromWide(SipLinkFolder());
+    std::ofstream(folder + "\\contacts") << "\"bob\" <" << farAddress << ">;presence=p2p\n";
+    if (!SaveAccount(LoopbackAccount(ProviderPort)) ||
         !provider.Start("sipprovider.sh", "sipagents\\provider", {std::to_string(ProviderPort), "403"}) ||
         !farAgent.Start(farConfig) || !farEnd.Connect(farConfig.controlPort)) {
         std::printf("the provider or the far agent did not start (their output is in bin\\sipagents)\n");
@@ -88,10 +87,9 @@ int main() {
         return 1;
     }
     std::printf(
-        "provider 127.0.0.1:%d; SipLink registers %s (its agent's files are in %s), the far end is %s:\n"
+        "provider 127.0.0.1:%d; SipLink registers %s (its contacts file is in %s), the far end is %s:\n"
         "dial %s or the contact bob from the handset; SipLink.exe --settings shows the account.\n%s",
-        ProviderPort, NearAddress.c_str(), OwnAgentFolder().c_str(), farAddress.c_str(),
-        farConfig.name.c_str(), Help);
+        ProviderPort, NearAddress.c_str(), folder.c_str(), farAddress.c_str(), farConfig.name.c_str(), Help);
     WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 10000);
     size_t shown = 0;
     std::string line;

@@ -1,6 +1,6 @@
 #include "tools/sip/agent/AgentClient.h"
 
-#include "siplink/AgentMessage.h"
+#include "tools/sip/agent/AgentMessage.h"
 
 AgentClient::AgentClient() {
     WSADATA winsock;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "siplink/AgentMessage.h"
-#include "siplink/Netstring.h"
+#include "tools/sip/agent/AgentMessage.h"
+#include "tools/sip/agent/Netstring.h"
 
 class AgentClient {
   public:

@@ -39,17 +39,10 @@ AgentPair LoopbackAgents(int base, int farAnswerTimeoutS) {
     return pair;
 }
 
-Account LoopbackAccount(int providerPort, int sipPort, int rtpFirst) {
+Account LoopbackAccount(int providerPort) {
     Account account;
     account.address = "alice@127.0.0.1:" + std::to_string(providerPort);
     account.password = "alicepw";
     account.registerSeconds = 10;
-    account.speakDevice = "aubridge,near";
-    account.ringDevice = "aubridge,nearalert";
-    account.extraConfig = "sip_listen 127.0.0.1:" + std::to_string(sipPort) +
-                          "\nnet_interface 127.0.0.1\nrtp_ports " + std::to_string(rtpFirst) + "-" +
-                          std::to_string(rtpFirst + 39) +
-                          "\naudio_source ausine,1000\nausrc_srate 48000\nauplay_srate 48000\n"
-                          "ausrc_channels 2\nmodule ausine.so\ndns_server 127.0.0.1:53\n";
     return account;
 }

@@ -60,6 +60,5 @@ struct AgentPair {
 };
 AgentPair LoopbackAgents(int base, int farAnswerTimeoutS = 120);
 
-// The account "alice" (password "alicepw") at the loopback provider on providerPort, as SipLink's own
-// agent uses it there: listening on sipPort, forty RTP ports from rtpFirst, sending a 1000 Hz tone.
-Account LoopbackAccount(int providerPort, int sipPort, int rtpFirst);
+// The account "alice" (password "alicepw") at the loopback provider on providerPort, registered every 10 s.
+Account LoopbackAccount(int providerPort);

@@ -1,6 +1,6 @@
 #include "tools/sip/agent/ScriptProcess.h"
 
-#include "siplink/account/UnixPath.h"
+#include "tools/sip/agent/UnixPath.h"
 
 namespace {
 
