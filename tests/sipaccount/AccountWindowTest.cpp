@@ -2,6 +2,7 @@
 // window says, and the running SipLink registering the changed account.
 #include <winsock2.h>
 
+#include "siplink/WideText.h"
 #include "siplink/account/AccountStore.h"
 #include "tests/common/ShellTray.h"
 #include "tests/sipaccount/ProviderDesk.h"
@@ -25,10 +26,6 @@ std::string TextOf(HWND control) {
 
 class AccountWindowTest : public sipaccount::ProviderDesk {
   protected:
-    void SetUp() override {
-        ProviderDesk::SetUp();
-        ASSERT_TRUE(program.Start());
-    }
     void TearDown() override {
         if (settingsWindow.Running()) {
             if (window)
@@ -45,10 +42,11 @@ class AccountWindowTest : public sipaccount::ProviderDesk {
         // It shows itself once its fields are filled.
         ASSERT_TRUE(test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, Wait));
     }
+    // Types the text (UTF-8) into the field, as a keyboard would: in UTF-16.
     void Type(const char* label, const std::string& text) {
         HWND field = FieldAfter(window, label);
         ASSERT_NE(field, nullptr) << "no field " << label;
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
     }
     void Press(int id) { SendMessageA(window, WM_COMMAND, id, 0); }
     std::string Status() const { return TextOf(FindWindowExA(window, nullptr, "STATIC", nullptr)); }
@@ -109,6 +107,45 @@ TEST_F(AccountWindowTest, AppliedAfterAWrongPasswordTheLineComesOn) {
     EXPECT_TRUE(WaitForSkypeLight(true)) << "the changed password did not register" << ShowLog();
     EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status();
     EXPECT_EQ(sipLink.Log().find("alicepw"), std::string::npos) << "the password in the log";
+}
+
+// A password with letters beyond ASCII and characters a text format might reserve, typed into the window,
+// is stored and sent as the provider has it.
+TEST_F(AccountWindowTest, APasswordInAnyLettersTypedInTheWindowRegisters) {
+    StoreAccount("wrong-one");
+    StartSipLink();
+    ASSERT_TRUE(WaitForState("refused the password")) << ShowLog();
+    OpenWindow();
+    Type("SIP address (user@domain):", "odd1@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
+    Type("Password:", "M\xC3\xBCller-4f");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status() << ShowLog();
+    EXPECT_EQ(LoadAccount().password, "M\xC3\xBCller-4f");
+}
+
+// Apply pressed in a call, with nothing changed and then with a changed account, never ends the call: the
+// changed account waits for its end.
+TEST_F(AccountWindowTest, ApplyInACallKeepsTheCallAndAChangedAccountWaitsForItsEnd) {
+    StartSipLink();
+    ASSERT_TRUE(WaitForSkypeLight(true)) << ShowLog();
+    Dial(sipcalls::FarNumber);
+    FarRings();
+    FarAnswers();
+    OpenWindow();
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Saved")) << Status();
+    PressAToneReachesTheFarEnd('5');
+    Type("Display name:", "Alice in a call");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("used once the call is over")) << Status() << ShowLog();
+    PressAToneReachesTheFarEnd('7');
+    EXPECT_TRUE(farEnd.Events("CALL_CLOSED").empty()) << "the call ended" << ShowLog();
+    EXPECT_TRUE(ReadHandset().skypeLight) << "the line went in the call" << ShowLog();
+
+    FarEndHangsUp();
+    EXPECT_TRUE(LogHas("PHONE registered", Wait)) << ShowLog();
+    EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status();
+    EXPECT_TRUE(WaitForSkypeLight(true)) << ShowLog();
 }
 
 } // namespace

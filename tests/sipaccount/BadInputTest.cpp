@@ -11,10 +11,6 @@ using sipaccount::Wait;
 
 class BadInput : public sipaccount::ProviderDesk {
   protected:
-    void SetUp() override {
-        ProviderDesk::SetUp();
-        ASSERT_TRUE(program.Start());
-    }
     // The account's registrar is SIPp playing this scenario.
     void RegistrarIsSipp(const std::string& scenario) {
         Account account = LoadAccount();
