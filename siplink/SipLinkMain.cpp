@@ -27,7 +27,8 @@ constexpr const char* MainTitle = "SipLink";
 constexpr UINT WM_PHONE = WM_APP + 10;
 constexpr UINT_PTR TickTimer = 1;
 constexpr UINT TickMs = 250;
-constexpr DWORD ContactsLookMs = 3000;
+// How often the contacts file and the panel's country code are looked at.
+constexpr DWORD LookMs = 3000;
 
 // The options of earlier versions that drove a user agent of the user's own: a Run value may still carry
 // them. They are logged and ignored; SipLink is the phone itself now.
@@ -144,7 +145,8 @@ class Shell : public LinkOutput, public LineOutput {
                   [this] { link->ClientAttached(); }};
     TrayIcon tray{log, [this](TrayIcon::Command command) { OnTray(command); }};
     ContactsFile contacts{SipLinkFolder() + L"\\contacts"};
-    DWORD lastContactsLook = 0;
+    DWORD lastLook = 0;        // at the contacts file and the panel's country code
+    std::string countryCode;   // the panel's, as the line has it
     std::string missingDevice; // a chosen sound device the phone does not find
 };
 
@@ -175,7 +177,8 @@ bool Shell::Create() {
     line = std::make_unique<Line>(phone->Started() ? phone.get() : nullptr, *link, *this);
     if (!tray.Create())
         log.Write("TRAY", "no window for the notification area's icon");
-    line->Start(LoadAccount(), LoadCountryCode(), GetTickCount());
+    countryCode = LoadCountryCode();
+    line->Start(LoadAccount(), countryCode, GetTickCount());
     SetTimer(main, TickTimer, TickMs, nullptr);
     OnTick();
     log.Write("READY", "");
@@ -215,7 +218,8 @@ LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         if (message == AccountChangedMessage() && line) {
             log.Write("ACCOUNT", "stored anew by the account window");
-            line->Stored(LoadAccount(), LoadCountryCode(), GetTickCount());
+            countryCode = LoadCountryCode();
+            line->Stored(LoadAccount(), countryCode, GetTickCount());
             return 0;
         }
         return DefWindowProcA(window, message, wParam, lParam);
@@ -248,14 +252,21 @@ void Shell::OnTick() {
     if (!api.HasClient())
         link->ClientGone();
     line->Review(now);
+    if (now - lastLook < LookMs && lastLook != 0)
+        return;
+    lastLook = now;
+    // The country code chooses the phone's tones; DectBridge's panel may change it at any time.
+    std::string panelCode = LoadCountryCode();
+    if (panelCode != countryCode) {
+        countryCode = panelCode;
+        log.Write("COUNTRY", "the panel's country code is now \"" + countryCode + "\"");
+        line->Stored(LoadAccount(), countryCode, now);
+    }
     std::string text;
-    if (now - lastContactsLook >= ContactsLookMs || lastContactsLook == 0) {
-        lastContactsLook = now;
-        if (contacts.Changed(text)) {
-            std::vector<Contact> list = ParseContactsFile(text);
-            log.Write("CONTACTS", std::to_string(list.size()) + " in the contacts file");
-            link->SetContacts(std::move(list));
-        }
+    if (contacts.Changed(text)) {
+        std::vector<Contact> list = ParseContactsFile(text);
+        log.Write("CONTACTS", std::to_string(list.size()) + " in the contacts file");
+        link->SetContacts(std::move(list));
     }
 }
 
