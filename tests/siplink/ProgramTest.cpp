@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "sim/control/HandsetControl.h"
+#include "sim/control/SimControl.h"
 #include "siplink/Json.h"
 #include "siplink/Netstring.h"
 #include "siplink/agent/SipLinkEnd.h"
 #include "tests/common/ApiClient.h"
+#include "tests/common/Program.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -314,6 +317,64 @@ TEST_F(Program, AClientThatTakesNoNotificationDoesNotHoldUpTheAgentsSide) {
     // Nothing is lost once the client takes its messages again.
     ASSERT_TRUE(client.WaitForNotes(1));
     EXPECT_EQ(client.notes[0], "CALL 1 STATUS RINGING");
+}
+
+// What any program can send to the question's window: "Allow"'s notification, clicks, mouse and key
+// messages, posted and sent. None of it allows; the user's own Space on "Deny" (the focus starts there)
+// still answers.
+TEST_F(Program, OnlyTheUsersOwnInputAnswersTheQuestion) {
+    ConnectAgent();
+    EXPECT_EQ(client.Discover(1500), nullptr);
+    ASSERT_TRUE(test::WaitForAccessQuestion(3000));
+    HWND question = FindWindowA("SipLinkAccess", nullptr);
+    HWND allow = FindWindowExA(question, nullptr, "Button", "Allow");
+    ASSERT_NE(allow, nullptr);
+    WPARAM clicked = MAKEWPARAM(GetDlgCtrlID(allow), BN_CLICKED);
+    PostMessageA(question, WM_COMMAND, clicked, reinterpret_cast<LPARAM>(allow));
+    SendMessageA(question, WM_COMMAND, clicked, reinterpret_cast<LPARAM>(allow));
+    SendMessageA(allow, BM_CLICK, 0, 0);
+    PostMessageA(allow, BM_CLICK, 0, 0);
+    PostMessageA(allow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(allow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageA(allow, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageA(allow, WM_KEYUP, VK_SPACE, 0xC0390001);
+    // The forged clicks moved the focus to "Allow" (a button takes it when pressed); the user moves it
+    // back. SipLink takes posted messages before input: everything above is handled before the user's keys.
+    SetForegroundWindow(question);
+    test::UserKey(VK_TAB);
+    test::UserKey(VK_SPACE);
+    EXPECT_TRUE(client.WaitForStatus(2)) << "the user's own keys did not answer" << Log();
+    EXPECT_EQ(client.statuses, (std::vector<LPARAM>{1, 2})) << "a message from outside allowed it";
+}
+
+// Another program writes DectBridge's window as the sender of a command to SipLink, and SipLink's window
+// as the sender of a notification to DectBridge: neither takes it for the other's. What the two really
+// send still goes, after it.
+TEST_F(Program, NoProgramIsTakenForDectBridgeOrForSipLinkByNamingTheirWindow) {
+    SimReset();
+    RegSetKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", "CountryCode", REG_SZ, "", 1);
+    test::Program bridge;
+    ASSERT_TRUE(bridge.Start());
+    ConnectAgent();
+    ASSERT_TRUE(WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, 10000))
+        << "DectBridge did not attach" << Log();
+    HWND api = FindWindowA("SipLinkApi", nullptr);
+    auto forge = [](HWND to, HWND named, const std::string& text) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), const_cast<char*>(text.c_str())};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(named), reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+        return answer;
+    };
+    EXPECT_EQ(forge(api, bridge.MainWindow(), "CALL 0900123456"), 0u);
+    forge(bridge.MainWindow(), api, "CALL 9 STATUS RINGING");
+
+    for (char key : std::string("#42#")) {
+        ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key)));
+        ASSERT_TRUE(WaitUntilBaseSent(5000));
+    }
+    EXPECT_EQ(agent.NextCallCommand(10000), "dial 42") << Log();
+    EXPECT_EQ(Log().find("CALL 9"), std::string::npos) << "DectBridge took a call SipLink never told" << Log();
 }
 
 TEST(SipLinkOptions, AControlAddressOffThisMachineIsRefusedUnlessTheRiskIsNamed) {
