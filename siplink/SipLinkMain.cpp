@@ -4,6 +4,7 @@
 //   SipLink.exe --control HOST:PORT [--log PATH]     drive an agent the user runs himself
 //   SipLink.exe --settings                           the SIP account window
 //   SipLink.exe --uninstall                          remove the registry key SipLink created
+// One SipLink runs per user session (SessionInstance): a later start shows the running one and ends.
 // The agent's control port has no authentication: a HOST off this machine is refused unless
 // --allow-remote-control-unauthenticated is given too.
 #include <winsock2.h>
@@ -18,6 +19,7 @@
 #include "siplink/HiddenWindow.h"
 #include "siplink/InstallKey.h"
 #include "siplink/LogFile.h"
+#include "siplink/SessionInstance.h"
 #include "siplink/SipLink.h"
 #include "siplink/TrayIcon.h"
 #include "siplink/TrayTip.h"
@@ -216,6 +218,11 @@ LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     default:
+        if (message == SessionInstance::ShowMessage()) {
+            log.Write("SHOW", "SipLink was started again: its account window is shown");
+            OnTray(TrayIcon::OpenAccount);
+            return 1;
+        }
         if (message == AccountChangedMessage() && own) {
             own->Reload(GetTickCount(), link.Connected());
             UpdateOffer(link.Connected());
@@ -335,6 +342,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                  " is off this machine and asks no password; give " + RemoteControlFlag +
                                  " to use it all the same");
         return 2;
+    }
+    SessionInstance instance;
+    switch (instance.Claim(MainClassName)) {
+    case SessionInstance::First:
+        break;
+    case SessionInstance::HandedOver:
+        return 0;
+    case SessionInstance::NoAnswer:
+        return 3;
     }
     EnsureSkypeKey();
     WSADATA winsock;

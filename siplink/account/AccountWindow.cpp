@@ -251,6 +251,16 @@ LRESULT AccountWindow::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// Brings an account window that is open already to the front; answers whether there was one.
+bool BringOpenWindowForward() {
+    HWND open = FindWindowA(ClassName, nullptr);
+    if (!open)
+        return false;
+    ShowWindow(open, SW_RESTORE);
+    SetForegroundWindow(open);
+    return true;
+}
+
 } // namespace
 
 UINT AccountChangedMessage() {
@@ -259,11 +269,8 @@ UINT AccountChangedMessage() {
 }
 
 bool OpenAccountWindow() {
-    if (HWND open = FindWindowA(ClassName, nullptr)) {
-        ShowWindow(open, SW_RESTORE);
-        SetForegroundWindow(open);
+    if (BringOpenWindowForward())
         return true;
-    }
     wchar_t program[MAX_PATH] = L"";
     DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
@@ -275,12 +282,18 @@ bool OpenAccountWindow() {
     if (!CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return false;
+    // Whatever let this process bring a window forward (the user's click, a start by the user) goes to
+    // the window it starts.
+    AllowSetForegroundWindow(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
 }
 
 int RunAccountWindow() {
+    // One account window: a second "SIP account" shows the one open.
+    if (BringOpenWindowForward())
+        return 0;
     AccountWindow account;
     if (!account.Create())
         return 1;

@@ -377,6 +377,22 @@ TEST_F(Program, NoProgramIsTakenForDectBridgeOrForSipLinkByNamingTheirWindow) {
     EXPECT_EQ(Log().find("CALL 9"), std::string::npos) << "DectBridge took a call SipLink never told" << Log();
 }
 
+// One SipLink per session: a second start shows the running one's account window and ends; a second
+// account window shows the one open; --uninstall runs beside it.
+TEST_F(Program, ASecondStartShowsTheRunningOneAndEnds) {
+    ASSERT_TRUE(test::WaitUntil([] { return FindWindowA("SipLinkMain", nullptr) != nullptr; }, 5000));
+    EXPECT_EQ(RunSipLink(""), 0u) << "a second SipLink went on running";
+    HWND account = test::WaitForWindow("SIP account", 10000);
+    ASSERT_NE(account, nullptr) << "the running SipLink did not show its account window" << Log();
+    EXPECT_EQ(RunSipLink("--settings"), 0u) << "a second account window went on running";
+    int accountWindows = 0;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, "SIP account")) != nullptr;)
+        ++accountWindows;
+    EXPECT_EQ(accountWindows, 1);
+    EXPECT_EQ(RunSipLink("--uninstall"), 0u);
+    PostMessageA(account, WM_CLOSE, 0, 0);
+}
+
 TEST(SipLinkOptions, AControlAddressOffThisMachineIsRefusedUnlessTheRiskIsNamed) {
     CreateDirectoryA("c:\\temp", nullptr);
     // 0.0.0.0 is no loopback address, and a connection to it stays on this machine.
