@@ -30,15 +30,9 @@ std::string InstalledProgram() {
     return LongPath(folder.substr(0, folder.find_last_of('\\') + 1) + "DectBridge.exe");
 }
 
-DWORD ProcessOf(HWND window) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    return processId;
-}
-
 // The full path of the executable that made the window; "" when it cannot be told.
 std::string ProgramOf(HWND window) {
-    DWORD processId = ProcessOf(window);
+    DWORD processId = WindowProcess(window);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return "";
@@ -103,7 +97,7 @@ void ApiWindow::DeliverQueued() {
 
 void ApiWindow::OnDiscover(HWND discoverer) {
     ClientAccess::Client discovering{ProgramOf(discoverer), reinterpret_cast<uintptr_t>(discoverer),
-                                     ProcessOf(discoverer)};
+                                     WindowProcess(discoverer)};
     const std::string& program = discovering.program;
     log.Write("DISCOVER", std::to_string(discovering.window) + " " + program);
     const ClientAccess::Client* current = Attached();
@@ -151,14 +145,13 @@ void ApiWindow::AttachClient(HWND attaching, const std::string& program) {
         Queue(Outgoing{client, false, 0, "USERSTATUS LOGGEDOUT"});
     }
     client = attaching;
-    attached = {program, reinterpret_cast<uintptr_t>(attaching), ProcessOf(attaching)};
+    attached = {program, reinterpret_cast<uintptr_t>(attaching), WindowProcess(attaching)};
     Queue(Outgoing{client, true, AttachSuccess, ""});
     onAttach();
 }
 
 const ClientAccess::Client* ApiWindow::Attached() const {
-    // A window handle of a program gone could come back as another program's window.
-    return client && IsWindow(client) && ProcessOf(client) == attached.process ? &attached : nullptr;
+    return client && IsWindow(client) && WindowProcess(client) == attached.process ? &attached : nullptr;
 }
 
 LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {

@@ -59,3 +59,9 @@ SenderAnswer AskSender(HWND named, HWND receiver, const void* data, size_t size)
         return SenderAnswer::Confirmed;
     return answer == 0 ? SenderAnswer::Unknown : SenderAnswer::Denied;
 }
+
+DWORD WindowProcess(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}

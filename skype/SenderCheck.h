@@ -62,3 +62,7 @@ enum class SenderAnswer {
 
 // Asks `named`, the window a message to `receiver` gave as its sender, about the message's bytes.
 SenderAnswer AskSender(HWND named, HWND receiver, const void* data, size_t size);
+
+// The id of the process that made the window (0 when it is no window): the sender's window must also be
+// the attached program's, since a window handle of a program gone can come back as another's.
+DWORD WindowProcess(HWND window);

@@ -33,12 +33,6 @@ constexpr AttachStatusTrace AttachStatusTraces[] = {
     {0x8001, 10, "!!! Try to connect Skype now (API available)"},
 };
 
-DWORD ProcessOf(HWND window) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    return process;
-}
-
 bool SkypeInstalled() {
     return KeyExists(SkypeInstallKey, HKEY_LOCAL_MACHINE) || KeyExists(SkypeInstallKey, HKEY_CURRENT_USER);
 }
@@ -72,7 +66,7 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
             DropSkypeWindow();
         ReportLoss();
         skypeWindow = apiWindow;
-        skypeProcess = ProcessOf(apiWindow);
+        skypeProcess = WindowProcess(apiWindow);
     }
     for (const AttachStatusTrace& entry : AttachStatusTraces)
         if (entry.status == status)
@@ -81,7 +75,7 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
 }
 
 void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
-    if (!skypeWindow || sender != skypeWindow || !data || ProcessOf(sender) != skypeProcess)
+    if (!skypeWindow || sender != skypeWindow || !data || WindowProcess(sender) != skypeProcess)
         return;
     if (AskSender(sender, mainWindow, data->lpData, data->lpData ? data->cbData : 0) ==
         SenderAnswer::Denied) {
