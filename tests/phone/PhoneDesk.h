@@ -74,6 +74,8 @@ class MediaSocket {
     std::vector<int> Events() const { return events; }
     // The phone's RTP source address (port), once a packet came.
     const sockaddr_in& PhoneAddress() const { return phone; }
+    // Sends to this address of the phone's from now on.
+    void Aim(const sockaddr_in& phoneAddress) { phone = phoneAddress; }
     // Sends `count` PCMU packets of silence to the phone's address, 20 ms apart in sequence numbers.
     void SendRtp(int count);
 
