@@ -38,6 +38,7 @@ UserAgent::~UserAgent() {
         sound->Stop();
     call.reset();
     ended.clear();
+    presence.reset();
     registration.reset();
     lookup.reset();
     endpoint.reset();
@@ -79,6 +80,9 @@ void UserAgent::Handle(Command& command) {
             sound->DevicesChanged();
         break;
     case Command::Kind::Watch:
+        watched = command.uris;
+        if (presence)
+            presence->Watch(watched);
         break;
     case Command::Kind::Stop:
         Stop();
@@ -111,6 +115,7 @@ void UserAgent::Register() {
         return;
     }
     registrationWaits = false;
+    presence.reset();
     registration.reset();
     endpoint.reset();
     lookup.reset();
@@ -142,6 +147,8 @@ void UserAgent::Registered(const std::string& error, const ProviderLookup::Resul
         endpoint->TrustProvider(address);
     registration = std::make_unique<AccountRegistration>(*endpoint, events);
     registration->Start(settings);
+    presence = std::make_unique<PresenceWatch>(*endpoint, settings, events);
+    presence->Watch(watched);
 }
 
 void UserAgent::Unregister() {
@@ -282,6 +289,7 @@ void UserAgent::Stop() {
     ended.clear();
     SoundNeeded(false);
     lookup.reset();
+    presence.reset();
     registration.reset();
     ReportRegistration(Event::RegState::Unregistered, "");
     tmr_start(&stopBound, StopWaitMs, OnStopBound, this);

@@ -1,8 +1,9 @@
 #pragma once
 // Everything on the stack's thread: the settings, the provider lookup, the SIP endpoint, the account's
-// registration, the one call (a second caller gets 486), the speaker's playout and the sound devices. It
-// carries out the window thread's commands and the sound thread's frames, and decides what the devices
-// do: they run while a call needs them (from the dial or the answer to the end of the busy tone).
+// registration, the contacts' presence, the one call (a second caller gets 486), the speaker's playout and
+// the sound devices. It carries out the window thread's commands and the sound thread's frames, and decides
+// what the devices do: they run while a call needs them (from the dial or the answer to the end of the busy
+// tone).
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "siplink/phone/EventQueue.h"
 #include "siplink/phone/Inbox.h"
 #include "siplink/phone/Playout.h"
+#include "siplink/phone/PresenceWatch.h"
 #include "siplink/phone/ProviderLookup.h"
 #include "siplink/phone/SipEndpoint.h"
 #include "siplink/phone/Sound.h"
@@ -59,7 +61,9 @@ class UserAgent : public Call::Owner {
     std::unique_ptr<ProviderLookup> lookup;
     std::unique_ptr<SipEndpoint> endpoint;
     std::unique_ptr<AccountRegistration> registration;
-    bool registrationWaits = false; // asked while a call was up: it starts when the call ends
+    std::unique_ptr<PresenceWatch> presence;
+    std::vector<std::string> watched; // the contacts SipLink asked to watch, kept across registrations
+    bool registrationWaits = false;   // asked while a call was up: it starts when the call ends
     std::unique_ptr<Call> call;
     std::vector<std::unique_ptr<Call>> ended; // terminated, freed from a timer outside libre's handlers
     Playout playout;
