@@ -130,6 +130,11 @@ CallMedia::Remote Call::TakeRemote(const struct sip_msg* message, bool isOffer) 
 
 int Call::OnOffer(struct mbuf** description, const struct sip_msg* message, void* arg) {
     Call* call = static_cast<Call*>(arg);
+    // A re-INVITE without SDP asks for our offer; its answer comes with the ACK.
+    if (!HasSdp(message)) {
+        *description = call->media.Offer();
+        return *description ? 0 : ENOMEM;
+    }
     // A re-INVITE: hold, resume, a new address. The sound follows the new description; one we cannot use
     // is refused (488) and the call goes on as it was.
     if (call->TakeRemote(message, true) != CallMedia::Remote::Usable)
