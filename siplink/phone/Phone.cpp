@@ -5,9 +5,20 @@
 
 namespace phone {
 
+namespace {
+
+Command Order(Command::Kind kind, CallId call = 0) {
+    Command command;
+    command.kind = kind;
+    command.call = call;
+    return command;
+}
+
+} // namespace
+
 Phone::Phone(HWND window, UINT message, SoundFactory sound)
-    : stack(std::make_unique<Stack>(
-          [window, message] { return PostMessageA(window, message, 0, 0) != FALSE; }, std::move(sound))) {}
+    : stack(std::make_unique<Stack>([window, message] { return PostMessageA(window, message, 0, 0) != FALSE; },
+                                    std::move(sound))) {}
 
 Phone::~Phone() = default;
 
@@ -16,66 +27,48 @@ bool Phone::Started() const {
 }
 
 void Phone::Apply(const Settings& settings, bool registerAgain) {
-    Command command;
-    command.kind = Command::Kind::Apply;
+    Command command = Order(Command::Kind::Apply);
     command.settings = settings;
     command.registerAgain = registerAgain;
     stack->Push(std::move(command));
 }
 
 void Phone::Unregister() {
-    Command command;
-    command.kind = Command::Kind::Unregister;
-    stack->Push(std::move(command));
+    stack->Push(Order(Command::Kind::Unregister));
 }
 
 void Phone::Register() {
-    Command command;
-    command.kind = Command::Kind::Register;
-    stack->Push(std::move(command));
+    stack->Push(Order(Command::Kind::Register));
 }
 
 CallId Phone::Dial(const std::string& target) {
-    Command command;
-    command.kind = Command::Kind::Dial;
-    command.call = stack->NewCallId();
+    const CallId call = stack->NewCallId();
+    Command command = Order(Command::Kind::Dial, call);
     command.target = target;
-    CallId id = command.call;
     stack->Push(std::move(command));
-    return id;
+    return call;
 }
 
 void Phone::Answer(CallId call) {
-    Command command;
-    command.kind = Command::Kind::Answer;
-    command.call = call;
-    stack->Push(std::move(command));
+    stack->Push(Order(Command::Kind::Answer, call));
 }
 
 void Phone::Hangup(CallId call) {
-    Command command;
-    command.kind = Command::Kind::Hangup;
-    command.call = call;
-    stack->Push(std::move(command));
+    stack->Push(Order(Command::Kind::Hangup, call));
 }
 
 void Phone::SendDigit(CallId call, char key) {
-    Command command;
-    command.kind = Command::Kind::Digit;
-    command.call = call;
+    Command command = Order(Command::Kind::Digit, call);
     command.key = key;
     stack->Push(std::move(command));
 }
 
 void Phone::DevicesChanged() {
-    Command command;
-    command.kind = Command::Kind::DevicesChanged;
-    stack->Push(std::move(command));
+    stack->Push(Order(Command::Kind::DevicesChanged));
 }
 
 void Phone::WatchPresence(const std::vector<std::string>& uris) {
-    Command command;
-    command.kind = Command::Kind::Watch;
+    Command command = Order(Command::Kind::Watch);
     command.uris = uris;
     stack->Push(std::move(command));
 }

@@ -2,6 +2,8 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
+#include <cmath>
 #include <sstream>
 
 namespace phonetest {
@@ -126,6 +128,8 @@ void MediaSocket::Receive(DWORD timeoutMs) {
         phone = from;
         int type = packet[1] & 0x7F;
         ++counts[type];
+        if (type == 0)
+            sound.insert(sound.end(), packet + 12, packet + size);
         uint32_t packetTimestamp = (uint32_t(packet[4]) << 24) | (uint32_t(packet[5]) << 16) |
                                    (uint32_t(packet[6]) << 8) | packet[7];
         // An RFC 4733 event: one per timestamp (its packets repeat the event's start).
@@ -156,7 +160,7 @@ int MediaSocket::Count(int payloadType) const {
     return counts[payloadType];
 }
 
-void MediaSocket::SendRtp(int count) {
+void MediaSocket::SendRtp(int count, double hertz) {
     for (int i = 0; i < count; ++i) {
         uint8_t packet[12 + 160];
         packet[0] = 0x80;
@@ -167,12 +171,37 @@ void MediaSocket::SendRtp(int count) {
             packet[4 + b] = static_cast<uint8_t>(timestamp >> (24 - 8 * b));
             packet[8 + b] = static_cast<uint8_t>(0x5EED1234u >> (24 - 8 * b));
         }
-        std::fill(packet + 12, packet + sizeof packet, 0xFF);
+        for (int n = 0; n < 160; ++n)
+            packet[12 + n] = EncodeUlaw(static_cast<int16_t>(
+                8000 * std::sin(2 * 3.14159265358979 * hertz * (timestamp - 1000 + n) / 8000.0)));
         sendto(socket, reinterpret_cast<char*>(packet), sizeof packet, 0, reinterpret_cast<sockaddr*>(&phone),
                sizeof phone);
         ++sequence;
         timestamp += 160;
     }
+}
+
+int16_t DecodeUlaw(uint8_t code) {
+    code = static_cast<uint8_t>(~code);
+    int magnitude = ((code & 0x0F) << 3 | 0x84) << ((code >> 4) & 7);
+    return static_cast<int16_t>(code & 0x80 ? 0x84 - magnitude : magnitude - 0x84);
+}
+
+uint8_t EncodeUlaw(int16_t sample) {
+    int magnitude = std::min(std::abs(static_cast<int>(sample)), 32635) + 0x84;
+    int exponent = 7;
+    while (exponent > 0 && !(magnitude & (0x4000 >> (7 - exponent))))
+        --exponent;
+    int mantissa = (magnitude >> (exponent + 3)) & 0x0F;
+    return static_cast<uint8_t>(~((sample < 0 ? 0x80 : 0) | exponent << 4 | mantissa));
+}
+
+double Frequency(const std::vector<int16_t>& samples) {
+    int crossings = 0;
+    for (size_t i = 1; i < samples.size(); ++i)
+        if ((samples[i - 1] < 0) != (samples[i] < 0))
+            ++crossings;
+    return samples.size() < 2 ? 0 : crossings / 2.0 / (samples.size() / 8000.0);
 }
 
 void PhoneDesk::SetUp() {

@@ -15,6 +15,7 @@
 #include "siplink/agent/AgentClient.h"
 #include "siplink/agent/AgentProcess.h"
 #include "siplink/agent/ScriptProcess.h"
+#include "siplink/phone/CallState.h"
 #include "siplink/phone/Phone.h"
 #include "tests/common/TestSupport.h"
 
@@ -70,14 +71,17 @@ class MediaSocket {
     // Until `count` more RTP packets of this payload type have come (-1: any type).
     bool WaitForPackets(int count, int payloadType = -1, DWORD timeoutMs = Wait);
     int Count(int payloadType) const;
+    // The PCMU payloads received, one after the other.
+    const std::vector<uint8_t>& Sound() const { return sound; }
     // RFC 4733 events received, by event number, counted once per event (its first packet).
     std::vector<int> Events() const { return events; }
     // The phone's RTP source address (port), once a packet came.
     const sockaddr_in& PhoneAddress() const { return phone; }
     // Sends to this address of the phone's from now on.
     void Aim(const sockaddr_in& phoneAddress) { phone = phoneAddress; }
-    // Sends `count` PCMU packets of silence to the phone's address, 20 ms apart in sequence numbers.
-    void SendRtp(int count);
+    // Sends `count` PCMU packets to the phone's address, 20 ms apart in sequence numbers: silence, or a tone
+    // of `hertz`.
+    void SendRtp(int count, double hertz = 0);
 
   private:
     SOCKET socket = INVALID_SOCKET;
@@ -85,10 +89,17 @@ class MediaSocket {
     sockaddr_in phone = {};
     std::vector<int> counts = std::vector<int>(128, 0);
     std::vector<int> events;
+    std::vector<uint8_t> sound;
     uint32_t lastEventTimestamp = 0;
     uint16_t sequence = 1;
     uint32_t timestamp = 1000;
 };
+
+// G.711 mu-law and a tone's frequency, the test's own (not the phone's codec): what the far end hears.
+int16_t DecodeUlaw(uint8_t code);
+uint8_t EncodeUlaw(int16_t sample);
+// The frequency of a tone in samples at 8 kHz by its zero crossings; 0 for silence.
+double Frequency(const std::vector<int16_t>& samples);
 
 class PhoneDesk : public ::testing::Test {
   protected:
