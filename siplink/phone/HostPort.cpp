@@ -19,7 +19,7 @@ HostPort SplitHostPort(const std::string& text) {
         result.host = text.substr(0, colon);
         rest = colon == std::string::npos ? "" : text.substr(colon);
     }
-    if (result.host.empty() || result.host.find_first_of(" \t;@/") != std::string::npos)
+    if (result.host.empty() || result.host.find_first_of(" \t;@/[]") != std::string::npos)
         return result;
     if (!rest.empty()) {
         if (rest[0] != ':' || rest.size() < 2 || rest.size() > 6 ||

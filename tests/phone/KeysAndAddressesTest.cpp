@@ -62,8 +62,8 @@ TEST(Addresses, HostAndPortAsTheUserTypesThem) {
     EXPECT_TRUE(v6.valid);
     EXPECT_EQ(v6.host, "2001:db8::1");
     EXPECT_EQ(v6.port, 5061);
-    for (const char* bad :
-         {"", ":5060", "host:", "host:0", "host:65536", "host:50x0", "a b", "[::1", "user@host"})
+    for (const char* bad : {"", ":5060", "host:", "host:0", "host:65536", "host:50x0", "a b", "[::1",
+                            "user@host", "[[x]", "a]b"})
         EXPECT_FALSE(phone::SplitHostPort(bad).valid) << bad;
     EXPECT_TRUE(phone::IsNumericIPv4("192.0.2.7"));
     EXPECT_FALSE(phone::IsNumericIPv4("192.0.2"));
