@@ -17,8 +17,8 @@ Command Order(Command::Kind kind, CallId call = 0) {
 } // namespace
 
 Phone::Phone(HWND window, UINT message, SoundFactory sound)
-    : stack(std::make_unique<Stack>([window, message] { return PostMessageA(window, message, 0, 0) != FALSE; },
-                                    std::move(sound))) {}
+    : stack(std::make_unique<Stack>(
+          [window, message] { return PostMessageA(window, message, 0, 0) != FALSE; }, std::move(sound))) {}
 
 Phone::~Phone() = default;
 

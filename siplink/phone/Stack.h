@@ -25,7 +25,11 @@ class Stack {
     Stack& operator=(const Stack&) = delete;
 
     bool Started() const { return started; }
-    void Push(Command command) { inbox.Push(std::move(command)); }
+    // Ignored when the stack did not start: nothing would ever take it.
+    void Push(Command command) {
+        if (started)
+            inbox.Push(std::move(command));
+    }
     std::vector<Event> TakeEvents() { return events.Take(); }
     // A new call id: never 0, never used before in this run, whichever thread asks.
     CallId NewCallId() { return nextCallId++; }

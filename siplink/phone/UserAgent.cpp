@@ -201,6 +201,9 @@ void UserAgent::Incoming(const struct sip_msg* invite) {
         events.Push(std::move(closed));
         return;
     }
+    // The handset rings: a busy tone still playing from a call before stops.
+    tmr_cancel(&busyOver);
+    SoundNeeded(false);
     call = std::make_unique<Call>(id, *this, *endpoint, settings, playout, events);
     call->Ring(invite);
 }
@@ -243,6 +246,7 @@ void UserAgent::OnReap(void* arg) {
 
 void UserAgent::OnBusyOver(void* arg) {
     UserAgent* agent = static_cast<UserAgent*>(arg);
+    agent->playout.SetTone(Tone::None);
     if (!agent->call)
         agent->SoundNeeded(false);
 }
