@@ -118,4 +118,15 @@ TEST_F(CallingIn, ACallerWithNoCodecOfOursGets488AndNeverRings) {
         EXPECT_NE(event.kind, Event::Kind::Incoming) << "the handset rang for a call it could not hear";
 }
 
+TEST_F(CallingIn, ARegistrationAskedInACallWaitsForItsEnd) {
+    phone::CallId call = Talking();
+    // A new registration starts on a new SIP socket: asked in a call, it must not cut the call off.
+    phone->Register();
+    EXPECT_FALSE(WaitForRegistration(Event::RegState::Registering, nullptr, 1000)) << ShowEvents();
+    ASSERT_TRUE(farEnd.Command("hangup"));
+    ASSERT_TRUE(WaitForCall(Event::Kind::Closed, call)) << ShowEvents();
+    EXPECT_TRUE(WaitForRegistration(Event::RegState::Registering)) << ShowEvents();
+    EXPECT_TRUE(WaitForRegistration(Event::RegState::Registered)) << ShowEvents();
+}
+
 } // namespace
