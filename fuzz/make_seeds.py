@@ -170,3 +170,21 @@ contact_lists = {
 }
 for name, data in contact_lists.items():
     write("ContactList", name, data)
+
+# The phone's readers: the first byte chooses one (0 PIDF, 1 host:port, 2 a dialled target, 3 an SDP's
+# formats and direction), the rest is its text.
+pidf = (b'<?xml version="1.0"?><presence xmlns="urn:ietf:params:xml:ns:pidf" '
+        b'xmlns:rpid="urn:ietf:params:xml:ns:pidf:rpid" entity="sip:42@h"><dm:person><rpid:activities>'
+        b'<rpid:busy/></rpid:activities></dm:person><tuple id="t"><status><basic>open</basic></status>'
+        b'</tuple></presence>')
+phone_readers = {
+    "pidf": b"\x00" + pidf,
+    "pidfbroken": b"\x00<basic></basic>open</basic><p:basic>closed",
+    "hostport": b"\x01[2001:db8::1]:5061",
+    "hostportbad": b"\x01sip.example.net:65536",
+    "target": b"\x02J\xc3\xbcrgen Smith@example.org",
+    "targeturi": b"\x02sip:bob@example.org;transport=tcp",
+    "formats": b"\x03\x07\x00PCMU\x00\x08pcma\x00\x65telephone-event\x00\x12G729",
+}
+for name, data in phone_readers.items():
+    write("PhoneReaders", name, data)
