@@ -1,0 +1,69 @@
+#include "siplink/sound/DeviceList.h"
+
+#include <mmsystem.h>
+
+namespace sound {
+
+namespace {
+
+std::string Utf8(const WCHAR* text) {
+    char buffer[4 * MAXPNAMELEN] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
+
+std::vector<std::string> PlaybackNames() {
+    std::vector<std::string> names;
+    WAVEOUTCAPSW caps;
+    for (UINT id = 0, count = waveOutGetNumDevs(); id < count; ++id)
+        names.push_back(waveOutGetDevCapsW(id, &caps, sizeof caps) == MMSYSERR_NOERROR ? Utf8(caps.szPname)
+                                                                                       : "");
+    return names;
+}
+
+std::vector<std::string> CaptureNames() {
+    std::vector<std::string> names;
+    WAVEINCAPSW caps;
+    for (UINT id = 0, count = waveInGetNumDevs(); id < count; ++id)
+        names.push_back(waveInGetDevCapsW(id, &caps, sizeof caps) == MMSYSERR_NOERROR ? Utf8(caps.szPname)
+                                                                                      : "");
+    return names;
+}
+
+bool Find(const std::vector<std::string>& names, const std::string& name, UINT& id) {
+    if (name.empty()) {
+        id = WAVE_MAPPER;
+        return !names.empty();
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) {
+            id = static_cast<UINT>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> Named(std::vector<std::string> names) {
+    std::vector<std::string> named;
+    for (std::string& name : names)
+        if (!name.empty())
+            named.push_back(std::move(name));
+    return named;
+}
+
+} // namespace
+
+DeviceNames ListDevices() {
+    return DeviceNames{Named(PlaybackNames()), Named(CaptureNames())};
+}
+
+bool FindPlaybackDevice(const std::string& name, UINT& id) {
+    return Find(PlaybackNames(), name, id);
+}
+
+bool FindCaptureDevice(const std::string& name, UINT& id) {
+    return Find(CaptureNames(), name, id);
+}
+
+} // namespace sound
