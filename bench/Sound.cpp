@@ -1,10 +1,13 @@
-// The sound port's delay: a click played to the base's speaker and captured back from that speaker's
-// echo on the sound server (its monitor, a capture device under Wine), so through the port's playback
-// queue, Wine's and the server's buffers both ways and the port's capture. The port's own share, its
-// buffers, is printed beside. Needs the sound server ./dev bench starts (tests/common/pulse.sh).
+// The sound port's delay and steadiness on the sound server ./dev bench starts (tests/common/pulse.sh):
+// - a click played to the base's speaker and captured back from that speaker's echo (the server's monitor,
+//   a capture device under Wine), so through the port's playback queue, Wine's and the server's buffers
+//   both ways and the port's capture; the port's own share, its buffers, is printed beside;
+// - dropouts: a steady tone played for a while and recorded at the speaker, where every stretch without
+//   it is silence the server played because the sound came late (the machine's load shows here).
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -14,6 +17,8 @@
 #include "siplink/sound/WaveCapture.h"
 #include "siplink/sound/WavePlayback.h"
 #include "support/Clock.h"
+#include "tests/common/SandboxSound.h"
+#include "tests/common/SoundAnalysis.h"
 
 namespace {
 
@@ -58,6 +63,45 @@ struct Clicker {
         }
     }
 };
+
+constexpr double SteadyHz = 1000;
+constexpr DWORD SteadyMs = 20000;
+
+// Plays a steady tone for SteadyMs and prints the dropouts the speaker's recording shows; false when
+// nothing was recorded.
+bool MeasureDropouts() {
+    test::SoundRecording speaker;
+    if (!speaker.Start(test::BaseSpeakerSound, "bench"))
+        return false;
+    double phase = 0;
+    sound::SoundPort port({nullptr,
+                           [&](sound::Frame& frame) {
+                               for (int16_t& sample : frame) {
+                                   sample = static_cast<int16_t>(8000 * std::sin(phase));
+                                   phase = std::fmod(phase + 6.283185307179586 * SteadyHz / sound::SampleRate,
+                                                     6.283185307179586);
+                               }
+                               return true;
+                           },
+                           nullptr});
+    port.Start(Speaker, "");
+    Sleep(SteadyMs);
+    port.Stop();
+    Sleep(500); // the recording's last part
+    std::vector<int16_t> samples = speaker.Samples();
+    speaker.Stop();
+    std::vector<test::Stretch> dropouts = test::Dropouts(samples, SteadyHz);
+    if (samples.empty())
+        return false;
+    size_t silent = 0, longest = 0;
+    for (const test::Stretch& dropout : dropouts) {
+        silent += dropout.count;
+        longest = std::max(longest, dropout.count);
+    }
+    std::printf("dropouts in %u s of playback: %zu, %.0f ms of silence in all, the longest %.0f ms\n",
+                static_cast<unsigned>(SteadyMs / 1000), dropouts.size(), silent / 8.0, longest / 8.0);
+    return true;
+}
 
 } // namespace
 
@@ -105,5 +149,9 @@ int main() {
         "  the port's own share: playback queue up to %u x %u ms, capture one %u ms frame (%u buffers "
         "waiting, no delay); the rest is Wine's and the sound server's\n",
         sound::WavePlayback::Buffers, sound::FrameMs, sound::FrameMs, sound::WaveCapture::Buffers);
+    if (!MeasureDropouts()) {
+        std::printf("nothing recorded at the speaker\n");
+        return 1;
+    }
     return 0;
 }

@@ -12,22 +12,21 @@ std::string Utf8(const WCHAR* text) {
     return buffer;
 }
 
-std::vector<std::string> PlaybackNames() {
+// The names of the devices 0 to count - 1 of one kind (waveOut or waveIn); "" for one that gives none.
+template <typename Caps, typename GetCaps> std::vector<std::string> Names(UINT count, GetCaps getCaps) {
     std::vector<std::string> names;
-    WAVEOUTCAPSW caps;
-    for (UINT id = 0, count = waveOutGetNumDevs(); id < count; ++id)
-        names.push_back(waveOutGetDevCapsW(id, &caps, sizeof caps) == MMSYSERR_NOERROR ? Utf8(caps.szPname)
-                                                                                       : "");
+    Caps caps;
+    for (UINT id = 0; id < count; ++id)
+        names.push_back(getCaps(id, &caps, sizeof caps) == MMSYSERR_NOERROR ? Utf8(caps.szPname) : "");
     return names;
 }
 
+std::vector<std::string> PlaybackNames() {
+    return Names<WAVEOUTCAPSW>(waveOutGetNumDevs(), waveOutGetDevCapsW);
+}
+
 std::vector<std::string> CaptureNames() {
-    std::vector<std::string> names;
-    WAVEINCAPSW caps;
-    for (UINT id = 0, count = waveInGetNumDevs(); id < count; ++id)
-        names.push_back(waveInGetDevCapsW(id, &caps, sizeof caps) == MMSYSERR_NOERROR ? Utf8(caps.szPname)
-                                                                                      : "");
-    return names;
+    return Names<WAVEINCAPSW>(waveInGetNumDevs(), waveInGetDevCapsW);
 }
 
 bool Find(const std::vector<std::string>& names, const std::string& name, UINT& id) {

@@ -1,31 +1,21 @@
 #include "siplink/sound/WaveCapture.h"
 
 #include "siplink/sound/DeviceList.h"
-#include "siplink/sound/WaveFormat.h"
 
 namespace sound {
-
-WaveCapture::WaveCapture() : event(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-
-WaveCapture::~WaveCapture() {
-    Close();
-    CloseHandle(event);
-}
 
 bool WaveCapture::Open(const std::string& name) {
     Close();
     UINT id = 0;
     WAVEFORMATEX format = PhoneFormat();
-    if (!FindCaptureDevice(name, id) || waveInOpen(&device, id, &format, reinterpret_cast<DWORD_PTR>(event),
-                                                   0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+    if (!FindCaptureDevice(name, id) ||
+        waveInOpen(&device, id, &format, event.Callback(), 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
         device = nullptr;
         return false;
     }
     bool ready = true;
     for (unsigned i = 0; i < Buffers && ready; ++i) {
-        headers[i] = {};
-        headers[i].lpData = reinterpret_cast<LPSTR>(frames[i].data());
-        headers[i].dwBufferLength = sizeof frames[i];
+        headers[i] = FrameHeader(frames[i]);
         ready = waveInPrepareHeader(device, &headers[i], sizeof headers[i]) == MMSYSERR_NOERROR &&
                 waveInAddBuffer(device, &headers[i], sizeof headers[i]) == MMSYSERR_NOERROR;
     }

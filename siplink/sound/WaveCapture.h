@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "siplink/sound/Frame.h"
+#include "siplink/sound/WaveShared.h"
 
 namespace sound {
 
@@ -20,8 +20,8 @@ class WaveCapture {
     // and carry the capture through a sound thread that runs late.
     static constexpr unsigned Buffers = 4;
 
-    WaveCapture();
-    ~WaveCapture();
+    WaveCapture() = default;
+    ~WaveCapture() { Close(); }
     WaveCapture(const WaveCapture&) = delete;
     WaveCapture& operator=(const WaveCapture&) = delete;
 
@@ -31,13 +31,13 @@ class WaveCapture {
     void Close();
     bool IsOpen() const { return device != nullptr; }
     // Signalled when the device has filled a buffer.
-    HANDLE Event() const { return event; }
+    HANDLE Event() const { return event.Handle(); }
     // Hands every filled buffer to `take`, oldest first, and gives it to the device again; answers how
     // many, or -1 when the device refused one (it went away).
     int Collect(const std::function<void(const Frame&)>& take);
 
   private:
-    HANDLE event = nullptr;
+    DeviceEvent event;
     HWAVEIN device = nullptr;
     std::array<WAVEHDR, Buffers> headers = {};
     std::array<Frame, Buffers> frames = {};

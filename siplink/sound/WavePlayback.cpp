@@ -1,30 +1,20 @@
 #include "siplink/sound/WavePlayback.h"
 
 #include "siplink/sound/DeviceList.h"
-#include "siplink/sound/WaveFormat.h"
 
 namespace sound {
-
-WavePlayback::WavePlayback() : event(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-
-WavePlayback::~WavePlayback() {
-    Close();
-    CloseHandle(event);
-}
 
 bool WavePlayback::Open(const std::string& name) {
     Close();
     UINT id = 0;
     WAVEFORMATEX format = PhoneFormat();
-    if (!FindPlaybackDevice(name, id) || waveOutOpen(&device, id, &format, reinterpret_cast<DWORD_PTR>(event),
-                                                     0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+    if (!FindPlaybackDevice(name, id) ||
+        waveOutOpen(&device, id, &format, event.Callback(), 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
         device = nullptr;
         return false;
     }
     for (unsigned i = 0; i < Buffers; ++i) {
-        headers[i] = {};
-        headers[i].lpData = reinterpret_cast<LPSTR>(frames[i].data());
-        headers[i].dwBufferLength = sizeof frames[i];
+        headers[i] = FrameHeader(frames[i]);
         if (waveOutPrepareHeader(device, &headers[i], sizeof headers[i]) != MMSYSERR_NOERROR) {
             Close();
             return false;

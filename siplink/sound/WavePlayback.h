@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "siplink/sound/Frame.h"
+#include "siplink/sound/WaveShared.h"
 
 namespace sound {
 
@@ -20,8 +20,8 @@ class WavePlayback {
     // run the device dry.
     static constexpr unsigned Buffers = 2;
 
-    WavePlayback();
-    ~WavePlayback();
+    WavePlayback() = default;
+    ~WavePlayback() { Close(); }
     WavePlayback(const WavePlayback&) = delete;
     WavePlayback& operator=(const WavePlayback&) = delete;
 
@@ -30,13 +30,13 @@ class WavePlayback {
     void Close();
     bool IsOpen() const { return device != nullptr; }
     // Signalled when the device is done with a buffer.
-    HANDLE Event() const { return event; }
+    HANDLE Event() const { return event.Handle(); }
     // Fills every buffer the device is done with (all of them, right after Open) by `fill` and queues it
     // again; answers how many, or -1 when the device refused one (it went away).
     int Refill(const std::function<void(Frame&)>& fill);
 
   private:
-    HANDLE event = nullptr;
+    DeviceEvent event;
     HWAVEOUT device = nullptr;
     std::array<WAVEHDR, Buffers> headers = {};
     std::array<Frame, Buffers> frames = {};
