@@ -62,28 +62,25 @@ void SoundLoop::Take(const Frame& frame) {
     }
 }
 
-void SoundLoop::Open(bool speaker) {
-    if (speaker && playback.Open(speakerName)) {
-        lastPlayed = Now();
-        speakerWorked = false;
-        if (playback.Refill([this](Frame& frame) { Play(frame); }) < 0)
-            playback.Close();
-    } else if (!speaker && capture.Open(microphoneName)) {
-        lastCaptured = Now();
-        microphoneWorked = false;
+void SoundLoop::Open(bool isSpeaker) {
+    Watch& watch = isSpeaker ? speaker : microphone;
+    if (isSpeaker ? playback.Open(speakerName) : capture.Open(microphoneName)) {
+        watch.lastDone = Now();
+        watch.worked = false;
     }
+    if (isSpeaker && playback.Refill([this](Frame& frame) { Play(frame); }) < 0)
+        playback.Close();
 }
 
-void SoundLoop::Lost(bool speaker) {
-    bool worked = speaker ? speakerWorked : microphoneWorked;
-    if (speaker)
+void SoundLoop::Lost(bool isSpeaker) {
+    if (isSpeaker)
         playback.Close();
     else
         capture.Close();
     // A device that worked may only have stumbled: opened again at once it carries on. One that never
     // worked since it was opened waits for the next look.
-    if (worked)
-        Open(speaker);
+    if ((isSpeaker ? speaker : microphone).worked)
+        Open(isSpeaker);
 }
 
 bool SoundLoop::Serve(HANDLE wake) {
@@ -106,18 +103,18 @@ bool SoundLoop::Serve(HANDLE wake) {
     if (playback.IsOpen()) {
         int played = playback.Refill([this](Frame& frame) { Play(frame); });
         if (played > 0) {
-            lastPlayed = now;
-            speakerWorked = true;
-        } else if (played < 0 || now - lastPlayed > Ms(StallMs)) {
+            speaker.lastDone = now;
+            speaker.worked = true;
+        } else if (played < 0 || now - speaker.lastDone > Ms(StallMs)) {
             Lost(true);
         }
     }
     if (capture.IsOpen()) {
         int taken = capture.Collect([this](const Frame& frame) { Take(frame); });
         if (taken > 0) {
-            lastCaptured = now;
-            microphoneWorked = true;
-        } else if (taken < 0 || now - lastCaptured > Ms(StallMs)) {
+            microphone.lastDone = now;
+            microphone.worked = true;
+        } else if (taken < 0 || now - microphone.lastDone > Ms(StallMs)) {
             Lost(false);
         }
     }
@@ -159,10 +156,12 @@ void SoundLoop::LookAgain() {
 }
 
 void SoundLoop::Report() {
+    speaker.reportedMissing = Missing(playback.IsOpen(), speaker);
+    microphone.reportedMissing = Missing(capture.IsOpen(), microphone);
     std::string missing;
-    if (!playback.IsOpen())
+    if (speaker.reportedMissing)
         missing = speakerName.empty() ? "default speaker" : speakerName;
-    if (!capture.IsOpen()) {
+    if (microphone.reportedMissing) {
         std::string name = microphoneName.empty() ? "default microphone" : microphoneName;
         // One device for both ways (an old USB headset's single name) is named once.
         if (missing != name)

@@ -30,13 +30,24 @@ class SoundLoop {
     void LookAgain();
 
   private:
+    // What the loop knows of each device beside its handle.
+    struct Watch {
+        LONGLONG lastDone = 0;        // when it last handed a buffer back
+        bool worked = false;          // it did since it was opened
+        bool reportedMissing = false; // as last reported
+    };
+
     void Pull(Frame& frame);
     void Captured(const Frame& frame);
     void Play(Frame& frame);
     void Take(const Frame& frame);
     void KeepTime(LONGLONG now);
-    void Open(bool speaker);
-    void Lost(bool speaker);
+    void Open(bool isSpeaker);
+    void Lost(bool isSpeaker);
+    // Whether the device counts as missing: not open, or reported missing and not working yet since.
+    static bool Missing(bool open, const Watch& watch) {
+        return !open || (watch.reportedMissing && !watch.worked);
+    }
     void Report();
     LONGLONG Now() const;
     LONGLONG Ms(LONGLONG ms) const { return ms * ticksPerSecond / 1000; }
@@ -47,13 +58,11 @@ class SoundLoop {
     WavePlayback playback;
     WaveCapture capture;
     LONGLONG ticksPerSecond = 1;
-    LONGLONG lastPlayed = 0;       // when the speaker last handed a buffer back
-    LONGLONG lastCaptured = 0;     // when the microphone last did
-    bool speakerWorked = false;    // the speaker handed a buffer back since it was opened
-    bool microphoneWorked = false; // the microphone did
-    LONGLONG nextLook = 0;         // when missing devices are looked for next
-    LONGLONG nextTick = 0;         // the next frame's time while neither device keeps it
-    std::string reported;          // the missing devices last reported
+    Watch speaker;
+    Watch microphone;
+    LONGLONG nextLook = 0; // when missing devices are looked for next
+    LONGLONG nextTick = 0; // the next frame's time while neither device keeps it
+    std::string reported;  // the missing devices last reported
 };
 
 } // namespace sound
