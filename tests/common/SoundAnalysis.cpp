@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <utility>
 
 namespace test {
 
@@ -17,6 +19,9 @@ constexpr double MinShare = 0.5;
 // holds it or not.
 constexpr size_t PilotWindowSamples = 80;
 constexpr double MinPilotAmplitude = 300;
+// A server that has nothing to play plays zeros; with the pilot sounding, the played sound never holds
+// this many zeros in a row.
+constexpr size_t MinDropoutSamples = 4;
 
 // Goertzel's |X(hz)|^2 over the samples.
 double Power(const int16_t* samples, size_t count, double hz) {
@@ -157,43 +162,66 @@ double LongestBurstMs(const std::vector<Burst>& bursts) {
     return longest;
 }
 
+double FrequencyOfLongestSpell(const std::vector<int16_t>& samples, double hz) {
+    std::vector<Burst> bursts = ToneBursts(samples, hz);
+    if (bursts.empty())
+        return 0;
+    const Burst& longest = *std::max_element(
+        bursts.begin(), bursts.end(), [](const Burst& a, const Burst& b) { return a.lengthMs < b.lengthMs; });
+    size_t from = static_cast<size_t>(longest.startMs * RecordingRate / 1000);
+    size_t to = std::min(samples.size(), from + static_cast<size_t>(longest.lengthMs * RecordingRate / 1000));
+    // The median of its 100 ms pieces' (the last piece may be longer): a dropout shifts the phase of the
+    // sine after it, which would move a peak taken over the whole spell.
+    constexpr size_t Piece = 800;
+    std::vector<double> frequencies;
+    for (size_t at = from; at == from || at + Piece <= to; at += Piece) {
+        size_t end = at + 2 * Piece > to ? to : at + Piece;
+        frequencies.push_back(
+            PeakFrequency(std::vector<int16_t>(samples.begin() + at, samples.begin() + end)));
+    }
+    std::sort(frequencies.begin(), frequencies.end());
+    return frequencies[frequencies.size() / 2];
+}
+
 namespace {
 
-// Whether each 10 ms of the samples holds the pilot.
-std::vector<bool> PilotHeard(const std::vector<int16_t>& samples, double pilotHz) {
-    std::vector<bool> heard;
-    for (size_t at = 0; at + PilotWindowSamples <= samples.size(); at += PilotWindowSamples)
-        heard.push_back(ToneAmplitude(samples.data() + at, PilotWindowSamples, pilotHz) >= MinPilotAmplitude);
-    return heard;
+// The samples from the pilot's first 10 ms to its last, as [first, end); empty when it is never heard.
+std::pair<size_t, size_t> PilotSpan(const std::vector<int16_t>& samples, double pilotHz) {
+    size_t first = samples.size(), end = 0;
+    for (size_t at = 0; at + PilotWindowSamples <= samples.size(); at += PilotWindowSamples) {
+        if (ToneAmplitude(samples.data() + at, PilotWindowSamples, pilotHz) < MinPilotAmplitude)
+            continue;
+        first = std::min(first, at);
+        end = at + PilotWindowSamples;
+    }
+    return {first, std::max(first, end)};
 }
 
 } // namespace
 
 std::vector<Stretch> Dropouts(const std::vector<int16_t>& samples, double pilotHz) {
-    std::vector<bool> heard = PilotHeard(samples, pilotHz);
+    std::pair<size_t, size_t> span = PilotSpan(samples, pilotHz);
     std::vector<Stretch> dropouts;
-    size_t first = std::find(heard.begin(), heard.end(), true) - heard.begin();
-    size_t last = heard.rend() - std::find(heard.rbegin(), heard.rend(), true); // one past
-    for (size_t w = first; w < last; ++w) {
-        if (heard[w])
-            continue;
-        if (!dropouts.empty() && dropouts.back().from + dropouts.back().count == w * PilotWindowSamples)
-            dropouts.back().count += PilotWindowSamples;
-        else
-            dropouts.push_back(Stretch{w * PilotWindowSamples, PilotWindowSamples});
+    for (size_t at = span.first; at < span.second;) {
+        size_t zeros = 0;
+        while (at + zeros < span.second && samples[at + zeros] == 0)
+            ++zeros;
+        if (zeros >= MinDropoutSamples)
+            dropouts.push_back(Stretch{at, zeros});
+        at += std::max<size_t>(zeros, 1);
     }
     return dropouts;
 }
 
 std::vector<int16_t> WithoutDropouts(const std::vector<int16_t>& samples, double pilotHz) {
-    std::vector<bool> heard = PilotHeard(samples, pilotHz);
+    std::pair<size_t, size_t> span = PilotSpan(samples, pilotHz);
     std::vector<int16_t> kept;
-    size_t first = std::find(heard.begin(), heard.end(), true) - heard.begin();
-    size_t last = heard.rend() - std::find(heard.rbegin(), heard.rend(), true);
-    for (size_t w = first; w < last; ++w)
-        if (heard[w])
-            kept.insert(kept.end(), samples.begin() + w * PilotWindowSamples,
-                        samples.begin() + (w + 1) * PilotWindowSamples);
+    size_t at = span.first;
+    for (const Stretch& dropout : Dropouts(samples, pilotHz)) {
+        kept.insert(kept.end(), samples.begin() + at, samples.begin() + dropout.from);
+        at = dropout.from + dropout.count;
+    }
+    kept.insert(kept.end(), samples.begin() + at, samples.begin() + span.second);
     return kept;
 }
 

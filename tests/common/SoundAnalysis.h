@@ -44,10 +44,13 @@ bool HasCadenceDespiteDropouts(const std::vector<int16_t>& samples, double hz,
                                const std::vector<unsigned>& cadenceMs, double toleranceMs);
 // The longest spell, whole or cut; 0 when there is none.
 double LongestBurstMs(const std::vector<Burst>& bursts);
+// The frequency of the longest spell of the tone at about `hz` (the spells' 20 ms windows take anything
+// within some 25 Hz), to a hertz, dropouts in it or not; 0 when there is none.
+double FrequencyOfLongestSpell(const std::vector<int16_t>& samples, double hz);
 
 // Dropouts seen by a pilot: a quiet steady tone at pilotHz that the player adds to everything it plays, so
-// that a stretch without it is a dropout. The stretches between the pilot's first and last sound where
-// it is missing (10 ms steps), as [first sample, count).
+// that the zeros a server plays while the player is late are told from the tone's own silences. The
+// stretches of zeros between the pilot's first and last sound, as [first sample, count).
 struct Stretch {
     size_t from;
     size_t count;

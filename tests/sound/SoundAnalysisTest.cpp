@@ -44,6 +44,12 @@ TEST(SoundAnalysis, FindsTheFrequencyToHalfAHertz) {
     quiet.Add(0, 300).Add(1000, 200, 500);
     EXPECT_NEAR(test::PeakFrequency(quiet.samples), 1000, 1.0);
     EXPECT_EQ(test::PeakFrequency({}), 0);
+
+    // The longest spell's, through a dropout in it; none without a spell.
+    Made spells;
+    spells.Add(0, 200).Add(440, 200).Add(0, 300).Add(440, 300).Drop(17).Add(440, 400).Add(0, 100);
+    EXPECT_NEAR(test::FrequencyOfLongestSpell(spells.samples, 440), 440, 3);
+    EXPECT_EQ(test::FrequencyOfLongestSpell(spells.samples, 1000), 0);
 }
 
 TEST(SoundAnalysis, FindsCadenceAfterALateStart) {

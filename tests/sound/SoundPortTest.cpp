@@ -112,13 +112,7 @@ TEST_F(SoundPortTest, PlaysToTheNamedSpeakerOnly) {
     ASSERT_TRUE(test::WaitUntil([&] { return Holds(base.Samples(), 1000, 1000); }, Wait))
         << "the base's speaker did not play 1 kHz for a second";
     port.port.Stop();
-    std::vector<int16_t> played = base.Samples();
-    std::vector<test::Burst> bursts = test::ToneBursts(played, 1000);
-    const test::Burst& longest = *std::max_element(bursts.begin(), bursts.end(),
-                                                   [](auto& a, auto& b) { return a.lengthMs < b.lengthMs; });
-    std::vector<int16_t> tone(played.begin() + static_cast<size_t>(longest.startMs * 8),
-                              played.begin() + static_cast<size_t>((longest.startMs + longest.lengthMs) * 8));
-    EXPECT_NEAR(test::PeakFrequency(tone), 1000, 1);
+    EXPECT_NEAR(test::FrequencyOfLongestSpell(base.Samples(), 1000), 1000, 3);
     EXPECT_FALSE(Holds(desk.Samples(), 1000, 20)) << "the default speaker played it too";
     EXPECT_TRUE(port.States().empty()) << port.States().front();
 }
@@ -134,7 +128,7 @@ TEST_F(SoundPortTest, CapturesTheNamedMicrophoneOnly) {
         << "the captured frames did not hold 440 Hz for a second";
     port.port.Stop();
     std::vector<int16_t> captured = port.Captured();
-    EXPECT_NEAR(test::PeakFrequency(std::vector<int16_t>(captured.end() - 4000, captured.end())), 440, 1);
+    EXPECT_NEAR(test::FrequencyOfLongestSpell(captured, 440), 440, 3);
     EXPECT_FALSE(Holds(captured, 1000, 20)) << "the default microphone was captured";
     EXPECT_TRUE(port.States().empty()) << port.States().front();
 }
