@@ -22,8 +22,9 @@ SoundLoop::SoundLoop(const SoundPort::Handlers& handlers, const std::string& spe
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     ticksPerSecond = frequency.QuadPart;
-    Open(true);
+    // The microphone first: the speaker's first frames would otherwise stand in for it with silence.
     Open(false);
+    Open(true);
     nextTick = Now() + Ms(FrameMs);
     nextLook = Now() + Ms(LookMs);
     Report();
@@ -147,10 +148,10 @@ void SoundLoop::LookAgain() {
         playback.Close();
     if (capture.IsOpen() && !FindCaptureDevice(microphoneName, id))
         capture.Close();
-    if (!playback.IsOpen())
-        Open(true);
     if (!capture.IsOpen())
         Open(false);
+    if (!playback.IsOpen())
+        Open(true);
     nextLook = Now() + Ms(LookMs);
     Report();
 }
