@@ -143,6 +143,8 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
     // number.
     if (skype.IsAttachMessage(message))
         skype.OnAttachReply(reinterpret_cast<HWND>(wParam), lParam);
+    else if (skype.IsSenderQuestion(message))
+        return skype.AnswerSenderQuestion(wParam, lParam);
     else if (IsShellRestart(message) && !shutDown)
         UpdateTrayIcon(trayState);
     return PlatformWindowProc(message, wParam, lParam);

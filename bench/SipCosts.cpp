@@ -23,7 +23,7 @@ class Quiet : public LinkOutput, public PhonePort {
     }
     void Log(const std::string&, const std::string&) override {}
 
-    void Apply(const phone::Settings&) override {}
+    void Apply(const phone::Settings&, bool) override {}
     void Register() override {}
     void Unregister() override {}
     phone::CallId Dial(const std::string&) override { return 1; }

@@ -123,3 +123,42 @@ contact_lists = {
 }
 for name, data in contact_lists.items():
     write("ContactList", name, data)
+
+# The phone's readers: the first byte chooses one (0 PIDF, 1 host:port, 2 a dialled target, 3 an SDP's
+# formats and direction), the rest is its text.
+pidf = (b'<?xml version="1.0"?><presence xmlns="urn:ietf:params:xml:ns:pidf" '
+        b'xmlns:rpid="urn:ietf:params:xml:ns:pidf:rpid" entity="sip:42@h"><dm:person><rpid:activities>'
+        b'<rpid:busy/></rpid:activities></dm:person><tuple id="t"><status><basic>open</basic></status>'
+        b'</tuple></presence>')
+phone_readers = {
+    "pidf": b"\x00" + pidf,
+    "pidfbroken": b"\x00<basic></basic>open</basic><p:basic>closed",
+    "hostport": b"\x01[2001:db8::1]:5061",
+    "hostportbad": b"\x01sip.example.net:65536",
+    "target": b"\x02J\xc3\xbcrgen Smith@example.org",
+    "targeturi": b"\x02sip:bob@example.org;transport=tcp",
+    "formats": b"\x03\x07\x00PCMU\x00\x08pcma\x00\x65telephone-event\x00\x12G729",
+}
+for name, data in phone_readers.items():
+    write("PhoneReaders", name, data)
+
+# SipLink's link and line: steps of three bytes (what, a, b). what: 0 CALL, 1 SET CALL, 2 GET CALL, 3 contacts,
+# 4 a call comes in, 5 progress, 6 established, 7 closed, 8 presence, 9 registration, 10 account stored, the
+# program gone or back, the line lost (by a), 11 a tick.
+
+
+def step(what, a=0, b=0):
+    return bytes([what, a, b])
+
+
+registered = step(9, 2)
+link_steps = {
+    "call-out": registered + step(0, 0) + step(5, 1) + step(6, 1) + step(1, 1, 2) + step(1, 1, 1) + step(7, 1, 0),
+    "call-in": registered + step(4, 2, 0) + step(2, 1, 1) + step(1, 1, 0) + step(6, 0) + step(7, 0, 1),
+    "busy": registered + step(4, 2, 1) + step(4, 3, 5) + step(0, 1) + step(7, 1, 12),
+    "refresh-fails": registered + step(0, 0) + step(6, 1) + step(9, 4, 1) + step(11, 5) + step(7, 1, 1),
+    "apply-in-call": registered + step(0, 2) + step(6, 1) + step(10, 0, 2) + step(10, 0, 9) + step(1, 1, 1),
+    "gone": registered + step(4, 2) + step(1, 1, 0) + step(10, 1) + step(10, 2) + step(10, 3) + step(8, 5, 1),
+}
+for name, data in link_steps.items():
+    write("LinkCalls", name, data)

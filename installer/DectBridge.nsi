@@ -36,6 +36,10 @@ RequestExecutionLevel user
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SIPLINK_RUN_VALUE "${PRODUCT} SIP link"
 !define SETTINGS_KEY "SOFTWARE\Skype\Dect"
+; The SIP account: SipLink's settings (the password encrypted for the user) and the folder of its agent's
+; configuration and contacts in the user's profile.
+!define SIPLINK_ACCOUNT_KEY "SOFTWARE\${PRODUCT}\SipLink"
+!define SIPLINK_ACCOUNT_FOLDER "$APPDATA\${PRODUCT}\SipLink"
 !define PROGRAM "DectBridge.exe"
 ; The simulated base, the Skype peer and the handset window, with a copy of the program that loads the
 ; simulated library from beside itself: apart from the real installation, which they never disturb.
@@ -45,11 +49,6 @@ RequestExecutionLevel user
 !define EXIT_REQUEST_WINDOW "TigerJetTjInitApp"
 !define EXIT_REQUEST_MARKER 0x04C81269
 !define EXIT_WAIT_MS 30000
-; The top windows by which our other programs are found and closed: the Skype peer's control window, the
-; handset, and the SIP link's hidden main window (its API window, "SipLink API", does not end it).
-!define PEER_WINDOW "Skype Peer Control"
-!define HANDSET_WINDOW "DECT Handset"
-!define SIPLINK_WINDOW "SipLink"
 !define SIPLINK_UNINSTALL_WAIT_MS 10000
 ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
 !define WAIT_AND_QUERY 0x00101000
@@ -179,61 +178,98 @@ FunctionEnd
 !insertmacro STOP_PROGRAM_FUNCTION ""
 !insertmacro STOP_PROGRAM_FUNCTION "un."
 
-; Ends every copy of one of our programs that runs from this installation, found by the title of its top
-; window, so that its file can be replaced or removed: a WM_CLOSE to that window ends it in order. A copy
-; run from elsewhere is left alone. Leaves 1 on the stack when it closed one, else 0. Use through CLOSE_OURS.
+; Ends every copy of one of our programs that runs from this installation, so that its file can be replaced
+; or removed. A copy is found by its process, whatever its windows are called (SipLink's account window or
+; its question to the user keep SipLink.exe in use as much as its hidden main window): every top window of
+; such a process is asked to close (WM_CLOSE), which ends each of our programs in order, then the setup waits
+; for the process to end. A copy run from elsewhere is left alone. Leaves 1 on the stack when it closed one,
+; else 0. Use through CLOSE_OURS.
 !macro CLOSE_OURS_FUNCTION UN
+Function ${UN}IsOurs
+    ; $0 a window; $2 its process (0 when it cannot be opened), $3 1 when that runs $INSTDIR\$5
+    Call ${UN}OpenWindowProcess
+    StrCpy $3 0
+    ${If} $2 P<> 0
+        System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
+        ${If} $3 == "$INSTDIR\$5"
+            StrCpy $3 1
+        ${Else}
+            StrCpy $3 0
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
 Function ${UN}CloseOurs
-    Exch $4 ; the window title
-    Exch
     Exch $5 ; the program's file name
     Push $0
+    Push $1
     Push $2
     Push $3
     Push $6
     Push $7
-    StrCpy $6 0
     StrCpy $7 0
+    ; Every window first: a program may end on the WM_CLOSE of one window only, and a window that is gone
+    ; would break the walk through the others.
+    StrCpy $6 0
     ${Do}
-        FindWindow $0 "" "$4" 0 $6
-        ${If} $0 = 0
+        System::Call 'user32::FindWindowExW(p 0, p r6, p 0, p 0) p .r0'
+        ${If} $0 P= 0
             ${Break}
         ${EndIf}
         StrCpy $6 $0
-        Call ${UN}OpenWindowProcess
+        Call ${UN}IsOurs
+        ${If} $3 = 1
+            StrCpy $7 1
+            System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
+        ${EndIf}
         ${If} $2 P<> 0
-            System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r3, *i ${NSIS_MAX_STRLEN})'
-            ${If} $3 == "$INSTDIR\$5"
-                DetailPrint "Closing $5..."
-                StrCpy $7 1
-                SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-                System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS})'
-                ; The search goes on after a window that is still there, or starts over.
-                System::Call 'user32::IsWindow(p r0) i .r3'
-                ${If} $3 = 0
-                    StrCpy $6 0
-                ${EndIf}
-            ${EndIf}
             System::Call 'kernel32::CloseHandle(p r2)'
         ${EndIf}
     ${Loop}
-    StrCpy $4 $7
+    ${If} $7 = 1
+        DetailPrint "Closing $5..."
+    ${EndIf}
+    ; Then each copy that still has a window is waited for; one that does not end in time is passed by.
+    StrCpy $6 0
+    StrCpy $1 0 ; the process id last given up on
+    ${Do}
+        System::Call 'user32::FindWindowExW(p 0, p r6, p 0, p 0) p .r0'
+        ${If} $0 P= 0
+            ${Break}
+        ${EndIf}
+        StrCpy $6 $0
+        Call ${UN}IsOurs
+        ${If} $3 = 1
+            System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r3)'
+            ${If} $3 <> $1
+                System::Call 'kernel32::WaitForSingleObject(p r2, i ${EXIT_WAIT_MS}) i .r3'
+                ${If} $3 = ${WAIT_OBJECT_0}
+                    StrCpy $6 0 ; its windows are gone: the walk starts over
+                ${Else}
+                    System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r1)'
+                ${EndIf}
+            ${EndIf}
+        ${EndIf}
+        ${If} $2 P<> 0
+            System::Call 'kernel32::CloseHandle(p r2)'
+        ${EndIf}
+    ${Loop}
+    StrCpy $5 $7
     Pop $7
     Pop $6
     Pop $3
     Pop $2
+    Pop $1
     Pop $0
-    Pop $5
-    Exch $4
+    Exch $5
 FunctionEnd
 !macroend
 !insertmacro CLOSE_OURS_FUNCTION ""
 !insertmacro CLOSE_OURS_FUNCTION "un."
 
 ; Leaves in $R9 whether a copy was closed (1) or none ran (0).
-!macro CLOSE_OURS UN TITLE FILE
+!macro CLOSE_OURS UN FILE
     Push "${FILE}"
-    Push "${TITLE}"
     Call ${UN}CloseOurs
     Pop $R9
 !macroend
@@ -241,8 +277,8 @@ FunctionEnd
 ; The trial's peer and handset windows, closed before their files are replaced or removed (the trial's
 ; copy of the program was asked to exit with the installed one).
 !macro CLOSE_TRIAL UN
-    !insertmacro CLOSE_OURS "${UN}" "${PEER_WINDOW}" "${TRIAL}\SkypePeer.exe"
-    !insertmacro CLOSE_OURS "${UN}" "${HANDSET_WINDOW}" "${TRIAL}\Handset.exe"
+    !insertmacro CLOSE_OURS "${UN}" "${TRIAL}\SkypePeer.exe"
+    !insertmacro CLOSE_OURS "${UN}" "${TRIAL}\Handset.exe"
 !macroend
 
 ; What the simulation option puts in place, removed when the option is dropped or on uninstall.
@@ -302,7 +338,7 @@ FunctionEnd
 !macro REMOVE_SIPLINK UN
 !ifdef SIPLINK
     ${If} ${FileExists} "$INSTDIR\SipLink.exe"
-        !insertmacro CLOSE_OURS "${UN}" "${SIPLINK_WINDOW}" SipLink.exe
+        !insertmacro CLOSE_OURS "${UN}" SipLink.exe
         Call ${UN}SipLinkUninstall
     ${EndIf}
 !endif
@@ -354,7 +390,7 @@ SectionEnd
 
 !ifdef SIPLINK
 Section /o "SIP link" SecSipLink
-    !insertmacro CLOSE_OURS "" "${SIPLINK_WINDOW}" SipLink.exe
+    !insertmacro CLOSE_OURS "" SipLink.exe
     StrCpy $SipLinkWasRunning $R9
     SetOutPath "$INSTDIR"
     File "${SIPLINK}"
@@ -490,10 +526,14 @@ Section "-un.${PRODUCT}"
     RMDir /REBOOTOK "$INSTDIR"
 SectionEnd
 
-; Runs after the program has exited, which saves its settings as it ends.
+; Runs after the program and the SIP link have ended, which save their settings as they end.
 Section /o "un.Your settings" SecUnSettings
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "SOFTWARE\Skype"
+    DeleteRegKey HKCU "${SIPLINK_ACCOUNT_KEY}"
+    DeleteRegKey /ifempty HKCU "SOFTWARE\${PRODUCT}"
+    RMDir /r "${SIPLINK_ACCOUNT_FOLDER}"
+    RMDir "$APPDATA\${PRODUCT}"
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
@@ -510,7 +550,7 @@ SectionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} \
-        "Also delete your settings (country code, contact filter). Without this they stay for a later installation."
+        "Also delete your settings (country code, contact filter) and your SIP account (with its password and contacts). Without this they stay for a later installation."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 Function un.onInit

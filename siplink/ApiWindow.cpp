@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "siplink/HiddenWindow.h"
+#include "skype/SenderCheck.h"
 
 namespace {
 
@@ -31,8 +32,7 @@ std::string InstalledProgram() {
 
 // The full path of the executable that made the window; "" when it cannot be told.
 std::string ProgramOf(HWND window) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
+    DWORD processId = WindowProcess(window);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return "";
@@ -59,7 +59,9 @@ void ApiWindow::Destroy() {
     if (!window)
         return;
     DeliverQueued();
+    closing = true;
     courier.Finish(NoteCourier::SendTimeoutMs);
+    closing = false;
     DestroyWindow(window);
     window = nullptr;
     client = nullptr;
@@ -94,7 +96,8 @@ void ApiWindow::DeliverQueued() {
 }
 
 void ApiWindow::OnDiscover(HWND discoverer) {
-    ClientAccess::Client discovering{ProgramOf(discoverer), reinterpret_cast<uintptr_t>(discoverer)};
+    ClientAccess::Client discovering{ProgramOf(discoverer), reinterpret_cast<uintptr_t>(discoverer),
+                                     WindowProcess(discoverer)};
     const std::string& program = discovering.program;
     log.Write("DISCOVER", std::to_string(discovering.window) + " " + program);
     const ClientAccess::Client* current = Attached();
@@ -142,31 +145,40 @@ void ApiWindow::AttachClient(HWND attaching, const std::string& program) {
         Queue(Outgoing{client, false, 0, "USERSTATUS LOGGEDOUT"});
     }
     client = attaching;
-    attached = {program, reinterpret_cast<uintptr_t>(attaching)};
+    attached = {program, reinterpret_cast<uintptr_t>(attaching), WindowProcess(attaching)};
     Queue(Outgoing{client, true, AttachSuccess, ""});
     onAttach();
 }
 
 const ClientAccess::Client* ApiWindow::Attached() const {
-    return client && IsWindow(client) ? &attached : nullptr;
+    return client && IsWindow(client) && WindowProcess(client) == attached.process ? &attached : nullptr;
 }
 
 LRESULT ApiWindow::OnCommand(HWND sender, const COPYDATASTRUCT* data) {
-    if (!client || sender != client) {
+    if (sender != client || !Attached()) {
         log.Write("IGNORED", "a command from a window that is not attached");
+        return 0;
+    }
+    const void* bytes = data ? data->lpData : nullptr;
+    size_t size = bytes ? data->cbData : 0;
+    if (AskSender(sender, window, bytes, size) == SenderAnswer::Denied) {
+        log.Write("IGNORED", "a command in the attached program's name that its program did not send");
         return 0;
     }
     // The text up to its first zero byte; a missing terminator is forgiven, a missing buffer is empty.
     std::string command;
-    if (data && data->lpData)
-        command.assign(static_cast<const char*>(data->lpData),
-                       strnlen(static_cast<const char*>(data->lpData), data->cbData));
+    if (bytes)
+        command.assign(static_cast<const char*>(bytes), strnlen(static_cast<const char*>(bytes), size));
     log.Write("RECV", command);
     onCommand(command);
     return 1;
 }
 
 LRESULT ApiWindow::Handle(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == SenderQuestionMessage())
+        return courier.Answer(wParam, lParam);
+    if (closing && (message == WM_COPYDATA || message == discoverMessage))
+        return 0;
     if (message == discoverMessage && discoverMessage != 0) {
         HWND discoverer = reinterpret_cast<HWND>(wParam);
         if (!IsWindow(discoverer))

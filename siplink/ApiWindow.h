@@ -3,6 +3,8 @@
 // takes the client's commands in WM_COPYDATA and sends notifications back the same way. It exists only
 // while the line is offered (Line), so a client finds SipLink only while a SIP line is there. It
 // serves one client: the program SipLink was installed with, or another the user allowed (ClientAccess).
+// A command counts only from the attached window, of the process that attached, when that window does not
+// deny having sent it (SenderCheck).
 #include <windows.h>
 
 #include <deque>
@@ -59,6 +61,9 @@ class ApiWindow {
     CommandHandler onCommand;
     AttachHandler onAttach;
     HWND window = nullptr;
+    // Destroy delivers the last notifications: the client's questions about them are answered meanwhile,
+    // and nothing new is taken.
+    bool closing = false;
     HWND client = nullptr; // the attached client's window
     ClientAccess::Client attached;
     ClientAccess access;

@@ -12,6 +12,7 @@ class ClientAccess {
     struct Client {
         std::string program; // the full path of its executable; "" when it cannot be told
         uintptr_t window = 0;
+        unsigned long process = 0; // the id of the process that made the window
     };
     enum Decision {
         Attach, // attach it now

@@ -2,13 +2,6 @@
 
 namespace {
 
-// The part of the account the registration is made of: a change here registers anew.
-bool SameRegistration(const Account& a, const Account& b) {
-    return a.address == b.address && a.authUser == b.authUser && a.password == b.password &&
-           a.registrar == b.registrar && a.displayName == b.displayName && a.transport == b.transport &&
-           a.registerSeconds == b.registerSeconds && a.providerOnly == b.providerOnly;
-}
-
 // The part the phone takes for the call up and the next without registering anew: devices and tones.
 bool SameSound(const Account& a, const std::string& aCountry, const Account& b, const std::string& bCountry) {
     return a.speaker == b.speaker && a.microphone == b.microphone && aCountry == bCountry;
@@ -30,7 +23,8 @@ void Line::Start(const Account& stored, const std::string& country, uint32_t now
 void Line::Stored(const Account& stored, const std::string& country, uint32_t nowMs) {
     if (!phone)
         return;
-    bool sameRegistration = SameRegistration(stored, account);
+    // The phone's own rule of what a registration is made of: a change there registers anew.
+    bool sameRegistration = PhoneSettings(stored, country).SameAccount(PhoneSettings(account, countryCode));
     bool sameSound = SameSound(stored, country, account, countryCode);
     if (sameRegistration)
         waiting.reset();
@@ -51,13 +45,14 @@ void Line::Stored(const Account& stored, const std::string& country, uint32_t no
         Use(stored, country, nowMs);
         return;
     }
-    // The sound follows at once, in the call too; a changed registration waits for the call's end.
+    // Devices and tones go to the phone at once (it takes them from the next call on); a changed
+    // registration waits for the end of the call.
     if (!sameSound) {
         account.speaker = stored.speaker;
         account.microphone = stored.microphone;
         countryCode = country;
         if (account.Problem().empty())
-            phone->Apply(PhoneSettings(account, countryCode));
+            phone->Apply(PhoneSettings(account, countryCode), false);
         output.Log("ACCOUNT", "sound devices or tones changed: speaker \"" + account.speaker +
                                   "\", microphone \"" + account.microphone + "\", country " + countryCode);
     }
@@ -94,11 +89,11 @@ void Line::Tick(uint32_t nowMs) {
 }
 
 void Line::Close() {
-    if (!offered)
-        return;
+    bool wasOffered = offered;
     offered = false;
     link.LineLost();
-    output.Offer(false);
+    if (wasOffered)
+        output.Offer(false);
 }
 
 std::string Line::Describe() const {
@@ -113,7 +108,8 @@ void Line::Use(const Account& next, const std::string& country, uint32_t nowMs) 
     waiting.reset();
     std::string problem = account.Problem();
     if (problem.empty()) {
-        phone->Apply(PhoneSettings(account, countryCode));
+        // Registered anew even when the phone has these settings already: it was unregistered meanwhile.
+        phone->Apply(PhoneSettings(account, countryCode), true);
         registration.Begin(nowMs);
     } else {
         phone->Unregister();

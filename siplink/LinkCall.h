@@ -4,7 +4,7 @@
 // call from one state to the next in one function (SipLink::Move).
 #include <string>
 
-#include "siplink/phone/Phone.h"
+#include "siplink/phone/Event.h"
 
 struct LinkCall {
     enum class State {

@@ -2,6 +2,13 @@
 
 #include <chrono>
 
+namespace {
+
+// How often Finish looks for messages sent to the calling thread's windows.
+constexpr DWORD FinishPollMs = 10;
+
+} // namespace
+
 NoteCourier::NoteCourier(LogFile& log) : log(log), thread([this] { Run(); }) {}
 
 NoteCourier::~NoteCourier() {
@@ -27,9 +34,16 @@ void NoteCourier::Send(Item item) {
 }
 
 void NoteCourier::Finish(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
     std::unique_lock<std::mutex> hold(lock);
-    changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                     [this] { return waiting.empty() && !sending; });
+    auto done = [this] { return waiting.empty() && !sending; };
+    while (!changed.wait_for(hold, std::chrono::milliseconds(FinishPollMs), done) &&
+           GetTickCount() - start < timeoutMs) {
+        hold.unlock();
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        hold.lock();
+    }
     DropWaiting();
 }
 
@@ -59,6 +73,7 @@ void NoteCourier::Deliver(const Item& item) {
         return;
     }
     COPYDATASTRUCT copy = {0, static_cast<DWORD>(item.text.size() + 1), const_cast<char*>(item.text.c_str())};
+    SendWitness::Sending sending(witness, item.client, copy.lpData, copy.cbData);
     if (!SendMessageTimeoutA(item.client, WM_COPYDATA, reinterpret_cast<WPARAM>(item.from),
                              reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, SendTimeoutMs, &answer))
         answer = 0;

@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "siplink/phone/Phone.h"
+#include "siplink/phone/Event.h"
+#include "siplink/phone/Settings.h"
 
 class PhonePort {
   public:
     virtual ~PhonePort() = default;
 
-    // Takes the settings; registers again when their account part changed.
-    virtual void Apply(const phone::Settings& settings) = 0;
+    // Takes the settings; registers again when their account part changed or when `registerAgain`.
+    virtual void Apply(const phone::Settings& settings, bool registerAgain) = 0;
     // Registers anew with the settings it has: a retry after a failure.
     virtual void Register() = 0;
     virtual void Unregister() = 0;

@@ -117,9 +117,15 @@ void SipLink::OnPhoneEvent(const phone::Event& event) {
         return;
     }
     LinkCall* call = FindByPhone(event.call);
+    if (!call && event.kind == Kind::Closed && event.end == phone::CallEnd::LineBusy) {
+        // The phone turned a caller away itself while a call was up; the program never hears of it.
+        output.Log("BUSY", "another call holds the line: busy for " + event.peerUri);
+        return;
+    }
     if (!call) {
         if (event.kind == Kind::Progress || event.kind == Kind::Established || event.kind == Kind::Closed)
-            output.Log("SKIP", "an event of no call SipLink knows: " + std::to_string(event.call));
+            output.Log("SKIP", "an event of no call SipLink knows: " + std::to_string(event.call) + " " +
+                                   event.peerUri);
         return;
     }
     switch (event.kind) {
@@ -207,6 +213,7 @@ void SipLink::Move(LinkCall& call, State next, const std::string& why, const std
         if (wasForProgram) {
             call.endStatus = endStatus;
             Notify(call, endStatus);
+            output.Log("CALL-END", std::to_string(call.id) + " " + endStatus + ": " + why);
         }
         break;
     default:
@@ -316,10 +323,13 @@ void SipLink::OnIncoming(const phone::Event& event) {
     const Contact* contact = contacts.ByAddress(event.peerUri);
     call.handle = contact ? contact->handle : CallerHandle(event.peerUri);
     call.name = PartyName(event.peerName, contact ? contact->name : "", event.peerUri);
-    if (InCall()) {
-        // One call at a time reaches the handset; the caller hears busy. The program never hears of it.
+    // One call at a time reaches the handset, and only when a program is there to ring it; the caller
+    // hears busy. The program never hears of it.
+    if (InCall() || !clientThere) {
         calls.push_back(call);
-        Move(calls.back(), State::Releasing, "another call holds the line: busy for " + event.peerUri);
+        Move(calls.back(), State::Releasing,
+             std::string(clientThere ? "another call holds the line" : "no program takes calls") +
+                 ": busy for " + event.peerUri);
         return;
     }
     call.id = nextId++;
@@ -330,13 +340,9 @@ void SipLink::OnIncoming(const phone::Event& event) {
 }
 
 void SipLink::OnClosed(LinkCall& call, const phone::Event& event) {
-    std::string how = std::to_string(event.code) + " " + event.reason;
-    std::string why = "the phone ended it: " + std::string(event.code ? how : event.reason);
-    bool forProgram = ForProgram(call);
-    std::string status = forProgram ? EndStatus(call, event.end) : "";
-    Move(call, State::Ended, why, status);
-    if (forProgram)
-        output.Log("CALL-END", std::to_string(call.id) + " " + status);
+    std::string how = event.code ? std::to_string(event.code) + " " + event.reason : event.reason;
+    std::string why = "the phone ended it" + (how.empty() ? "" : ": " + how);
+    Move(call, State::Ended, why, ForProgram(call) ? EndStatus(call, event.end) : "");
 }
 
 void SipLink::OnPresence(const phone::Event& event) {

@@ -25,6 +25,7 @@ class SipLink {
     SipLink(PhonePort& phone, LinkOutput& output) : phone(phone), output(output) {}
 
     // A program has attached: it is told every contact's presence, whatever an earlier program was told.
+    // Calls ring only while a program is attached; without one a caller hears busy.
     void ClientAttached();
     // The attached program is gone: a call it held is ended at the phone, nobody being there to talk.
     void ClientGone();

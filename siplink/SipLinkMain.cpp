@@ -2,6 +2,7 @@
 //   SipLink.exe [--log PATH]     the phone for the user's stored account
 //   SipLink.exe --settings       the SIP account window
 //   SipLink.exe --uninstall      remove the registry key SipLink created
+// One SipLink runs per user session (SessionInstance): a later start shows the running one and ends.
 #include <windows.h>
 
 #include <memory>
@@ -13,12 +14,15 @@
 #include "siplink/InstallKey.h"
 #include "siplink/Line.h"
 #include "siplink/LogFile.h"
+#include "siplink/SessionInstance.h"
 #include "siplink/SipLink.h"
 #include "siplink/TrayIcon.h"
 #include "siplink/TrayTip.h"
 #include "siplink/WideText.h"
 #include "siplink/account/AccountStore.h"
 #include "siplink/account/AccountWindow.h"
+#include "siplink/phone/Phone.h"
+#include "siplink/sound/SoundPort.h"
 
 namespace {
 
@@ -61,25 +65,45 @@ bool ParseOptions(int count, char** words, Options& options) {
     return true;
 }
 
+// The phone's sound on the system's wave devices (siplink/sound/), chosen by name in the account.
+class DeviceSound : public phone::Sound {
+  public:
+    explicit DeviceSound(Handlers handlers)
+        : port({std::move(handlers.captured), std::move(handlers.nextToPlay), std::move(handlers.deviceState)}) {}
+    void Start(const std::string& speaker, const std::string& microphone) override {
+        port.Start(speaker, microphone);
+    }
+    void Stop() override { port.Stop(); }
+    void DevicesChanged() override { port.DevicesChanged(); }
+
+  private:
+    sound::SoundPort port;
+};
+
 // SipLink's own phone (siplink/phone/) behind the port the link and the line use.
 class BuiltInPhone : public PhonePort {
   public:
-    BuiltInPhone(HWND window, UINT message) : phone(window, message) {}
-    bool Started() const { return phone.Started(); }
+    BuiltInPhone(HWND window, UINT message)
+        : facade(window, message, [](phone::Sound::Handlers handlers) -> std::unique_ptr<phone::Sound> {
+              return std::make_unique<DeviceSound>(std::move(handlers));
+          }) {}
+    bool Started() const { return facade.Started(); }
 
-    void Apply(const phone::Settings& settings) override { phone.Apply(settings); }
-    void Register() override { phone.Register(); }
-    void Unregister() override { phone.Unregister(); }
-    phone::CallId Dial(const std::string& target) override { return phone.Dial(target); }
-    void Answer(phone::CallId call) override { phone.Answer(call); }
-    void Hangup(phone::CallId call) override { phone.Hangup(call); }
-    void SendDigit(phone::CallId call, char key) override { phone.SendDigit(call, key); }
-    void WatchPresence(const std::vector<std::string>& uris) override { phone.WatchPresence(uris); }
-    void DevicesChanged() override { phone.DevicesChanged(); }
-    std::vector<phone::Event> TakeEvents() override { return phone.TakeEvents(); }
+    void Apply(const phone::Settings& settings, bool registerAgain) override {
+        facade.Apply(settings, registerAgain);
+    }
+    void Register() override { facade.Register(); }
+    void Unregister() override { facade.Unregister(); }
+    phone::CallId Dial(const std::string& target) override { return facade.Dial(target); }
+    void Answer(phone::CallId call) override { facade.Answer(call); }
+    void Hangup(phone::CallId call) override { facade.Hangup(call); }
+    void SendDigit(phone::CallId call, char key) override { facade.SendDigit(call, key); }
+    void WatchPresence(const std::vector<std::string>& uris) override { facade.WatchPresence(uris); }
+    void DevicesChanged() override { facade.DevicesChanged(); }
+    std::vector<phone::Event> TakeEvents() override { return facade.TakeEvents(); }
 
   private:
-    phone::Phone phone;
+    phone::Phone facade;
 };
 
 // One line of the log for a phone event, in the phone's own words for a call's end.
@@ -216,6 +240,11 @@ LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     default:
+        if (message == SessionInstance::ShowMessage()) {
+            log.Write("SHOW", "SipLink was started again: its account window is shown");
+            OnTray(TrayIcon::OpenAccount);
+            return 1;
+        }
         if (message == AccountChangedMessage() && line) {
             log.Write("ACCOUNT", "stored anew by the account window");
             countryCode = LoadCountryCode();
@@ -309,6 +338,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return RemoveSkypeKey() ? 0 : 1;
     if (options.settings)
         return RunAccountWindow();
+    SessionInstance instance;
+    switch (instance.Claim(MainClassName)) {
+    case SessionInstance::First:
+        break;
+    case SessionInstance::HandedOver:
+        return 0;
+    case SessionInstance::NoAnswer:
+        return 3;
+    }
     EnsureSkypeKey();
     Shell shell(options);
     if (!shell.Create())

@@ -66,6 +66,7 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
             DropSkypeWindow();
         ReportLoss();
         skypeWindow = apiWindow;
+        skypeProcess = WindowProcess(apiWindow);
     }
     for (const AttachStatusTrace& entry : AttachStatusTraces)
         if (entry.status == status)
@@ -74,8 +75,13 @@ void SkypeLink::OnAttachReply(HWND apiWindow, LPARAM status) {
 }
 
 void SkypeLink::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
-    if (!skypeWindow || sender != skypeWindow || !data)
+    if (!skypeWindow || sender != skypeWindow || !data || WindowProcess(sender) != skypeProcess)
         return;
+    if (AskSender(sender, mainWindow, data->lpData, data->lpData ? data->cbData : 0) ==
+        SenderAnswer::Denied) {
+        Trace(10, "!!! A notification in the name of Skype's window that its program did not send: ignored");
+        return;
+    }
     std::string text = ClientToProgramText(NotificationText(data->lpData, data->cbData));
     Trace(20, "[SKYPE -> MAIN] : %s", text.c_str());
     // Skype waits in its SendMessage; release it before anything here can take time.
@@ -153,6 +159,7 @@ void SkypeLink::SendNextSkypeCommand() {
     data.cbData = static_cast<DWORD>(text.size() + 1);
     data.lpData = &text[0];
     DWORD_PTR answer = 0;
+    SendWitness::Sending sending(witness, skypeWindow, data.lpData, data.cbData);
     LRESULT sent = SendMessageTimeoutA(skypeWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(mainWindow),
                                        reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                        CommandTimeoutMs, &answer);

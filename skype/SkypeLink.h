@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 
+#include "skype/SenderCheck.h"
 #include "skype/SkypeCommands.h"
 
 // Two commands never leave closer together than this: the pump sends one a step, a step this long.
@@ -47,8 +48,12 @@ class SkypeLink : public SkypeCommands {
     // Whether a message is Skype's attach reply; none is before the first discovery.
     bool IsAttachMessage(UINT message) const { return attachMessage != 0 && message == attachMessage; }
     void OnAttachReply(HWND apiWindow, LPARAM status);
-    // WM_COPYDATA to the owner's window: interpreted only from the attached Skype window.
+    // WM_COPYDATA to the owner's window: interpreted only from the attached Skype window, when that window's
+    // program is the one that attached and does not deny sending it (SenderCheck).
     void OnCopyData(HWND sender, const COPYDATASTRUCT* data);
+    // The question whether a command came from this program (SenderCheck); the owner's window answers it.
+    bool IsSenderQuestion(UINT message) const { return message == SenderQuestionMessage(); }
+    LRESULT AnswerSenderQuestion(WPARAM asker, LPARAM digest) { return witness.Answer(asker, digest); }
 
     // A command that waits behind none, queued a whole pace or more after the last one left, leaves at
     // once; any other waits for the pump.
@@ -72,6 +77,8 @@ class SkypeLink : public SkypeCommands {
     // Set only by an attach reply of success; cleared when a command cannot be delivered or the window is
     // gone.
     HWND skypeWindow = nullptr;
+    DWORD skypeProcess = 0; // the process of skypeWindow when it attached
+    SendWitness witness;
     // A window was dropped and the owner not yet told: a send that fails inside a queueing is reported at
     // the next pump step or attach, where the caller of the queueing is not in the middle of its work.
     bool lossUntold = false;

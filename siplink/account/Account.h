@@ -4,7 +4,7 @@
 // that reserves characters. Plain text work, no window, no registry.
 #include <string>
 
-#include "siplink/phone/Phone.h"
+#include "siplink/phone/Settings.h"
 
 struct Account {
     std::string address; // user@domain[:port]

@@ -1,7 +1,5 @@
 #include "siplink/account/AccountWindow.h"
 
-#include <mmsystem.h>
-
 #include <string>
 #include <vector>
 
@@ -9,6 +7,8 @@
 #include "siplink/ProgramPath.h"
 #include "siplink/WideText.h"
 #include "siplink/account/AccountStore.h"
+#include "siplink/sound/BaseDevice.h"
+#include "siplink/sound/DeviceList.h"
 
 namespace {
 
@@ -57,28 +57,6 @@ const Row Rows[] = {
 const char* const Transports[] = {"udp", "tcp"};
 constexpr const wchar_t* DefaultDevice = L"System default";
 constexpr int LabelWidth = 280, FieldWidth = 300, RowHeight = 28, Margin = 10, StatusHeight = 64;
-
-// The system's sound devices by their Windows names: playback or capture.
-std::vector<std::string> SoundDevices(bool capture) {
-    std::vector<std::string> names;
-    UINT count = capture ? waveInGetNumDevs() : waveOutGetNumDevs();
-    for (UINT i = 0; i < count; ++i) {
-        WAVEINCAPSW in = {};
-        WAVEOUTCAPSW out = {};
-        if (capture ? waveInGetDevCapsW(i, &in, sizeof in) == MMSYSERR_NOERROR
-                    : waveOutGetDevCapsW(i, &out, sizeof out) == MMSYSERR_NOERROR)
-            names.push_back(Utf8FromWide(capture ? in.szPname : out.szPname));
-    }
-    return names;
-}
-
-// The base's own audio device, a USB one, among the names; "" when none is there.
-std::string BaseDevice(const std::vector<std::string>& names) {
-    for (const std::string& name : names)
-        if (name.find("USB") != std::string::npos)
-            return name;
-    return "";
-}
 
 class AccountWindow {
   public:
@@ -167,13 +145,14 @@ void AccountWindow::Fill() {
     for (const wchar_t* name : {L"UDP", L"TCP"})
         SendMessageW(transport, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     SendMessageW(transport, CB_SETCURSEL, account.transport == "tcp" ? 1 : 0, 0);
-    speakers.names = SoundDevices(false);
-    microphones.names = SoundDevices(true);
+    sound::DeviceNames devices = sound::ListDevices();
+    speakers.names = devices.playback;
+    microphones.names = devices.capture;
     // A new account starts on the base's own device, when it is there.
     bool fresh = account.address.empty();
-    FillDevices(speakers, fresh && account.speaker.empty() ? BaseDevice(speakers.names) : account.speaker);
+    FillDevices(speakers, fresh && account.speaker.empty() ? sound::BaseDevice(speakers.names) : account.speaker);
     FillDevices(microphones,
-                fresh && account.microphone.empty() ? BaseDevice(microphones.names) : account.microphone);
+                fresh && account.microphone.empty() ? sound::BaseDevice(microphones.names) : account.microphone);
 }
 
 void AccountWindow::FillDevices(DeviceList& list, const std::string& chosen) {
@@ -283,6 +262,16 @@ LRESULT AccountWindow::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// Brings an account window that is open already to the front; answers whether there was one.
+bool BringOpenWindowForward() {
+    HWND open = FindWindowW(ClassName, nullptr);
+    if (!open)
+        return false;
+    ShowWindow(open, SW_RESTORE);
+    SetForegroundWindow(open);
+    return true;
+}
+
 } // namespace
 
 UINT AccountChangedMessage() {
@@ -291,11 +280,8 @@ UINT AccountChangedMessage() {
 }
 
 bool OpenAccountWindow() {
-    if (HWND open = FindWindowW(ClassName, nullptr)) {
-        ShowWindow(open, SW_RESTORE);
-        SetForegroundWindow(open);
+    if (BringOpenWindowForward())
         return true;
-    }
     std::wstring program = ProgramPath();
     if (program.empty())
         return false;
@@ -306,12 +292,18 @@ bool OpenAccountWindow() {
     if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return false;
+    // Whatever let this process bring a window forward (the user's click, a start by the user) goes to
+    // the window it starts.
+    AllowSetForegroundWindow(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
 }
 
 int RunAccountWindow() {
+    // One account window: a second "SIP account" shows the one open.
+    if (BringOpenWindowForward())
+        return 0;
     AccountWindow account;
     if (!account.Create())
         return 1;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "siplink/phone/Phone.h"
+#include "siplink/phone/Event.h"
 
 class Registration {
   public:

@@ -116,10 +116,27 @@ bool AnswerAccessQuestion(const char* button, DWORD timeoutMs) {
     HWND pressed = FindWindowExA(question, nullptr, "Button", button);
     if (!pressed)
         return false;
-    // As a click does: the button tells its window.
-    PostMessageA(question, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(pressed), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(pressed));
+    UserClick(pressed);
     return WaitUntil([&] { return ApiClient::Pump(), FindQuestion() == nullptr; }, timeoutMs);
+}
+
+void UserClick(HWND window) {
+    RECT area = {};
+    GetWindowRect(window, &area);
+    SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+}
+
+void UserKey(WORD key) {
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_KEYBOARD;
+    press[0].ki.wVk = press[1].ki.wVk = key;
+    press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, press, sizeof(INPUT));
 }
 
 } // namespace test

@@ -43,7 +43,13 @@ class ApiClient {
 // SipLink's question whether a program may use the line: waits for it and gives its text in `text`
 // when asked; answers whether it came.
 bool WaitForAccessQuestion(DWORD timeoutMs, std::string* text = nullptr);
-// Presses "Allow" or "Deny" in the open question; answers whether there was one to answer.
+// Clicks "Allow" or "Deny" in the open question as the user does (UserClick); answers whether there was
+// one and the click took it away.
 bool AnswerAccessQuestion(const char* button, DWORD timeoutMs = 5000);
+// The user's own input, through the system's input queue as the mouse and keyboard give it: the pointer
+// moved to the middle of the window and the left button pressed and released there; a key pressed and
+// released (it goes to the window with the focus).
+void UserClick(HWND window);
+void UserKey(WORD key);
 
 } // namespace test

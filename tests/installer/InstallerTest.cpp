@@ -35,6 +35,7 @@ constexpr const char* SettingsKey = "SOFTWARE\\Skype\\Dect";
 // The key SipLink makes so that programs find Skype installed; only its --uninstall takes it away.
 constexpr const char* SkypeProbeKey = "SOFTWARE\\Skype\\Phone";
 constexpr const char* SipLinkTitle = "SipLink";
+constexpr const char* SipAccountKey = "SOFTWARE\\DectBridge\\SipLink";
 constexpr DWORD SetupTimeoutMs = 120000;
 
 std::string Folder(int csidl) {
@@ -52,6 +53,9 @@ std::string MenuDir() {
 }
 std::string Installed(const std::string& name) {
     return InstallDir() + "\\" + name;
+}
+std::string SipAccountFolder() {
+    return Folder(CSIDL_APPDATA) + "\\DectBridge\\SipLink";
 }
 std::string TrialDir() {
     return InstallDir() + "\\Trial";
@@ -648,7 +652,8 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
     ExpectVersion("Trial\\SkypePeer.exe", "Skype API peer (simulated Skype)");
     EXPECT_EQ(ReadWholeFile(InTrial("Handset.exe")), ReadWholeFile(BinDir() + "\\Handset.exe"));
     ExpectVersion("Trial\\Handset.exe", "Simulated DECT handset");
-    EXPECT_EQ(ReadWholeFile(Installed("SipLink.exe")), ReadWholeFile(BinDir() + "\\SipLink.exe"));
+    EXPECT_TRUE(ReadWholeFile(Installed("SipLink.exe")) == ReadWholeFile(BinDir() + "\\SipLink.exe"))
+        << "SipLink.exe was not replaced";
     EXPECT_EQ(ShortcutTarget(MenuDir() + "\\SIP Link.lnk"), Installed("SipLink.exe"));
     EXPECT_EQ(ShortcutTarget(MenuDir() + "\\SIP account.lnk"), Installed("SipLink.exe"));
     ExpectVersion("SipLink.exe", "SIP link for DectBridge");
@@ -698,13 +703,15 @@ TEST_F(Installer, OptionsFollowTheSwitchesAndAReinstallKeepsThem) {
 TEST_F(Installer, InstallingOverRunningCopiesEndsThemInOrderAndRunsTheNewFilesAsTheUser) {
     ASSERT_EQ(Install("/SIPLINK=1"), 0u);
     ASSERT_TRUE(PlaceVendorLibrary());
-    // An older build in its place: the same program with another link time stamp.
-    std::string image = ReadWholeFile(Installed("DectBridge.exe"));
-    ASSERT_GT(image.size(), 0x100u);
-    size_t stamp = *reinterpret_cast<const DWORD*>(&image[0x3C]) + 8;
-    image[stamp] = static_cast<char>(image[stamp] ^ 0x5A);
-    ASSERT_TRUE(WriteWholeFile(Installed("DectBridge.exe"), image));
-    ASSERT_NE(ReadWholeFile(Installed("DectBridge.exe")), ReadWholeFile(BinDir() + "\\DectBridge.exe"));
+    // Older builds in their place: the same programs with another link time stamp.
+    for (const char* program : {"DectBridge.exe", "SipLink.exe"}) {
+        std::string image = ReadWholeFile(Installed(program));
+        ASSERT_GT(image.size(), 0x100u);
+        size_t stamp = *reinterpret_cast<const DWORD*>(&image[0x3C]) + 8;
+        image[stamp] = static_cast<char>(image[stamp] ^ 0x5A);
+        ASSERT_TRUE(WriteWholeFile(Installed(program), image));
+        ASSERT_NE(ReadWholeFile(Installed(program)), ReadWholeFile(BinDir() + "\\" + program));
+    }
     // The user gave the SIP link's start entry an agent of their own (nothing listens there).
     const std::string linkCommand = "\"" + Installed("SipLink.exe") + "\" --control 127.0.0.1:9";
     HKEY run = nullptr;
@@ -715,14 +722,19 @@ TEST_F(Installer, InstallingOverRunningCopiesEndsThemInOrderAndRunsTheNewFilesAs
 
     Program old;
     ASSERT_TRUE(old.Start(Installed("DectBridge.exe")));
-    test::Process oldLink;
+    test::Process oldLink, accountWindow;
     ASSERT_TRUE(StartInstalledSipLink(oldLink));
+    // Its account window is SipLink.exe too, under another title.
+    ASSERT_TRUE(StartWithWindow(accountWindow, Installed("SipLink.exe"), "--settings", "SIP account"));
     size_t before = SimCalls().size();
 
     ASSERT_EQ(Install(), 0u);
     EXPECT_EQ(old.Proc().Wait(0), 0u) << "the running copy did not end of itself";
     EXPECT_TRUE(ShutDownInOrder(CalledOps(before))) << "the running copy was not asked to exit";
     EXPECT_EQ(oldLink.Wait(0), 0u) << "the SIP link was not closed";
+    EXPECT_EQ(accountWindow.Wait(0), 0u) << "the SIP account window was not closed";
+    EXPECT_TRUE(ReadWholeFile(Installed("SipLink.exe")) == ReadWholeFile(BinDir() + "\\SipLink.exe"))
+        << "SipLink.exe was not replaced";
     EXPECT_EQ(ReadWholeFile(Installed("DectBridge.exe")), ReadWholeFile(BinDir() + "\\DectBridge.exe"));
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, RunKey, SipLinkRunValue).second, linkCommand)
         << "the user's arguments of the SIP link's start entry were not kept";
@@ -767,6 +779,12 @@ TEST_F(Installer, InstallingOverRunningCopiesEndsThemInOrderAndRunsTheNewFilesAs
 
 TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
     ASSERT_EQ(Install("/AUTOSTART=1 /SIMULATION=1 /SIPLINK=1"), 0u);
+    // The SIP account as SipLink keeps it: its key, and its agent's folder in the profile.
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, SipAccountKey, "Address", REG_SZ, "alice@example.com", 18),
+              ERROR_SUCCESS);
+    CreateDirectoryA((Folder(CSIDL_APPDATA) + "\\DectBridge").c_str(), nullptr);
+    CreateDirectoryA(SipAccountFolder().c_str(), nullptr);
+    ASSERT_TRUE(WriteWholeFile(SipAccountFolder() + "\\contacts", "\"Bob\" <sip:bob@example.com>\n"));
     {
         // The trial's copy of the program runs (the installed one has no library to run with).
         Program program;
@@ -803,6 +821,9 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
     // The program saved the country code as it exited; the settings stay for a later installation.
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, SettingsKey, "CountryCode").second, "49");
 
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, SipAccountKey)) << "the SIP account went without being asked to";
+    EXPECT_TRUE(Exists(SipAccountFolder() + "\\contacts"));
+
     ASSERT_EQ(Install("/SIMULATION=1"), 0u);
     {
         Program program;
@@ -811,6 +832,8 @@ TEST_F(Installer, SilentUninstallStopsTheProgramAndLeavesOnlyTheSettings) {
         EXPECT_EQ(program.Proc().Wait(0), 0u);
     }
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SettingsKey)) << "the settings were asked to go";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\DectBridge")) << "the SIP account was asked to go";
+    EXPECT_FALSE(Exists(Folder(CSIDL_APPDATA) + "\\DectBridge")) << "the SIP account's folder was asked to go";
     EXPECT_FALSE(Exists(InstallDir()));
 }
 

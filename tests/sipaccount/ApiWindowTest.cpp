@@ -20,11 +20,18 @@ void TellSipLinkTheAccountChanged() {
 
 class ApiWindow : public sipaccount::ProviderDesk {
   protected:
-    ApiWindow() { programAtStart = false; }
+    ApiWindow() {
+        programAtStart = false;
+        contacts.clear();
+    }
     void SetUp() override {
         ProviderDesk::SetUp();
         StartSipLink();
-        ASSERT_TRUE(WaitForState("Registered with the provider")) << ShowLog();
+        // A discover answered only once the window is there: the log says "registered" a moment before.
+        ASSERT_TRUE(WaitForApiWindow()) << ShowLog();
+    }
+    static bool WaitForApiWindow() {
+        return test::WaitUntil([] { return FindWindowA("SipLinkApi", nullptr) != nullptr; }, Wait);
     }
 
     test::ApiClient client;
@@ -52,7 +59,7 @@ TEST_F(ApiWindow, IsThereOnlyWhileTheProviderAcceptsTheAccount) {
     // The account back: the line comes again, and the program the user allowed is not asked about again.
     StoreAccount("alicepw");
     TellSipLinkTheAccountChanged();
-    EXPECT_TRUE(WaitForState("Registered with the provider")) << ShowLog();
+    EXPECT_TRUE(WaitForApiWindow()) << ShowLog();
     EXPECT_NE(client.Discover(), nullptr);
 }
 
@@ -123,6 +130,57 @@ TEST_F(ApiWindow, AClientThatTakesNoNotificationDoesNotHoldUpThePhone) {
     // Nothing is lost once the client takes its messages again.
     ASSERT_TRUE(client.WaitForNotes(1));
     EXPECT_EQ(client.notes[0], "CALL 1 STATUS RINGING");
+}
+
+// What any program can send to the question's window: "Allow"'s notification, clicks, mouse and key
+// messages, posted and sent. None of it allows; the user's own Space on "Deny" (the focus starts there)
+// still answers.
+TEST_F(ApiWindow, OnlyTheUsersOwnInputAnswersTheQuestion) {
+    EXPECT_EQ(client.Discover(1500), nullptr);
+    ASSERT_TRUE(test::WaitForAccessQuestion(3000));
+    HWND question = FindWindowA("SipLinkAccess", nullptr);
+    HWND allow = FindWindowExA(question, nullptr, "Button", "Allow");
+    ASSERT_NE(allow, nullptr);
+    WPARAM clicked = MAKEWPARAM(GetDlgCtrlID(allow), BN_CLICKED);
+    PostMessageA(question, WM_COMMAND, clicked, reinterpret_cast<LPARAM>(allow));
+    SendMessageA(question, WM_COMMAND, clicked, reinterpret_cast<LPARAM>(allow));
+    SendMessageA(allow, BM_CLICK, 0, 0);
+    PostMessageA(allow, BM_CLICK, 0, 0);
+    PostMessageA(allow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(allow, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageA(allow, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageA(allow, WM_KEYUP, VK_SPACE, 0xC0390001);
+    // The forged clicks moved the focus to "Allow" (a button takes it when pressed); the user moves it
+    // back. SipLink takes posted messages before input: everything above is handled before the user's keys.
+    SetForegroundWindow(question);
+    test::UserKey(VK_TAB);
+    test::UserKey(VK_SPACE);
+    EXPECT_TRUE(client.WaitForStatus(2)) << "the user's own keys did not answer" << ShowLog();
+    EXPECT_EQ(client.statuses, (std::vector<LPARAM>{1, 2})) << "a message from outside allowed it";
+}
+
+class ApiWindowWithDectBridge : public sipaccount::ProviderLine {};
+
+// Another program writes DectBridge's window as the sender of a command to SipLink, and SipLink's window
+// as the sender of a notification to DectBridge: neither takes it for the other's. What the two really
+// send still goes, after it.
+TEST_F(ApiWindowWithDectBridge, NoProgramIsTakenForDectBridgeOrForSipLinkByNamingTheirWindow) {
+    HWND api = FindWindowA("SipLinkApi", nullptr);
+    auto forge = [](HWND to, HWND named, const std::string& text) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), const_cast<char*>(text.c_str())};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(named), reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+        return answer;
+    };
+    EXPECT_EQ(forge(api, program.MainWindow(), "CALL 0900123456"), 0u);
+    forge(program.MainWindow(), api, "CALL 9 STATUS RINGING");
+
+    Dial(sipcalls::FarNumber);
+    FarRings();
+    std::string log = sipLink.Log();
+    EXPECT_EQ(log.find("CALL 0900123456"), std::string::npos) << "SipLink took a stranger's command" << ShowLog();
+    EXPECT_EQ(log.find("CALL 9"), std::string::npos) << "DectBridge took a call SipLink never told" << ShowLog();
 }
 
 } // namespace

@@ -110,9 +110,10 @@ TEST_F(SipCalls, ANumberNotFoundARefusalAndNoAnswerEachEndTheCall) {
 }
 
 TEST_F(SipCalls, ACallToWhereNobodyIsFailsAfterTheSipTimeOut) {
-    // The one slow road: nothing answers at the far end's address, the phone gives up after the SIP time-out.
+    // The one slow road: the far end dies still registered, nothing answers at its address, and the call
+    // ends after the SIP time-out.
     farEnd.Close();
-    farAgent.Stop();
+    farAgent.Kill();
     uint32_t releases = Releases();
     Dial(sipcalls::FarNumber);
     EXPECT_TRUE(WaitForRelease(releases + 1, 60000)) << "the handset was not released" << ShowLog();

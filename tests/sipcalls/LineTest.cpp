@@ -42,9 +42,9 @@ TEST_F(SipLine, ACallerIsShownByTheNameTheirCallCarries) {
 }
 
 TEST_F(SipLine, TheEndKeyEndsADialledCallTheProviderNeverAnswersAndTheNextDialGoesOut) {
-    // Nothing answers at the far end's address: the agent says nothing of the call for half a minute.
+    // The far end dies still registered: the provider sends the call where nothing answers for half a minute.
     farEnd.Close();
-    farAgent.Stop();
+    farAgent.Kill();
     uint32_t releases = Releases();
     Dial(sipcalls::FarNumber);
     Sleep(3000);

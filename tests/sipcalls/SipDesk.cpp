@@ -42,9 +42,7 @@ bool SipLinkProcess::Start(const std::string& path) {
 void SipLinkProcess::Stop() {
     if (!process.Running())
         return;
-    AskSipLinkToEnd(process.Id());
-    EXPECT_EQ(process.Wait(5000), 0u) << "SipLink did not end on WM_CLOSE";
-    process.Kill();
+    EXPECT_EQ(EndSipLink(process), 0u) << "SipLink did not end on WM_CLOSE";
 }
 
 bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs) const {
@@ -66,13 +64,7 @@ void SipDesk::SetUp() {
     ASSERT_TRUE(StartProvider()) << "the provider did not start";
     ASSERT_TRUE(farAgent.Start(farConfig)) << "the far agent did not start";
     ASSERT_TRUE(farEnd.Connect(farConfig.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
-    ASSERT_TRUE(test::WaitUntil(
-        [&] {
-            std::string info;
-            return farEnd.Command("reginfo", "", &info) && info.find("OK") != std::string::npos;
-        },
-        Wait))
-        << "the far agent did not register";
+    ASSERT_TRUE(farEnd.WaitUntilRegistered(Wait)) << "the far agent did not register";
     std::string list;
     for (const auto& [name, address] : contacts)
         list += "\"" + name + "\" <" + address + ">\r\n";

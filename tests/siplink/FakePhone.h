@@ -8,9 +8,10 @@
 
 class FakePhone : public PhonePort {
   public:
-    void Apply(const phone::Settings& settings) override {
+    void Apply(const phone::Settings& settings, bool registerAgain) override {
         applied.push_back(settings);
-        asked.push_back("apply " + settings.user + "@" + settings.domain);
+        asked.push_back((registerAgain ? "apply and register " : "apply ") + settings.user + "@" +
+                        settings.domain);
     }
     void Register() override { asked.push_back("register"); }
     void Unregister() override { asked.push_back("unregister"); }

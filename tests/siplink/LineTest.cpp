@@ -62,7 +62,7 @@ class LineFixture : public ::testing::Test, public LinkOutput, public LineOutput
 
 TEST_F(LineFixture, TheAccountGoesToThePhoneAndTheLineIsOfferedWhileRegistered) {
     line.Start(Alice(), "49", 0);
-    EXPECT_EQ(phone.Asked(), Texts{"apply alice@127.0.0.1:5090"});
+    EXPECT_EQ(phone.Asked(), Texts{"apply and register alice@127.0.0.1:5090"});
     ASSERT_EQ(phone.applied.size(), 1u);
     const phone::Settings& settings = phone.applied[0];
     EXPECT_EQ(settings.password, "M\xC3\xBCller-4f");
@@ -143,7 +143,8 @@ TEST_F(LineFixture, ApplyInACallKeepsTheCallAndAChangedAccountWaitsForItsEnd) {
 
     link.Command("SET CALL 1 STATUS FINISHED");
     line.Review(2000);
-    EXPECT_EQ(phone.Asked(), (Texts{"hangup " + std::to_string(call), "apply bob@127.0.0.1:5090"}));
+    EXPECT_EQ(phone.Asked(),
+              (Texts{"hangup " + std::to_string(call), "apply and register bob@127.0.0.1:5090"}));
     EXPECT_EQ(phone.applied.back().password, "pa ss;\"\\<>");
     EXPECT_EQ(line.State().Current(), Registration::State::Registering);
     EXPECT_FALSE(line.Offered()) << "the old account's line outlived it";
@@ -167,6 +168,11 @@ TEST_F(LineFixture, ApplyAgainAfterAFailureTriesAtOnceAndAnUnusableAccountIsUnre
     EXPECT_FALSE(line.Offered()) << "a registration of no account offered the line";
     line.Tick(10000000);
     EXPECT_TRUE(phone.Asked().empty()) << "retried without an account";
+    // The same account as before it was taken away registers anew: the phone still has its settings.
+    line.Stored(Alice(), "", 50);
+    EXPECT_EQ(phone.Asked(), Texts{"apply and register alice@127.0.0.1:5090"});
+    Register(60);
+    EXPECT_TRUE(line.Offered());
 }
 
 TEST_F(LineFixture, SipLinkEndingEndsTheCallAndWithoutAPhoneTheLineNeverComes) {

@@ -139,7 +139,7 @@ TEST_F(Link, EachEndTheFarEndOrTheProviderGivesADialledCallHasItsStatus) {
                  {End::Refused, 500, "FAILED"},   {End::NoAnswer, 408, "FAILED"},
                  {End::Malformed, 0, "FAILED"},   {End::NoCommonCodec, 488, "FAILED"},
                  {End::HungUpThere, 0, "FAILED"}, {End::Stopped, 0, "FAILED"},
-                 {End::DeviceGone, 0, "FAILED"}};
+                 {End::Failed, 0, "FAILED"}};
     unsigned id = 1;
     for (const Case& c : cases) {
         phone::CallId call = Dial("42", id);
@@ -167,6 +167,12 @@ TEST_F(Link, OneCallHoldsTheLineAndTheProgramCountsOnlyTheCallsItSees) {
     EXPECT_TRUE(NewNotes().empty()) << "the program heard of the second call";
     Event(FakePhone::Closed(8, End::HungUpHere));
     EXPECT_TRUE(NewNotes().empty()) << "the program heard of the second call's end";
+    // A caller the phone turns away by itself is only logged.
+    phone::Event turnedAway = FakePhone::Closed(9, End::LineBusy, 486, "Busy Here");
+    turnedAway.peerUri = "sip:carol@127.0.0.1:5100";
+    Event(turnedAway);
+    EXPECT_TRUE(NewNotes().empty()) << "the program heard of a caller the phone turned away";
+    EXPECT_EQ(logs.back(), "BUSY another call holds the line: busy for sip:carol@127.0.0.1:5100");
 
     link.Command("CALL bob");
     EXPECT_EQ(NewNotes(), (Texts{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FAILED"}))
@@ -264,10 +270,14 @@ TEST_F(Link, TheProgramGoneInACallEndsItAtThePhoneAndFreesTheLine) {
     EXPECT_TRUE(phone.Asked().empty()) << "ended twice";
     Event(FakePhone::Closed(7, End::HungUpHere));
 
+    // With no program to ring it, a caller hears busy.
+    Event(FakePhone::Incoming(8, "sip:alice@127.0.0.1:5060"));
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 8"}) << "a call rang with nobody to take it";
+
     attached = true;
     link.ClientAttached();
     NewNotes();
-    IncomingFromAlice(8, 2);
+    IncomingFromAlice(9, 2);
 }
 
 TEST_F(Link, ContactsPresenceComesFromThePhoneAndEveryProgramLearnsIt) {

@@ -22,23 +22,6 @@ bool KeyExists() {
     return true;
 }
 
-// Asks SipLink to end as a user would (WM_CLOSE to its main window); answers its exit code. Its last
-// notifications are taken meanwhile, as the program takes them.
-DWORD EndSipLink(test::Process& process) {
-    AskSipLinkToEnd(process.Id());
-    test::WaitUntil(
-        [&] {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
-            return !process.Running();
-        },
-        5000);
-    DWORD code = process.Wait(0);
-    process.Kill();
-    return code;
-}
-
 // Runs SipLink with the arguments to its end; with `untilReady`, ends it once its main window is there.
 DWORD RunSipLink(const std::string& arguments, bool untilReady = false) {
     test::Process process;
@@ -58,6 +41,25 @@ TEST(SipLinkRestart, RegistersForRestartWithItsOwnArguments) {
     EXPECT_EQ(RunSipLink(arguments, true), 0u);
     std::string log = test::ReadWholeFile(LogPath);
     EXPECT_NE(log.find(" RESTART " + arguments + "\r\n"), std::string::npos) << log;
+}
+
+// One SipLink per session: a second start shows the running one's account window and ends; a second
+// account window shows the one open; --uninstall runs beside it.
+TEST(SipLinkSession, ASecondStartShowsTheRunningOneAndEnds) {
+    test::Process first;
+    ASSERT_TRUE(first.Start(test::BinDir() + "\\SipLink.exe", ""));
+    ASSERT_TRUE(test::WaitUntil([] { return FindWindowA("SipLinkMain", nullptr) != nullptr; }, 5000));
+    EXPECT_EQ(RunSipLink(""), 0u) << "a second SipLink went on running";
+    HWND account = test::WaitForWindow("SIP account", 10000);
+    ASSERT_NE(account, nullptr) << "the running SipLink did not show its account window";
+    EXPECT_EQ(RunSipLink("--settings"), 0u) << "a second account window went on running";
+    int accountWindows = 0;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, "SIP account")) != nullptr;)
+        ++accountWindows;
+    EXPECT_EQ(accountWindows, 1);
+    EXPECT_EQ(RunSipLink("--uninstall"), 0u);
+    PostMessageA(account, WM_CLOSE, 0, 0);
+    EXPECT_EQ(EndSipLink(first), 0u);
 }
 
 // A Run value written for an earlier version may still name an agent's control port: SipLink, the phone

@@ -114,3 +114,15 @@ bool AgentClient::Receive(DWORD timeoutMs) {
     }
     return true;
 }
+
+bool AgentClient::WaitUntilRegistered(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::string info;
+        if (Command("reginfo", "", &info) && info.find("OK") != std::string::npos)
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+}

@@ -28,6 +28,8 @@ class AgentClient {
     std::vector<AgentMessage> Events(const std::string& type) const;
     // Reads what arrives within the time; false when the connection is gone.
     bool Receive(DWORD timeoutMs);
+    // Until the agent says its account is registered at its registrar.
+    bool WaitUntilRegistered(DWORD timeoutMs);
 
   private:
     SOCKET socket = INVALID_SOCKET;

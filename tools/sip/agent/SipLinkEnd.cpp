@@ -10,3 +10,18 @@ bool AskSipLinkToEnd(DWORD processId) {
     }
     return false;
 }
+
+DWORD EndSipLink(test::Process& process) {
+    AskSipLinkToEnd(process.Id());
+    test::WaitUntil(
+        [&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            return !process.Running();
+        },
+        5000);
+    DWORD code = process.Wait(0);
+    process.Kill();
+    return code;
+}
