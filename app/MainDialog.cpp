@@ -73,6 +73,7 @@ BOOL MainDialog::OnInitDialog() {
     RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
     LoadCountryCode();
     bridge.SetCallListOwner(this);
+    bridge.SetPhaseWatcher(this);
     RestoreCallList();
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
@@ -154,6 +155,15 @@ void MainDialog::OnSkypeNotification(const std::string& text) {
 
 void MainDialog::OnSkypeLinkLost() {
     bridge.OnLinkLost();
+}
+
+void MainDialog::PhaseChanged(HandsetPhase from, HandsetPhase to, const std::string& why) {
+    Trace(20, "phase %s -> %s (%s)", PhaseName(from), PhaseName(to), why.c_str());
+}
+
+void MainDialog::PhaseRefused(HandsetPhase from, HandsetPhase to, const std::string& why) {
+    Trace(10, "!!! phase %s -> %s refused: the rules do not allow it (%s)", PhaseName(from), PhaseName(to),
+          why.c_str());
 }
 
 LRESULT MainDialog::OnClose(WPARAM, LPARAM) {

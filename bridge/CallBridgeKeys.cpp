@@ -25,93 +25,97 @@ bool IsTrunkNumber(const std::string& number) {
 
 void CallBridge::HandleHandsetKey(int32_t code) {
     uint8_t key = static_cast<uint8_t>(code & 0xFF);
-    if (currentCall) {
+    if (current.call)
         CallKey(key);
-    } else if (IsDigitKey(key)) {
-        if (dialState == EnteringNumber)
-            dialString += static_cast<char>(key);
-        else if (dialState == BrowsingContacts)
-            StepContacts(key);
-    } else if (key == KeyHash) {
-        PressHash();
-    } else if (key == KeyRelease) {
-        bool leavingCallList = dialState == BrowsingCalls;
-        AbandonDialledCall();
-        dialState = Idle;
-        dialString.clear();
-        if (leavingCallList)
-            ShowIdleText();
-    } else if (key == KeyStar) {
-        if (dialState == Idle)
-            OpenCallList();
-        else if (dialState == BrowsingCalls)
-            ShowCallEntry(calls.BrowseNext());
-    } else if (key == KeyTake) {
-        if (dialState == Idle)
-            Redial();
-        else if (dialState == BrowsingCalls)
-            CallShownEntry();
-    }
+    else
+        IdleKey(key);
     lastKey = key;
 }
 
 // A key while a Skype call is current: tones while it is in progress, answer while it rings, hang up.
 void CallBridge::CallKey(uint8_t key) {
-    CallRecord& call = *currentCall;
+    CallRecord& call = *current.call;
     bool tone = IsDigitKey(key) || key == KeyStar || key == KeyHash;
-    if (tone && call.status == CallStatus::InProgress) {
+    if (tone && current.phase == HandsetPhase::Talking) {
         skype.QueueSkypeCommand("SET CALL " + call.callId + " DTMF " + static_cast<char>(key), call.tag);
     } else if (key == KeyRelease) {
         // What the call still had waiting (tones, the answer) is not wanted any more.
         skype.DropSkypeCommands(call.tag);
-        AbandonDialledCall();
+        GiveUpDial();
         skype.QueueSkypeCommand("SET CALL " + call.callId + " STATUS FINISHED", call.tag);
-        call.hungUpOnHandset = true;
-        dialState = Idle; // dialString is left to the call's end
-    } else if (key == KeyTake && call.status == CallStatus::Ringing) {
+        ChangePhase(HandsetPhase::HangingUp, "the end key"); // dialString is left to the call's end
+    } else if (key == KeyTake && current.phase == HandsetPhase::Ringing) {
         skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
-        call.status = CallStatus::Answering;
-        std::string shown = "*" + ShownCaller(call);
-        ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-        dialState = InCall;
+        ChangePhase(HandsetPhase::Answering, "the talk key");
+    }
+}
+
+// A key with no Skype call current: a number, the contacts, the calls list, redial, or the end of each.
+void CallBridge::IdleKey(uint8_t key) {
+    HandsetPhase phase = current.phase;
+    if (IsDigitKey(key)) {
+        if (phase == HandsetPhase::EnteringNumber)
+            dialString += static_cast<char>(key);
+        else if (phase == HandsetPhase::BrowsingContacts)
+            StepContacts(key);
+    } else if (key == KeyHash) {
+        PressHash();
+    } else if (key == KeyRelease) {
+        GiveUpDial();
+        dialString.clear();
+        ChangePhase(HandsetPhase::Idle, "the end key");
+    } else if (key == KeyStar) {
+        if (IsIdle(phase))
+            OpenCallList();
+        else if (phase == HandsetPhase::BrowsingCalls)
+            ShowCallEntry(calls.BrowseNext());
+    } else if (key == KeyTake) {
+        if (phase == HandsetPhase::Idle)
+            Redial();
+        else if (phase == HandsetPhase::BrowsingCalls)
+            CallShownEntry();
     }
 }
 
 // A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose
 // CALL has already left is finished once Skype names it. A CALL dropped unsent leaves nothing to finish, so
 // a call the user starts at the PC afterwards is not taken for it.
-void CallBridge::AbandonDialledCall() {
-    if (dialTag == NoCall)
+void CallBridge::GiveUpDial() {
+    if (dial.stage != DialAtSkype::Stage::Waiting)
         return;
-    bool neverLeft = skype.DropSkypeCommands(dialTag);
-    dialTag = NoCall;
-    finishWhenRouted = !neverLeft;
+    bool neverLeft = skype.DropSkypeCommands(dial.tag);
+    dial = DialAtSkype();
+    if (!neverLeft)
+        dial.stage = DialAtSkype::Stage::GivenUp;
 }
 
-// '#' with no current call: start entering a number, call it, start browsing, call the contact shown, or
-// leave dialling.
+// '#' with no current call: start entering a number, call it, start browsing, call the contact or the
+// entry shown, or leave the number dialled to Skype.
 void CallBridge::PressHash() {
-    switch (dialState) {
-    case Idle:
-        dialState = EnteringNumber;
+    switch (current.phase) {
+    case HandsetPhase::Idle:
+    case HandsetPhase::RingEnded:
+        ChangePhase(HandsetPhase::EnteringNumber, "'#'");
         break;
-    case EnteringNumber:
+    case HandsetPhase::EnteringNumber:
         if (dialString.empty())
             StartBrowsing();
         else
             CallTypedNumber();
         break;
-    case BrowsingContacts:
+    case HandsetPhase::BrowsingContacts:
         if (dialString.empty())
-            dialState = Idle;
+            ChangePhase(HandsetPhase::Idle, "'#' with no contact chosen");
         else
             PlaceCall(dialString);
         break;
-    case BrowsingCalls:
+    case HandsetPhase::BrowsingCalls:
         CallShownEntry();
         break;
-    case InCall:
-        dialState = Idle;
+    case HandsetPhase::Dialling:
+        ChangePhase(HandsetPhase::Idle, "'#' leaves the number to Skype");
+        break;
+    default:
         break;
     }
 }
@@ -128,16 +132,15 @@ void CallBridge::CallTypedNumber() {
         PlaceCall(dialString);
 }
 
+// Were a call given up earlier routed after this one left, the two routings could not be told apart: the
+// call the user wants now is not put at risk, and the next routing is taken for this one.
 void CallBridge::PlaceCall(const std::string& target) {
-    // Were the call given up earlier routed after this one left, the two routings could not be told apart;
-    // the call the user wants now is not put at risk.
-    finishWhenRouted = false;
-    if (dialTag == NoCall)
-        dialTag = ++lastTag;
-    skype.QueueSkypeCommand("CALL " + target, dialTag);
-    std::string shown = ">" + target;
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-    dialState = InCall;
+    if (dial.stage != DialAtSkype::Stage::Waiting)
+        dial.tag = ++lastTag;
+    dial.stage = DialAtSkype::Stage::Waiting;
+    dial.target = target;
+    skype.QueueSkypeCommand("CALL " + target, dial.tag);
+    ChangePhase(HandsetPhase::Dialling, "a number is called");
     RecordCall(CallKind::Dialled, target, CallerName(contacts, target, settings.CountryCode()));
 }
 
@@ -145,16 +148,16 @@ void CallBridge::PlaceCall(const std::string& target) {
 // offer: the handset says so and the state returns to Idle, so that incoming calls are not refused while
 // the user looks at an empty list.
 void CallBridge::StartBrowsing() {
-    dialState = BrowsingContacts;
     bool onlineOnly = settings.OnlineOnly();
     for (uint8_t key = '1'; key <= '9'; ++key) {
         if (const ContactRecord* contact = contacts.FindFromFirst(key, onlineOnly)) {
+            ChangePhase(HandsetPhase::BrowsingContacts, "'#' with no digits");
             ShowContact(contact);
             return;
         }
     }
-    ToHandset([](Handset& h) { h.ShowOnHandset("No contacts"); });
-    dialState = Idle;
+    Show("No contacts");
+    ChangePhase(HandsetPhase::Idle, "no contacts to browse");
 }
 
 // A digit while browsing: the same digit again pages through its group, wrapping to the group's first
@@ -171,6 +174,5 @@ void CallBridge::StepContacts(uint8_t key) {
 // The handle is shown without a prefix (cut to the display's width) and called whole.
 void CallBridge::ShowContact(const ContactRecord* contact) {
     dialString = contact->handle;
-    std::string shown = contact->handle;
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+    Show(contact->handle);
 }

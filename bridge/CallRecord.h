@@ -1,19 +1,19 @@
 #pragma once
-// The one current Skype call.
+// The one current Skype call: what is known of it. Where it stands is the handset's phase
+// (bridge/HandsetPhase.h), which holds it.
+#include <optional>
 #include <string>
 
 #include "skype/SkypeCommands.h"
 
-// Answering: the handset took a ringing call and Skype has not yet put it in progress; it rings no more.
-enum class CallStatus { Ringing, Routing, Answering, InProgress };
-
 struct CallRecord {
-    bool outgoing = false; // false: incoming, created on RINGING; true: outgoing, created on ROUTING
     std::string callId;
+    // The far end called (created on RINGING); else the call was placed (ROUTING). An incoming call goes
+    // into the calls list at its end; a dialled one went in when it was dialled.
+    bool incoming = false;
     std::string partnerHandle;
     std::string callerName; // the contact the other party is, when one matched
-    CallStatus status = CallStatus::Ringing;
-    bool hungUpOnHandset = false;         // the end key asked Skype to finish the call
-    CallTag tag = NoCall;                 // carried by the commands about this call
-    unsigned long long connectedAtMs = 0; // when it went in progress, for its length
+    CallTag tag = NoCall;   // carried by the commands about this call
+    // When Skype put it in progress (0 without a clock); none before.
+    std::optional<unsigned long long> inProgressSinceMs;
 };

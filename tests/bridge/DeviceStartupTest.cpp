@@ -276,7 +276,7 @@ TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
         ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key)));
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().DialString() == "0207"; }, Wait))
         << dialog->Bridge().DialString();
-    EXPECT_EQ(dialog->Bridge().State(), EnteringNumber);
+    EXPECT_EQ(dialog->Bridge().Phase(), HandsetPhase::EnteringNumber);
 
     ASSERT_TRUE(HandsetHangUp(7));
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'B'; }, Wait));

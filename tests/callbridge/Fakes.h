@@ -94,6 +94,8 @@ class FakeSettings : public DialSettings {
     bool onlineOnly = false;
 };
 
+using Phase = HandsetPhase;
+
 class CallBridgeTest : public ::testing::Test {
   protected:
     void Notify(const std::string& text) { bridge.HandleSkypeNotification(text); }

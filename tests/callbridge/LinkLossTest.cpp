@@ -17,7 +17,7 @@ class LinkLoss : public CallBridgeTest {
     }
     void ExpectIdle() {
         EXPECT_EQ(bridge.CurrentCall(), nullptr) << "a phantom call stayed";
-        EXPECT_EQ(bridge.State(), Idle);
+        EXPECT_EQ(bridge.Phase(), Phase::Idle);
         EXPECT_EQ(bridge.DialString(), "");
     }
 };
