@@ -117,6 +117,8 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_HANDSET_EVENT:
         if (wParam == HANDSET_KEY)
             bridge.HandleHandsetKey(static_cast<int32_t>(lParam));
+        else if (wParam == HANDSET_FRAME_LOST)
+            bridge.OnHandsetFrameLost();
         else if (wParam == HANDSET_GONE)
             OnHandsetGone();
         else if (wParam == HANDSET_HANDSHAKE_DONE)

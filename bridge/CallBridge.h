@@ -2,11 +2,12 @@
 // The handset's side of Skype calls: the handset's phase with the call it concerns, the dialled number, the
 // contact list and browsing it, the calls list, the ring repeat and the end of a call. Plain C++ with no
 // window, timer or library call inside: its inputs are Skype's notification texts, handset event codes,
-// and timer expiries; what it wants done leaves through the
+// frames lost on the way from the base and timer expiries; what it wants done leaves through the
 // interfaces its owner gives it. Its files:
 //   bridge/CallBridge.cpp         Skype's notifications: the current call and the contact list
 //   bridge/CallBridgePhase.cpp    ChangePhase, the only change of phase; the end of a call; the link's loss
-//   bridge/CallBridgeKeys.cpp     handset events: dialling, tones, answering, hanging up, browsing contacts
+//   bridge/CallBridgeKeys.cpp     handset events: dialling, tones, answering, hanging up, browsing contacts,
+//                                 lost keys
 //   bridge/CallBridgeCalls.cpp    the calls list, redial, the missed-call count and the length of a call
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,8 @@ class CallBridge {
     void HandleSkypeNotification(const std::string& text);
     // One handset event; only the low byte of the code counts.
     void HandleHandsetKey(int32_t code);
+    // A frame from the base was lost on its way (a key, perhaps): a number being chosen cannot be trusted.
+    void OnHandsetFrameLost();
     void OnTimer(BridgeTimer timer);
     // A base has come into service: the contact list is asked for a little later.
     void OnDeviceStarted();
@@ -83,6 +86,7 @@ class CallBridge {
     void StepContacts(uint8_t key);
     void ShowContact(const ContactRecord* contact);
     void GiveUpDial();
+    bool IgnoredAfterLostKey(uint8_t key);
 
     // The calls list, redial and what the idle handset shows (CallBridgeCalls.cpp).
     void OpenCallList();

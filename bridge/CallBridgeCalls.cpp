@@ -97,7 +97,9 @@ HandsetPhase CallBridge::AfterCallEnded(const CallRecord& call, bool turnedAway)
 void CallBridge::OnNoticeTimer() {
     if (current.phase == HandsetPhase::RingEnded)
         ChangePhase(HandsetPhase::Idle, "the pause for a late answer is over");
-    if (current.phase == HandsetPhase::Idle)
+    else if (current.phase == HandsetPhase::KeysLost)
+        ChangePhase(HandsetPhase::Idle, "a pause after the lost key");
+    else if (current.phase == HandsetPhase::Idle)
         ShowIdleText();
 }
 

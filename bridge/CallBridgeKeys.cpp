@@ -13,6 +13,10 @@ bool IsDigitKey(uint8_t key) {
     return key >= '0' && key <= '9';
 }
 
+// After a lost key, the keys typed on belong to the number it was part of; the handset is ready for the
+// number anew once this long has passed without a key.
+constexpr unsigned KeysLostPauseMs = 3000;
+
 // No national number written with its trunk '0' is shorter than this (the trunk, the shortest area code
 // and subscriber number); emergency and service numbers are shorter.
 constexpr size_t ShortestTrunkNumber = 6;
@@ -52,6 +56,8 @@ void CallBridge::CallKey(uint8_t key) {
 
 // A key with no Skype call current: a number, the contacts, the calls list, redial, or the end of each.
 void CallBridge::IdleKey(uint8_t key) {
+    if (IgnoredAfterLostKey(key))
+        return;
     HandsetPhase phase = current.phase;
     if (IsDigitKey(key)) {
         if (phase == HandsetPhase::EnteringNumber)
@@ -75,6 +81,28 @@ void CallBridge::IdleKey(uint8_t key) {
         else if (phase == HandsetPhase::BrowsingCalls)
             CallShownEntry();
     }
+}
+
+// Only a number being chosen is at risk, and the idle handset, where the lost key may have begun one; in a
+// call a lost key is a tone or an answer not given, which the user hears and repeats.
+void CallBridge::OnHandsetFrameLost() {
+    HandsetPhase phase = current.phase;
+    bool choosing = IsIdle(phase) || phase == HandsetPhase::KeysLost ||
+                    phase == HandsetPhase::EnteringNumber || phase == HandsetPhase::BrowsingContacts ||
+                    phase == HandsetPhase::BrowsingCalls;
+    if (!choosing)
+        return;
+    dialString.clear();
+    ChangePhase(HandsetPhase::KeysLost, "a frame from the base was lost");
+    timers.StartTimer(BridgeTimer::Notice, KeysLostPauseMs);
+}
+
+// Keys typed after a lost one: ignored, each starting the pause again; the end key leaves at once.
+bool CallBridge::IgnoredAfterLostKey(uint8_t key) {
+    if (current.phase != HandsetPhase::KeysLost || key == KeyRelease)
+        return false;
+    timers.StartTimer(BridgeTimer::Notice, KeysLostPauseMs);
+    return true;
 }
 
 // A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose

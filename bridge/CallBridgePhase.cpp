@@ -24,12 +24,19 @@ bool CallBridge::ChangePhase(HandsetPhase to, const std::string& why, std::uniqu
     return true;
 }
 
-// What the handset shows on entering a phase.
+// What entering a phase shows on the handset, and what it starts afresh.
 void CallBridge::EnterPhase(HandsetPhase from, HandsetPhase to) {
     switch (to) {
     case HandsetPhase::Idle:
-        if (from == HandsetPhase::BrowsingCalls)
+        if (from == HandsetPhase::BrowsingCalls || from == HandsetPhase::KeysLost ||
+            from == HandsetPhase::RingEnded)
             ShowIdleText();
+        break;
+    case HandsetPhase::KeysLost:
+        Show("Key lost");
+        break;
+    case HandsetPhase::EnteringNumber:
+        dialString.clear(); // a new number: one dialled before and left to Skype is not part of it
         break;
     case HandsetPhase::Dialling:
         Show(">" + dial.target);

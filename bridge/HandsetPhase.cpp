@@ -19,20 +19,22 @@ unsigned Phases(std::initializer_list<HandsetPhase> phases) {
 
 // The phases that may follow each phase, besides Idle, which may follow any.
 unsigned Next(HandsetPhase from) {
-    // Where the idle handset can go: a number, the calls list, a ring, a call placed at the PC.
+    // Where the idle handset can go: a number, the calls list, a ring, a call placed at the PC, lost keys.
     const unsigned fromIdle =
-        Phases({P::EnteringNumber, P::BrowsingCalls, P::Ringing, P::RoutingWithoutHandset});
+        Phases({P::EnteringNumber, P::BrowsingCalls, P::Ringing, P::RoutingWithoutHandset, P::KeysLost});
     switch (from) {
     case P::Idle:
         return fromIdle | Bit(P::Dialling); // redial
     case P::RingEnded:
         return fromIdle; // the talk key was a late answer: no redial
+    case P::KeysLost:
+        return Phases({P::Ringing, P::RoutingWithoutHandset});
     case P::EnteringNumber:
-        return Phases({P::BrowsingContacts, P::Dialling, P::RoutingWithoutHandset});
+        return Phases({P::BrowsingContacts, P::Dialling, P::KeysLost, P::RoutingWithoutHandset});
     case P::BrowsingContacts:
-        return Phases({P::Dialling, P::RoutingWithoutHandset});
+        return Phases({P::Dialling, P::KeysLost, P::RoutingWithoutHandset});
     case P::BrowsingCalls:
-        return Phases({P::Dialling, P::Ringing, P::RoutingWithoutHandset});
+        return Phases({P::Dialling, P::Ringing, P::KeysLost, P::RoutingWithoutHandset});
     case P::Dialling:
         // Skype names the call; or another call rings in first.
         return Phases({P::Routing, P::Ringing});
@@ -59,6 +61,8 @@ const char* PhaseName(HandsetPhase phase) {
         return "Idle";
     case P::RingEnded:
         return "RingEnded";
+    case P::KeysLost:
+        return "KeysLost";
     case P::EnteringNumber:
         return "EnteringNumber";
     case P::BrowsingContacts:

@@ -7,6 +7,9 @@ enum class HandsetPhase {
     Idle,
     // An unanswered call has just stopped ringing: for a moment the talk key was meant to answer it.
     RingEnded,
+    // A frame from the base was lost while the handset was idle or a number was being chosen: the keys
+    // that follow it are ignored until a pause, so that none of them makes a number or a choice.
+    KeysLost,
     EnteringNumber,
     BrowsingContacts,
     BrowsingCalls,

@@ -1,12 +1,13 @@
-// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys, timer
-// expiries and losses of the link. Checked after every step: every change of the handset's phase one the
-// table allows (none refused) and following the one before, a current call exactly while the phase has
-// one, with a known id, every queued command one of the program's own forms carrying only the id or handle
-// the rules allow, a USERS answer adding no more than its bound, an unanswered call's release never in the
-// same step as its connect (the pause is a timer, not a wait), and the calls list within its bounds, each
-// entry stored in a form that reads back the same. After a loss of the link: the phase is Idle with no
-// call and no number, and once the release's pause is over the handset is released, by a release sent
-// after the loss when the handset was in a call or rang.
+// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys, frames lost
+// on the way from the base, timer expiries and losses of the link. Checked after every step: every change of
+// the handset's phase one the table allows (none refused) and following the one before, a current call
+// exactly while the phase has one, with a known id, every queued command one of the program's own forms
+// carrying only the id or handle the rules allow, a USERS answer adding no more than its bound, an unanswered
+// call's release never in the same step as its connect (the pause is a timer, not a wait), and the calls list
+// within its bounds, each entry stored in a form that reads back the same. After a lost frame, no key but the
+// end key does anything until the pause is over. After a loss of the link: the phase is Idle with no call and
+// no number, and once the release's pause is over the handset is released, by a release sent after the loss
+// when the handset was in a call or rang.
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -222,7 +223,7 @@ FUZZ_TARGET(CallRules) {
         size_t contactsBefore = bridge.Contacts().Contacts().size();
         Allowed allowed;
         bool timerStep = false;
-        uint8_t op = input.Byte() % 5;
+        uint8_t op = input.Byte() % 6;
         if (op == 0) {
             std::string text = NextNotification(input);
             ApiLine words(text);
@@ -253,6 +254,11 @@ FUZZ_TARGET(CallRules) {
                 handset.engaged = false; // the end key: the handset has let go of the line itself
             bridge.HandleHandsetKey(code);
             typed = before == HandsetPhase::EnteringNumber ? dialled : bridge.DialString();
+            if (before == HandsetPhase::KeysLost && (code & 0xFF) != 'B') {
+                FUZZ_CHECK(bridge.Phase() == HandsetPhase::KeysLost && skype.sent.size() == sentBefore);
+                FUZZ_CHECK(handset.steps.size() == handsetBefore &&
+                           timers.armed[static_cast<int>(BridgeTimer::Notice)]);
+            }
         } else if (op == 2) {
             int which = input.Byte() % TimerCount;
             if (timers.armed[which]) {
@@ -264,6 +270,16 @@ FUZZ_TARGET(CallRules) {
         } else if (op == 3) {
             settings.countryCode = input.Byte() & 1 ? "44" : "";
             bridge.OnDeviceStarted();
+        } else if (op == 4) {
+            // A key frame lost while a number is being chosen: nothing is left of the number.
+            HandsetPhase before = bridge.Phase();
+            bool choosing = before == HandsetPhase::Idle || before == HandsetPhase::RingEnded ||
+                            before == HandsetPhase::KeysLost || before == HandsetPhase::EnteringNumber ||
+                            before == HandsetPhase::BrowsingContacts || before == HandsetPhase::BrowsingCalls;
+            bridge.OnHandsetFrameLost();
+            FUZZ_CHECK(skype.sent.size() == sentBefore);
+            FUZZ_CHECK(choosing ? bridge.Phase() == HandsetPhase::KeysLost && bridge.DialString().empty()
+                                : bridge.Phase() == before);
         } else {
             // Skype went away: nothing of its calls is left, whatever the phase, and the handset is released
             // once the pause after a connect is over.
