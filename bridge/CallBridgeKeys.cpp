@@ -148,14 +148,15 @@ void CallBridge::PressHash() {
     }
 }
 
-// A national number, written with its single trunk '0', gets the country code in place of that '0'.
-// Everything else is called as typed: an international number ("00..."), a local one without the trunk
-// '0', and every short number, which is where emergency and service numbers are (112, 911, 19222): those
-// are only reached as dialled. dialString keeps the number as typed.
+// A national number, written with its single trunk '0', gets the country code with the international prefix
+// "00" in place of that '0', however the code was entered ("49", "+49" or "0049"): a code without its prefix
+// would make a national number of it. Everything else is called as typed: an international number
+// ("00..."), a local one without the trunk '0', and every short number, which is where emergency and service
+// numbers are (112, 911, 19222): those are only reached as dialled. dialString keeps the number as typed.
 void CallBridge::CallTypedNumber() {
-    std::string countryCode = settings.CountryCode();
-    if (!countryCode.empty() && IsTrunkNumber(dialString))
-        PlaceCall(countryCode + dialString.substr(1));
+    std::string country = CountryDigits(settings.CountryCode());
+    if (!country.empty() && IsTrunkNumber(dialString))
+        PlaceCall("00" + country + dialString.substr(1));
     else
         PlaceCall(dialString);
 }

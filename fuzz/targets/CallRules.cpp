@@ -165,7 +165,8 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
         // Only a national number with its single trunk '0' is changed, and only by the country code in
         // the trunk's place; short numbers (emergency, service) never are.
         bool trunkNumber = typed.size() >= 6 && typed[0] == '0' && typed[1] != '0';
-        bool typedNumber = target == typed || (trunkNumber && target == countryCode + typed.substr(1));
+        bool typedNumber = target == typed || (trunkNumber && !countryCode.empty() &&
+                                               target == "00" + countryCode + typed.substr(1));
         FUZZ_CHECK(typedNumber || contactHandles.count(target) || allowed.listed.count(target));
         FUZZ_CHECK(command.tag != NoCall);
     } else {

@@ -57,7 +57,12 @@ TEST_F(OutgoingCall, TheCountryCodeReplacesOnlyTheTrunkZeroOfNationalNumbers) {
         {"0044", "5551234", "CALL 5551234", "show >5551234"}, // local, without the trunk: as typed
         {"0044", "012345", "CALL 004412345", "show >004412345"},
         {"", "02071234567", "CALL 02071234567", "show >02071234567"},
-        {"+49", "0301234", "CALL +49301234", "show >+49301234"}, // the code is used as entered
+        // A code entered without its international prefix is a country code all the same.
+        {"49", "0301234567", "CALL 0049301234567", "show >0049301234567"},
+        {"+49", "0301234", "CALL 0049301234", "show >0049301234"},
+        {"0049", "0301234", "CALL 0049301234", "show >0049301234"},
+        {"49", "112", "CALL 112", "show >112"},
+        {"abc", "0301234", "CALL 0301234", "show >0301234"}, // no country code: as typed
     };
     for (const Case& c : cases) {
         settings.countryCode = c.country;
