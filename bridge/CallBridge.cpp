@@ -67,9 +67,11 @@ void CallBridge::OnDeviceStarted() {
         ShowIdleText();
 }
 
-// CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
+// CALL {id} {property} {value}: every rule reads four words, but the display name, which is the rest of the
+// text and may be empty. An empty id (a doubled blank) names no call.
 void CallBridge::OnCallNotification(const ApiLine& words) {
-    if (words.Size() < 4 || words[1].empty())
+    bool displayName = words[2] == "PARTNER_DISPNAME";
+    if (words.Size() < (displayName ? 3u : 4u) || words[1].empty())
         return;
     const std::string& id = words[1];
     const std::string& property = words[2];
@@ -99,6 +101,8 @@ void CallBridge::OnCallNotification(const ApiLine& words) {
         OnCallStatus(value);
     else if (property == "PARTNER_HANDLE")
         OnPartnerHandle(value);
+    else if (displayName)
+        OnPartnerName(words.From(3));
 }
 
 // A call Skype routes: the handset's dialled call when its CALL waits to be named, the one the handset gave
@@ -127,8 +131,10 @@ void CallBridge::StartCall(const std::string& callId, bool incoming, HandsetPhas
     call->incoming = incoming;
     call->tag = ++lastTag;
     CallTag tag = call->tag;
-    if (ChangePhase(phase, incoming ? "a call rings" : "a call is routed", std::move(call)))
-        skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_HANDLE", tag);
+    if (!ChangePhase(phase, incoming ? "a call rings" : "a call is routed", std::move(call)))
+        return;
+    skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_HANDLE", tag);
+    skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_DISPNAME", tag);
 }
 
 void CallBridge::OnCallStatus(const std::string& status) {
@@ -150,29 +156,51 @@ void CallBridge::OnInProgress() {
         ChangePhase(HandsetPhase::Talking, "Skype put the call in progress");
 }
 
-// The handset shows the other party as the phase shows it: a ringing call rings with it, a routed one shows
-// it dialled, an answered one as answered.
+// The handle is what the call is: what a contact matches and what the calls list calls back.
 void CallBridge::OnPartnerHandle(const std::string& handle) {
     CallRecord& call = *current.call;
     call.partnerHandle = handle;
     call.callerName = CallerName(contacts, handle, settings.CountryCode());
+    if (call.asking == PartyQuestion::Handle)
+        call.asking = PartyQuestion::DisplayName;
+    ShowParty();
+}
+
+// The name only changes what is shown, and only once the handle is known; blanks around it are no name.
+void CallBridge::OnPartnerName(const std::string& name) {
+    CallRecord& call = *current.call;
+    std::string shownBefore = PartyText(call);
+    size_t first = name.find_first_not_of(' ');
+    size_t last = name.find_last_not_of(' ');
+    call.displayName = first == std::string::npos ? std::string() : name.substr(first, last + 1 - first);
+    bool handleKnown = call.asking != PartyQuestion::Handle;
+    call.asking = PartyQuestion::Answered;
+    if (handleKnown && PartyText(call) != shownBefore)
+        ShowParty();
+}
+
+std::string CallBridge::PartyText(const CallRecord& call) const {
     switch (current.phase) {
-    case HandsetPhase::Ringing: {
-        std::string caller = ShownCaller(call);
-        handset.Do([caller](Handset& h) { h.RingHandset(caller); });
-        timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
-        break;
-    }
     case HandsetPhase::Routing:
     case HandsetPhase::RoutingWithoutHandset:
-        Show(">" + handle);
-        break;
+        return ">" + (call.displayName.empty() ? call.partnerHandle : call.displayName);
+    case HandsetPhase::Ringing:
+        return ShownCaller(call);
     case HandsetPhase::Answering:
     case HandsetPhase::Talking:
-        Show("*" + ShownCaller(call));
-        break;
+        return "*" + ShownCaller(call);
     default:
-        break;
+        return std::string();
+    }
+}
+
+void CallBridge::ShowParty() {
+    std::string text = PartyText(*current.call);
+    if (current.phase == HandsetPhase::Ringing) {
+        handset.Do([text](Handset& h) { h.RingHandset(text); });
+        timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
+    } else if (!text.empty()) {
+        Show(text);
     }
 }
 
@@ -198,6 +226,12 @@ void CallBridge::OnUsers(const ApiLine& words) {
 void CallBridge::OnError(const ApiLine& words) {
     if (words.Size() < 2 || words[1] == "24")
         return;
+    // While the call's display name is the only answer awaited, an error is that answer: the client has no
+    // display names, and the call goes on with its handle.
+    if (current.call && current.call->asking == PartyQuestion::DisplayName) {
+        current.call->asking = PartyQuestion::Answered;
+        return;
+    }
     dialString.clear();
     Show(words[1]);
     handset.Do([](Handset& h) { h.SetCallIndicator(false); });

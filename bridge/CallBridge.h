@@ -68,6 +68,11 @@ class CallBridge {
     void OnCallStatus(const std::string& status);
     void OnInProgress();
     void OnPartnerHandle(const std::string& handle);
+    void OnPartnerName(const std::string& name);
+    // The other party as the phase shows it: a routed call the name or handle it went to, a ringing or
+    // answered one its caller; and showing it so (a ringing call rings with it).
+    std::string PartyText(const CallRecord& call) const;
+    void ShowParty();
     void OnUsers(const ApiLine& words);
     void OnError(const ApiLine& words);
     void OnContactsTimer();
@@ -78,6 +83,7 @@ class CallBridge {
 
     // The handset's side (CallBridgeKeys.cpp).
     void CallKey(uint8_t key);
+    void AskOfCall(const std::string& command);
     void IdleKey(uint8_t key);
     void PressHash();
     void CallTypedNumber();
@@ -100,8 +106,11 @@ class CallBridge {
     void ShowIdleText();
     void CallListChanged();
     // What the handset shows of the other party: the contact's name when one matched, the withheld word
-    // for a caller with no number, else the handle.
+    // for a caller with no number, the name the client gave, else the handle.
     static std::string ShownCaller(const CallRecord& call);
+    // The name the calls list keeps beside the handle: the contact's, else the client's (none for a caller
+    // who withholds the number).
+    static std::string ListedName(const CallRecord& call);
 
     void Show(const std::string& text);
 

@@ -27,7 +27,15 @@ bool IsWithheld(const std::string& handle) {
 std::string CallBridge::ShownCaller(const CallRecord& call) {
     if (!call.callerName.empty())
         return call.callerName;
-    return IsWithheld(call.partnerHandle) ? WithheldText : call.partnerHandle;
+    if (IsWithheld(call.partnerHandle))
+        return WithheldText;
+    return call.displayName.empty() ? call.partnerHandle : call.displayName;
+}
+
+std::string CallBridge::ListedName(const CallRecord& call) {
+    if (!call.callerName.empty())
+        return call.callerName;
+    return IsWithheld(call.partnerHandle) ? std::string() : call.displayName;
 }
 
 bool CallBridge::RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed) {
@@ -79,7 +87,7 @@ void CallBridge::RecordCall(CallKind kind, const std::string& target, const std:
 HandsetPhase CallBridge::AfterCallEnded(const CallRecord& call, bool turnedAway) {
     if (call.inProgressSinceMs) {
         if (call.incoming)
-            RecordCall(CallKind::Answered, call.partnerHandle, call.callerName);
+            RecordCall(CallKind::Answered, call.partnerHandle, ListedName(call));
         if (callListOwner) {
             Show(CallTimeText(callListOwner->NowMs() - *call.inProgressSinceMs));
             timers.StartTimer(BridgeTimer::Notice, CallTimeShownMs);
@@ -88,7 +96,7 @@ HandsetPhase CallBridge::AfterCallEnded(const CallRecord& call, bool turnedAway)
     }
     if (!call.incoming)
         return HandsetPhase::Idle;
-    RecordCall(CallKind::Missed, call.partnerHandle, call.callerName, !turnedAway);
+    RecordCall(CallKind::Missed, call.partnerHandle, ListedName(call), !turnedAway);
     timers.StartTimer(BridgeTimer::Notice, LateAnswerMs);
     return HandsetPhase::RingEnded;
 }

@@ -41,15 +41,15 @@ void CallBridge::CallKey(uint8_t key) {
     CallRecord& call = *current.call;
     bool tone = IsDigitKey(key) || key == KeyStar || key == KeyHash;
     if (tone && current.phase == HandsetPhase::Talking) {
-        skype.QueueSkypeCommand("SET CALL " + call.callId + " DTMF " + static_cast<char>(key), call.tag);
+        AskOfCall("SET CALL " + call.callId + " DTMF " + static_cast<char>(key));
     } else if (key == KeyRelease) {
         // What the call still had waiting (tones, the answer) is not wanted any more.
         skype.DropSkypeCommands(call.tag);
         GiveUpDial();
-        skype.QueueSkypeCommand("SET CALL " + call.callId + " STATUS FINISHED", call.tag);
+        AskOfCall("SET CALL " + call.callId + " STATUS FINISHED");
         ChangePhase(HandsetPhase::HangingUp, "the end key"); // dialString is left to the call's end
     } else if (key == KeyTake && current.phase == HandsetPhase::Ringing) {
-        skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
+        AskOfCall("set call " + call.callId + " status inprogress");
         ChangePhase(HandsetPhase::Answering, "the talk key");
     }
 }
@@ -103,6 +103,15 @@ bool CallBridge::IgnoredAfterLostKey(uint8_t key) {
         return false;
     timers.StartTimer(BridgeTimer::Notice, KeysLostPauseMs);
     return true;
+}
+
+// Once the handset asks something of the call, an error may answer that: the question of the display name is
+// closed, whether its answer came or not.
+void CallBridge::AskOfCall(const std::string& command) {
+    CallRecord& call = *current.call;
+    if (call.asking == PartyQuestion::DisplayName)
+        call.asking = PartyQuestion::Answered;
+    skype.QueueSkypeCommand(command, call.tag);
 }
 
 // A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose

@@ -42,12 +42,12 @@ void CallBridge::EnterPhase(HandsetPhase from, HandsetPhase to) {
         Show(">" + dial.target);
         break;
     case HandsetPhase::Answering:
-        Show("*" + ShownCaller(*current.call));
+        Show(PartyText(*current.call));
         break;
     case HandsetPhase::Talking:
         // Answered at the PC rather than on the handset: the handset is brought into the call.
         if (from == HandsetPhase::Ringing || from == HandsetPhase::RoutingWithoutHandset) {
-            Show("*" + ShownCaller(*current.call));
+            Show(PartyText(*current.call));
             handset.Do([](Handset& h) { h.ConnectHandset(); });
         }
         handset.Do([](Handset& h) { h.SetCallIndicator(true); });

@@ -92,11 +92,42 @@ class FakeSettings : public DialSettings {
 };
 
 const char* const Vocabulary[] = {
-    "CALL",           "USERS",        "USER",    "ERROR",     "USERSTATUS", "CONNSTATUS", "STATUS",
-    "PARTNER_HANDLE", "ONLINESTATUS", "RINGING", "ROUTING",   "INPROGRESS", "FINISHED",   "FAILED",
-    "MISSED",         "REFUSED",      "BUSY",    "CANCELLED", "ONHOLD",     "LOGGEDOUT",  "ONLINE",
-    "SKYPEOUT",       "24",           "68",      "5",         "71",         "",           "alice",
-    "bob,",           "Carol,",       "call",    "ringing",
+    "CALL",
+    "USERS",
+    "USER",
+    "ERROR",
+    "USERSTATUS",
+    "CONNSTATUS",
+    "STATUS",
+    "PARTNER_HANDLE",
+    "ONLINESTATUS",
+    "RINGING",
+    "ROUTING",
+    "INPROGRESS",
+    "FINISHED",
+    "FAILED",
+    "MISSED",
+    "REFUSED",
+    "BUSY",
+    "CANCELLED",
+    "ONHOLD",
+    "LOGGEDOUT",
+    "ONLINE",
+    "SKYPEOUT",
+    "24",
+    "68",
+    "5",
+    "71",
+    "",
+    "alice",
+    "bob,",
+    "Carol,",
+    "call",
+    "ringing",
+    "PARTNER_DISPNAME",
+    "Far",
+    "anonymous",
+    "2",
 };
 constexpr size_t VocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
 
@@ -139,7 +170,8 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
                   const std::string& countryCode) {
     const std::string& text = command.text;
     std::string value;
-    if (Between(text, "GET CALL ", " PARTNER_HANDLE", value)) {
+    if (Between(text, "GET CALL ", " PARTNER_HANDLE", value) ||
+        Between(text, "GET CALL ", " PARTNER_DISPNAME", value)) {
         FUZZ_CHECK(allowed.callIds.count(value) && bridge.CurrentCall() &&
                    bridge.CurrentCall()->callId == value);
         FUZZ_CHECK(command.tag != NoCall);

@@ -283,7 +283,7 @@ TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
     dialog->Bridge().HandleSkypeNotification("CALL 71 STATUS RINGING");
     ASSERT_TRUE(HandsetTakeLine());
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'C'; }, Wait));
-    EXPECT_EQ(Commands(), (Strings{"GET CALL 71 PARTNER_HANDLE", "set call 71 status inprogress"}))
+    EXPECT_EQ(Commands(), (Strings{"GET CALL 71 PARTNER_HANDLE", "GET CALL 71 PARTNER_DISPNAME", "set call 71 status inprogress"}))
         << CommandText();
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.lastReleaseAck == 7; }, Wait))
         << "the release was not acknowledged with its own byte";

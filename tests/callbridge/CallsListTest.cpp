@@ -5,22 +5,6 @@
 namespace callbridge_test {
 namespace {
 
-// Keeps what the bridge last handed over for storing, and a clock the test moves.
-class FakeCallListOwner : public CallListOwner {
-  public:
-    void CallListChanged(const CallLog& calls) override {
-        storedLines = calls.Lines();
-        storedUnseen = calls.UnseenMissed();
-        ++changes;
-    }
-    unsigned long long NowMs() const override { return now; }
-
-    Strings storedLines;
-    unsigned storedUnseen = 0;
-    int changes = 0;
-    unsigned long long now = 100000;
-};
-
 Strings Texts(const CallLog& log) {
     Strings texts;
     for (const CallEntry& entry : log.Entries())
@@ -190,7 +174,7 @@ TEST_F(CallsList, StarAndTalkWithNoCallYetDoNothingAsBefore) {
     EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(owner.changes, 0);
     Notify("CALL 71 STATUS RINGING");
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 71 PARTNER_HANDLE"}) << "the call was refused";
+    EXPECT_EQ(skype.Send(), PartyQueries("71")) << "the call was refused";
 }
 
 TEST_F(CallsList, ACallRingsThroughTheListAndLeavesIt) {

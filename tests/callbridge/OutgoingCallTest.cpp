@@ -17,7 +17,7 @@ TEST_F(OutgoingCall, ATypedNumberIsCalledAndTheCallRunsToItsEnd) {
     Notify("CALL 72 STATUS ROUTING");
     ASSERT_NE(bridge.CurrentCall(), nullptr);
     EXPECT_EQ(bridge.Phase(), Phase::Routing);
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 72 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("72"));
 
     Notify("CALL 72 PARTNER_HANDLE carol");
     EXPECT_EQ(handset.Take(), Strings{"show >carol"});
@@ -116,7 +116,7 @@ TEST_F(OutgoingCall, ANumberGivenUpBeforeSkypeHeardOfItIsNeverCalled) {
 
     // Nothing of it reached Skype, so a call the user then places at the PC is not finished in its stead.
     Notify("CALL 101 STATUS ROUTING");
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 101 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("101"));
     ASSERT_NE(bridge.CurrentCall(), nullptr) << "the call placed at the PC is not the handset's";
     Notify("CALL 101 STATUS FINISHED");
     skype.Send();
@@ -174,7 +174,7 @@ TEST_F(OutgoingCall, OnlyTheNumberGivenUpIsFinished) {
 
     Notify("CALL 103 STATUS ROUTING");
     ASSERT_NE(bridge.CurrentCall(), nullptr) << "a call placed at the PC later is the handset's";
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 103 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("103"));
     Notify("CALL 103 STATUS FINISHED");
 
     // A number given up and another dialled before Skype named either: which routing is whose cannot be
