@@ -2,6 +2,9 @@
 // and the first placement.
 #include "app/MainDialog.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/Version.h"
 #include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
@@ -36,6 +39,20 @@ constexpr RECT SkypeIconRect = {15, 45, 47, 77};
 
 HICON LoadIconResource(int id) {
     return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+}
+
+// The missing library's message: what is missing, then what the user can do about it, naming the folder.
+void ReportMissingLibrary(const std::string& folder) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    char missing[256] = "";
+    char where[512] = "";
+    LoadStringA(instance, IDS_LIBRARY_MISSING, missing, sizeof missing);
+    LoadStringA(instance, IDS_LIBRARY_WHERE, where, sizeof where);
+    char text[256 + 512 + MAX_PATH];
+    std::snprintf(text, sizeof text, "%s\n\n", missing);
+    size_t length = std::strlen(text);
+    std::snprintf(text + length, sizeof text - length, where, folder.c_str());
+    MessageBoxA(nullptr, text, AppMessageCaption, MB_OK);
 }
 
 } // namespace
@@ -79,6 +96,7 @@ BOOL MainDialog::OnInitDialog() {
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
 
     if (!LoadPhoneLibrary()) {
+        ReportMissingLibrary(PhoneLibraryFolder());
         shutDown = true; // nothing to release: no library, no tray icon
         EndDialog(-1);
         return FALSE;
