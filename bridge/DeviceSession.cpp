@@ -227,16 +227,13 @@ void DeviceSession::WaitForEvents() {
     for (;;) {
         while (!stopEventThread) {
             int event = base->PollEvent();
-            bool lost = link && link->TakeFrameLost();
-            if (lost)
+            if (link && link->TakeFrameLost())
                 PostMessageA(window, WM_HANDSET_EVENT, HANDSET_FRAME_LOST, 0);
-            if (event) {
-                // Codes of 128 and above reach the window negative, as the byte is signed.
-                LONG code = static_cast<signed char>(base->TakeKeyCode());
-                PostMessageA(window, WM_HANDSET_EVENT, HANDSET_KEY, code);
-            }
-            if (!event && !lost)
-                break;
+            if (!event)
+                break; // to the wait, which also hears of a removal (a base unplugged sends broken frames)
+            // Codes of 128 and above reach the window negative, as the byte is signed.
+            LONG code = static_cast<signed char>(base->TakeKeyCode());
+            PostMessageA(window, WM_HANDSET_EVENT, HANDSET_KEY, code);
         }
         DWORD woke = WaitForMultipleObjects(count, wakers, FALSE, INFINITE);
         if (woke == WAIT_OBJECT_0) {
