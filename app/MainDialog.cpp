@@ -2,6 +2,9 @@
 // and the first placement.
 #include "app/MainDialog.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/Version.h"
 #include "app/res/resource.h"
 #include "chip/PhoneLibrary.h"
@@ -36,6 +39,20 @@ constexpr RECT SkypeIconRect = {15, 45, 47, 77};
 
 HICON LoadIconResource(int id) {
     return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+}
+
+// The missing library's message: what is missing, then what the user can do about it, naming the folder.
+void ReportMissingLibrary(const std::string& folder) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    char missing[256] = "";
+    char where[512] = "";
+    LoadStringA(instance, IDS_LIBRARY_MISSING, missing, sizeof missing);
+    LoadStringA(instance, IDS_LIBRARY_WHERE, where, sizeof where);
+    char text[256 + 512 + MAX_PATH];
+    std::snprintf(text, sizeof text, "%s\n\n", missing);
+    size_t length = std::strlen(text);
+    std::snprintf(text + length, sizeof text - length, where, folder.c_str());
+    MessageBoxA(nullptr, text, AppMessageCaption, MB_OK);
 }
 
 } // namespace
@@ -73,11 +90,13 @@ BOOL MainDialog::OnInitDialog() {
     RefreshDevicePanel(IDS_NOT_FOUND, 0, false);
     LoadCountryCode();
     bridge.SetCallListOwner(this);
+    bridge.SetPhaseWatcher(this);
     RestoreCallList();
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
 
     if (!LoadPhoneLibrary()) {
+        ReportMissingLibrary(PhoneLibraryFolder());
         shutDown = true; // nothing to release: no library, no tray icon
         EndDialog(-1);
         return FALSE;
@@ -116,6 +135,8 @@ LRESULT MainDialog::DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_HANDSET_EVENT:
         if (wParam == HANDSET_KEY)
             bridge.HandleHandsetKey(static_cast<int32_t>(lParam));
+        else if (wParam == HANDSET_FRAME_LOST)
+            bridge.OnHandsetFrameLost();
         else if (wParam == HANDSET_GONE)
             OnHandsetGone();
         else if (wParam == HANDSET_HANDSHAKE_DONE)
@@ -156,6 +177,15 @@ void MainDialog::OnSkypeNotification(const std::string& text) {
 
 void MainDialog::OnSkypeLinkLost() {
     bridge.OnLinkLost();
+}
+
+void MainDialog::PhaseChanged(HandsetPhase from, HandsetPhase to, const std::string& why) {
+    Trace(20, "phase %s -> %s (%s)", PhaseName(from), PhaseName(to), why.c_str());
+}
+
+void MainDialog::PhaseRefused(HandsetPhase from, HandsetPhase to, const std::string& why) {
+    Trace(10, "!!! phase %s -> %s refused: the rules do not allow it (%s)", PhaseName(from), PhaseName(to),
+          why.c_str());
 }
 
 LRESULT MainDialog::OnClose(WPARAM, LPARAM) {

@@ -44,7 +44,8 @@ class MainDialog : public fw::Dialog,
                    private SkypeLinkOwner,
                    private BridgeTimers,
                    private DialSettings,
-                   private CallListOwner {
+                   private CallListOwner,
+                   private PhaseWatcher {
   public:
     MainDialog();
     // A run that ended without Shutdown is shut down here, while the window still exists.
@@ -125,6 +126,9 @@ class MainDialog : public fw::Dialog,
     void CallListChanged(const CallLog& calls) override;
     unsigned long long NowMs() const override;
     void RestoreCallList();
+    // The handset's phase into the trace log.
+    void PhaseChanged(HandsetPhase from, HandsetPhase to, const std::string& why) override;
+    void PhaseRefused(HandsetPhase from, HandsetPhase to, const std::string& why) override;
 
     // After a start's handshake: the event thread, Skype, the timers, the mixer, the panel and the tray.
     void BringIntoService();

@@ -1,7 +1,10 @@
 #pragma once
-// What the call bridge asks of the world besides Skype: the handset, its timers and two settings of the
-// panel. Plain C++, no window; the owner of the bridge provides them.
+// What the call bridge asks of the world besides Skype: the handset, its timers, two settings of the panel,
+// the calls list's keeper and who hears of the handset's phase. Plain C++, no window; the owner of the
+// bridge provides them.
 #include <string>
+
+#include "bridge/HandsetPhase.h"
 
 class Handset {
   public:
@@ -18,8 +21,8 @@ class Handset {
     ~Handset() = default;
 };
 
-// Notice: after a call, the idle display (the count of missed calls) follows the call's length or the
-// pause in which the talk key still answers the call that stopped ringing.
+// Notice: the idle display (the count of missed calls) follows a notice on the handset: a call's length, the
+// pause in which the talk key still answers the call that stopped ringing, or the pause after lost keys.
 enum class BridgeTimer { Contacts, Ring, Release, Notice };
 
 class BridgeTimers {
@@ -55,4 +58,15 @@ class CallListOwner {
 
   protected:
     ~CallListOwner() = default;
+};
+
+// Hears every change of the handset's phase and why it happened, for the trace log.
+class PhaseWatcher {
+  public:
+    virtual void PhaseChanged(HandsetPhase from, HandsetPhase to, const std::string& why) = 0;
+    // A change the table forbids was asked for, and refused: a fault of the rules.
+    virtual void PhaseRefused(HandsetPhase from, HandsetPhase to, const std::string& why) = 0;
+
+  protected:
+    ~PhaseWatcher() = default;
 };

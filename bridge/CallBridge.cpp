@@ -8,21 +8,6 @@ constexpr unsigned RingRepeatMs = 2000;
 constexpr unsigned FirstContactsRequestMs = 5000;
 constexpr unsigned ContactsRefreshMs = 360000;
 
-// Every blank separates two words, so two blanks in a row or a blank at either end give empty words.
-std::vector<std::string> SplitAtBlanks(const std::string& text) {
-    std::vector<std::string> words;
-    size_t start = 0;
-    for (;;) {
-        size_t blank = text.find(' ', start);
-        if (blank == std::string::npos) {
-            words.push_back(text.substr(start));
-            return words;
-        }
-        words.push_back(text.substr(start, blank - start));
-        start = blank + 1;
-    }
-}
-
 bool IsTerminalStatus(const std::string& status) {
     return status == "FINISHED" || status == "FAILED" || status == "MISSED" || status == "REFUSED" ||
            status == "BUSY" || status == "CANCELLED";
@@ -37,24 +22,24 @@ std::string RefuseCommand(const std::string& callId) {
 
 CallBridge::CallBridge(SkypeCommands& skype, Handset& handset, BridgeTimers& timers,
                        const DialSettings& settings)
-    : skype(skype), handset(handset), timers(timers), settings(settings) {}
+    : skype(skype), handset(handset, timers), timers(timers), settings(settings) {}
 
-// Words are numbered from 1 as Skype's texts are read; words[0] is word 1. Each rule first makes sure that
-// every word it reads is there: a shorter notification is ignored.
+// Words count from 0 here: words[0] is the notification's first word. Each rule first makes sure that every
+// word it reads is there: a shorter notification is ignored.
 void CallBridge::HandleSkypeNotification(const std::string& text) {
-    Words words = SplitAtBlanks(text);
+    ApiLine words(text);
     const std::string& first = words[0];
     if (first == "CALL") {
         OnCallNotification(words);
     } else if (first == "USERS") {
         OnUsers(words);
     } else if (first == "USER") {
-        if (words.size() >= 4 && words[2] == "ONLINESTATUS")
+        if (words.Size() >= 4 && words[2] == "ONLINESTATUS")
             contacts.SetOnlineStatus(words[1], words[3]);
     } else if (first == "ERROR") {
         OnError(words);
     } else if (first == "USERSTATUS" || first == "CONNSTATUS") {
-        if (words.size() >= 2 && words[1] == "LOGGEDOUT")
+        if (words.Size() >= 2 && words[1] == "LOGGEDOUT")
             skype.QueueSkypeCommand("GET USERSTATUS");
     }
 }
@@ -68,7 +53,7 @@ void CallBridge::OnTimer(BridgeTimer timer) {
         OnRingTimer();
         break;
     case BridgeTimer::Release:
-        OnReleaseTimer();
+        handset.OnReleaseTimer();
         break;
     case BridgeTimer::Notice:
         OnNoticeTimer();
@@ -78,150 +63,152 @@ void CallBridge::OnTimer(BridgeTimer timer) {
 
 void CallBridge::OnDeviceStarted() {
     timers.StartTimer(BridgeTimer::Contacts, FirstContactsRequestMs);
-    if (calls.UnseenMissed() && dialState == Idle && !currentCall)
+    if (calls.UnseenMissed() && IsIdle(current.phase))
         ShowIdleText();
 }
 
-// The calls end as if the far end had hung up; a number dialled but not yet named is given up whether its
-// CALL left or not, since the Skype that could name it is gone. Commands of no call (the contacts) stay
-// for the next Skype.
-void CallBridge::OnLinkLost() {
-    if (currentCall)
-        EndCall("FINISHED");
-    else if (dialState == InCall)
-        ConnectThenRelease();
-    skype.DropSkypeCommands(dialTag);
-    dialTag = NoCall;
-    finishWhenRouted = false;
-    abandonedCallId.clear();
-    dialState = Idle;
-    dialString.clear();
-}
-
-// CALL {id} {property} {value}: every rule reads four words. An empty id (a doubled blank) names no call.
-void CallBridge::OnCallNotification(const Words& words) {
-    if (words.size() < 4 || words[1].empty())
+// CALL {id} {property} {value}: every rule reads four words, but the display name, which is the rest of the
+// text and may be empty. An empty id (a doubled blank) names no call.
+void CallBridge::OnCallNotification(const ApiLine& words) {
+    bool displayName = words[2] == "PARTNER_DISPNAME";
+    if (words.Size() < (displayName ? 3u : 4u) || words[1].empty())
         return;
     const std::string& id = words[1];
     const std::string& property = words[2];
     const std::string& value = words[3];
     bool statusNotice = property == "STATUS";
-    if (id == abandonedCallId) {
+    if (id == finishingCallId) {
         if (statusNotice && IsTerminalStatus(value))
-            abandonedCallId.clear();
+            finishingCallId.clear();
         return;
     }
-    bool notCurrent = !currentCall || currentCall->callId != id;
-    if (finishWhenRouted && notCurrent && statusNotice && value == "ROUTING") {
-        finishWhenRouted = false;
-        abandonedCallId = id;
-        skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
-        return;
-    }
-    if (!currentCall) {
-        if (!statusNotice)
-            return;
-        if (value == "RINGING") {
-            // The handset is busy entering a number or browsing: it cannot take a call now.
-            if (dialState == EnteringNumber || dialState == BrowsingContacts) {
+    bool isCurrent = current.call && current.call->callId == id;
+    if (!isCurrent) {
+        if (statusNotice && value == "ROUTING") {
+            OnRouting(id);
+        } else if (statusNotice && value == "RINGING") {
+            // One call at a time, and none while the handset is busy entering a number or browsing.
+            bool busy = current.call || current.phase == HandsetPhase::EnteringNumber ||
+                        current.phase == HandsetPhase::BrowsingContacts;
+            if (busy)
                 skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
-            } else {
-                // A call rings through the calls list, as through any phone's menu.
-                if (dialState == BrowsingCalls)
-                    dialState = Idle;
-                StartCall(id, CallStatus::Ringing);
-            }
-        } else if (value == "ROUTING") {
-            StartCall(id, CallStatus::Routing);
+            else
+                StartCall(id, true, HandsetPhase::Ringing);
         }
-        return;
-    }
-    if (currentCall->callId != id) {
-        // One call at a time: a second one is turned away, the current one goes on.
-        if (statusNotice && (value == "RINGING" || value == "ROUTING"))
-            skype.QueueSkypeCommand(RefuseCommand(id), ++lastTag);
         return;
     }
     if (statusNotice)
         OnCallStatus(value);
     else if (property == "PARTNER_HANDLE")
         OnPartnerHandle(value);
+    else if (displayName)
+        OnPartnerName(words.From(3));
 }
 
-void CallBridge::StartCall(const std::string& callId, CallStatus status) {
-    currentCall = std::make_unique<CallRecord>();
-    currentCall->outgoing = status == CallStatus::Routing;
-    currentCall->callId = callId;
-    currentCall->status = status;
-    currentCall->tag = ++lastTag;
-    // A routed call is the one the handset dialled, if any: it is named now, so giving it up later is a
-    // plain hang-up of the current call.
-    if (currentCall->outgoing)
-        dialTag = NoCall;
-    skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_HANDLE", currentCall->tag);
+// A call Skype routes: the handset's dialled call when its CALL waits to be named, the one the handset gave
+// up (finished at once), or a call placed at the PC.
+void CallBridge::OnRouting(const std::string& callId) {
+    if (dial.stage == DialAtSkype::Stage::GivenUp) {
+        dial = DialAtSkype();
+        finishingCallId = callId;
+        skype.QueueSkypeCommand(RefuseCommand(callId), ++lastTag);
+        return;
+    }
+    // Named now, the handset's call is given up later as a plain hang-up of the current call.
+    dial = DialAtSkype();
+    if (current.call) {
+        // One call at a time: a second one is turned away, the current one goes on.
+        skype.QueueSkypeCommand(RefuseCommand(callId), ++lastTag);
+        return;
+    }
+    bool dialled = current.phase == HandsetPhase::Dialling;
+    StartCall(callId, false, dialled ? HandsetPhase::Routing : HandsetPhase::RoutingWithoutHandset);
+}
+
+void CallBridge::StartCall(const std::string& callId, bool incoming, HandsetPhase phase) {
+    auto call = std::make_unique<CallRecord>();
+    call->callId = callId;
+    call->incoming = incoming;
+    call->tag = ++lastTag;
+    CallTag tag = call->tag;
+    if (!ChangePhase(phase, incoming ? "a call rings" : "a call is routed", std::move(call)))
+        return;
+    skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_HANDLE", tag);
+    skype.QueueSkypeCommand("GET CALL " + callId + " PARTNER_DISPNAME", tag);
 }
 
 void CallBridge::OnCallStatus(const std::string& status) {
-    CallRecord& call = *currentCall;
-    if (IsTerminalStatus(status)) {
+    if (IsTerminalStatus(status))
         EndCall(status);
-    } else if (status == "INPROGRESS" && call.status != CallStatus::InProgress) {
-        call.status = CallStatus::InProgress;
-        if (callListOwner)
-            call.connectedAtMs = callListOwner->NowMs();
-        // Answered at the PC rather than on the handset: bring the handset into the call.
-        if (dialState != InCall) {
-            std::string shown = "*" + ShownCaller(call);
-            ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-            ToHandset([](Handset& h) { h.ConnectHandset(); });
-            dialState = InCall;
-        }
-        ToHandset([](Handset& h) { h.SetCallIndicator(true); });
-    }
+    else if (status == "INPROGRESS")
+        OnInProgress();
     dialString.clear();
 }
 
+// Once only: a call that is in progress again after a hold changes nothing. A handset that hung up stays
+// out of the call, which Skype is about to end.
+void CallBridge::OnInProgress() {
+    CallRecord& call = *current.call;
+    if (call.inProgressSinceMs)
+        return;
+    call.inProgressSinceMs = callListOwner ? callListOwner->NowMs() : 0;
+    if (current.phase != HandsetPhase::HangingUp)
+        ChangePhase(HandsetPhase::Talking, "Skype put the call in progress");
+}
+
+// The handle is what the call is: what a contact matches and what the calls list calls back.
 void CallBridge::OnPartnerHandle(const std::string& handle) {
-    CallRecord& call = *currentCall;
+    CallRecord& call = *current.call;
     call.partnerHandle = handle;
     call.callerName = CallerName(contacts, handle, settings.CountryCode());
-    if (call.outgoing) {
-        std::string shown = ">" + handle;
-        ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-        return;
-    }
-    std::string caller = ShownCaller(call);
-    ToHandset([caller](Handset& h) { h.RingHandset(caller); });
-    timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
+    if (call.asking == PartyQuestion::Handle)
+        call.asking = PartyQuestion::DisplayName;
+    ShowParty();
 }
 
-// A terminal status of the current call. The handset is left alone only when it hung up by itself first;
-// a call that never went in progress is connected first and released a moment later. What the call still
-// had waiting for Skype is not sent.
-void CallBridge::EndCall(const std::string& status) {
-    const CallRecord& call = *currentCall;
-    // A caller who gives up before anyone answers ends with FINISHED too; the handset still rings then and
-    // must be released like after any other unanswered call.
-    bool stillRinging = !call.outgoing && call.status == CallStatus::Ringing && !call.hungUpOnHandset;
-    if (dialState == InCall || status != "FINISHED" || stillRinging) {
-        if (call.status != CallStatus::InProgress)
-            ConnectThenRelease();
-        else
-            ToHandset([](Handset& h) { h.ReleaseHandset(); });
-        dialState = Idle;
+// The name only changes what is shown, and only once the handle is known; blanks around it are no name.
+void CallBridge::OnPartnerName(const std::string& name) {
+    CallRecord& call = *current.call;
+    std::string shownBefore = PartyText(call);
+    size_t first = name.find_first_not_of(' ');
+    size_t last = name.find_last_not_of(' ');
+    call.displayName = first == std::string::npos ? std::string() : name.substr(first, last + 1 - first);
+    bool handleKnown = call.asking != PartyQuestion::Handle;
+    call.asking = PartyQuestion::Answered;
+    if (handleKnown && PartyText(call) != shownBefore)
+        ShowParty();
+}
+
+std::string CallBridge::PartyText(const CallRecord& call) const {
+    switch (current.phase) {
+    case HandsetPhase::Routing:
+    case HandsetPhase::RoutingWithoutHandset:
+        return ">" + (call.displayName.empty() ? call.partnerHandle : call.displayName);
+    case HandsetPhase::Ringing:
+        return ShownCaller(call);
+    case HandsetPhase::Answering:
+    case HandsetPhase::Talking:
+        return "*" + ShownCaller(call);
+    default:
+        return std::string();
     }
-    skype.DropSkypeCommands(call.tag);
-    ToHandset([](Handset& h) { h.SetCallIndicator(false); });
-    AfterCallEnded(call);
-    currentCall.reset();
-    dialString.clear();
+}
+
+void CallBridge::ShowParty() {
+    std::string text = PartyText(*current.call);
+    if (current.phase == HandsetPhase::Ringing) {
+        handset.Do([text](Handset& h) { h.RingHandset(text); });
+        timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
+    } else if (!text.empty()) {
+        Show(text);
+    }
 }
 
 // USERS {name}, {name}, ...: the answer to SEARCH FRIENDS. An empty piece (a doubled or trailing blank, a
 // lone comma) names nobody.
-void CallBridge::OnUsers(const Words& words) {
-    Words names;
-    for (size_t i = 1; i < words.size(); ++i) {
+void CallBridge::OnUsers(const ApiLine& words) {
+    std::vector<std::string> names;
+    for (size_t i = 1; i < words.Size(); ++i) {
         std::string name = words[i];
         if (!name.empty() && name.back() == ',')
             name.pop_back();
@@ -235,15 +222,20 @@ void CallBridge::OnUsers(const Words& words) {
 }
 
 // ERROR {n} ...: Skype could not do what was asked; the handset shows the number and is released. The
-// call record and the dialling state stay.
-void CallBridge::OnError(const Words& words) {
-    if (words.size() < 2 || words[1] == "24")
+// phase and its call stay.
+void CallBridge::OnError(const ApiLine& words) {
+    if (words.Size() < 2 || words[1] == "24")
         return;
+    // While the call's display name is the only answer awaited, an error is that answer: the client has no
+    // display names, and the call goes on with its handle.
+    if (current.call && current.call->asking == PartyQuestion::DisplayName) {
+        current.call->asking = PartyQuestion::Answered;
+        return;
+    }
     dialString.clear();
-    std::string shown = words[1];
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-    ToHandset([](Handset& h) { h.SetCallIndicator(false); });
-    ToHandset([](Handset& h) { h.ReleaseHandset(); });
+    Show(words[1]);
+    handset.Do([](Handset& h) { h.SetCallIndicator(false); });
+    handset.Do([](Handset& h) { h.ReleaseHandset(); });
 }
 
 // The list is asked for at every expiry and each answer merged into it, so that a contact added at Skype
@@ -255,9 +247,9 @@ void CallBridge::OnContactsTimer() {
 }
 
 void CallBridge::OnRingTimer() {
-    if (!currentCall || currentCall->outgoing || currentCall->status != CallStatus::Ringing)
+    if (current.phase != HandsetPhase::Ringing)
         return;
-    std::string caller = ShownCaller(*currentCall);
-    ToHandset([caller](Handset& h) { h.RingHandset(caller); });
+    std::string caller = ShownCaller(*current.call);
+    handset.Do([caller](Handset& h) { h.RingHandset(caller); });
     timers.StartTimer(BridgeTimer::Ring, RingRepeatMs);
 }

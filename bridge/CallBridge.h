@@ -1,11 +1,15 @@
 #pragma once
-// The handset's side of Skype calls: the dialling state, the current call, the dialled number, the
-// contact list and browsing it, the ring repeat and the end of a call. Plain C++ with no window, timer or
-// library call inside: its inputs are Skype's notification texts, handset event codes and timer expiries;
-// what it wants done leaves through the interfaces its owner gives it.
+// The handset's side of Skype calls: the handset's phase with the call it concerns, the dialled number, the
+// contact list and browsing it, the calls list, the ring repeat and the end of a call. Plain C++ with no
+// window, timer or library call inside: its inputs are Skype's notification texts, handset event codes,
+// frames lost on the way from the base and timer expiries; what it wants done leaves through the
+// interfaces its owner gives it. Its files:
+//   bridge/CallBridge.cpp         Skype's notifications: the current call and the contact list
+//   bridge/CallBridgePhase.cpp    ChangePhase, the only change of phase; the end of a call; the link's loss
+//   bridge/CallBridgeKeys.cpp     handset events: dialling, tones, answering, hanging up, browsing contacts,
+//                                 lost keys
+//   bridge/CallBridgeCalls.cpp    the calls list, redial, the missed-call count and the length of a call
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,15 +17,10 @@
 #include "bridge/CallLog.h"
 #include "bridge/CallRecord.h"
 #include "bridge/ContactList.h"
+#include "bridge/HandsetPhase.h"
+#include "bridge/PacedHandset.h"
+#include "skype/ApiLine.h"
 #include "skype/SkypeCommands.h"
-
-enum DialState : int32_t {
-    Idle = 0,
-    EnteringNumber = 1,
-    BrowsingContacts = 2,
-    InCall = 3,
-    BrowsingCalls = 4
-};
 
 class CallBridge {
   public:
@@ -31,48 +30,69 @@ class CallBridge {
     void HandleSkypeNotification(const std::string& text);
     // One handset event; only the low byte of the code counts.
     void HandleHandsetKey(int32_t code);
+    // A frame from the base was lost on its way (a key, perhaps): a number being chosen cannot be trusted.
+    void OnHandsetFrameLost();
     void OnTimer(BridgeTimer timer);
     // A base has come into service: the contact list is asked for a little later.
     void OnDeviceStarted();
     // The calls list is kept and timed through its owner; without one it is held for this run only and
     // call times are not shown.
     void SetCallListOwner(CallListOwner* owner) { callListOwner = owner; }
+    // Who hears of every change of phase (the trace log); none: nobody.
+    void SetPhaseWatcher(PhaseWatcher* watcher) { phaseWatcher = watcher; }
     // A stored list, at start-up; false (and an empty list) when it was damaged.
     bool RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed);
     // The link to Skype is lost (its window went, refused a command, or another took its place): the calls
     // it knew of are over for the handset, and whoever attaches next starts from nothing.
     void OnLinkLost();
 
-    DialState State() const { return dialState; }
+    HandsetPhase Phase() const { return current.phase; }
     const std::string& DialString() const { return dialString; }
-    const CallRecord* CurrentCall() const { return currentCall.get(); }
+    const CallRecord* CurrentCall() const { return current.call.get(); }
     const ContactList& Contacts() const { return contacts; }
     uint8_t LastKey() const { return lastKey; }
     const CallLog& Calls() const { return calls; }
 
   private:
-    using Words = std::vector<std::string>;
+    // The one change of phase: checks it against the table, lets the call go when the new phase has none,
+    // tells the watcher why, and gives the handset what entering the phase shows. A change the table
+    // forbids is refused and reported.
+    // Answers whether the phase changed. A call phase entered from one without a call brings its call.
+    bool ChangePhase(HandsetPhase to, const std::string& why, std::unique_ptr<CallRecord> call = nullptr);
+    void EnterPhase(HandsetPhase from, HandsetPhase to);
 
     // Skype's side (CallBridge.cpp).
-    void OnCallNotification(const Words& words);
-    void StartCall(const std::string& callId, CallStatus status);
+    void OnCallNotification(const ApiLine& words);
+    void OnRouting(const std::string& callId);
+    void StartCall(const std::string& callId, bool incoming, HandsetPhase phase);
     void OnCallStatus(const std::string& status);
+    void OnInProgress();
     void OnPartnerHandle(const std::string& handle);
-    void EndCall(const std::string& status);
-    void OnUsers(const Words& words);
-    void OnError(const Words& words);
+    void OnPartnerName(const std::string& name);
+    // The other party as the phase shows it: a routed call the name or handle it went to, a ringing or
+    // answered one its caller; and showing it so (a ringing call rings with it).
+    std::string PartyText(const CallRecord& call) const;
+    void ShowParty();
+    void OnUsers(const ApiLine& words);
+    void OnError(const ApiLine& words);
     void OnContactsTimer();
     void OnRingTimer();
 
+    // The end of the current call, into the phase that follows it (CallBridgePhase.cpp).
+    void EndCall(const std::string& status, bool linkLost = false);
+
     // The handset's side (CallBridgeKeys.cpp).
     void CallKey(uint8_t key);
+    void AskOfCall(const std::string& command);
+    void IdleKey(uint8_t key);
     void PressHash();
     void CallTypedNumber();
     void PlaceCall(const std::string& target);
     void StartBrowsing();
     void StepContacts(uint8_t key);
     void ShowContact(const ContactRecord* contact);
-    void AbandonDialledCall();
+    void GiveUpDial();
+    bool IgnoredAfterLostKey(uint8_t key);
 
     // The calls list, redial and what the idle handset shows (CallBridgeCalls.cpp).
     void OpenCallList();
@@ -80,49 +100,55 @@ class CallBridge {
     void CallShownEntry();
     void Redial();
     void RecordCall(CallKind kind, const std::string& target, const std::string& name, bool unseen = true);
-    void AfterCallEnded(const CallRecord& call);
+    // The calls list and the notice after a call; answers the phase the end leads to.
+    HandsetPhase AfterCallEnded(const CallRecord& call, bool turnedAway);
     void OnNoticeTimer();
     void ShowIdleText();
     void CallListChanged();
     // What the handset shows of the other party: the contact's name when one matched, the withheld word
-    // for a caller with no number, else the handle.
+    // for a caller with no number, the name the client gave, else the handle.
     static std::string ShownCaller(const CallRecord& call);
+    // The name the calls list keeps beside the handle: the contact's, else the client's (none for a caller
+    // who withholds the number).
+    static std::string ListedName(const CallRecord& call);
 
-    // Outputs to the handset wait while a release is due (CallBridgeHandset.cpp).
-    void ToHandset(std::function<void(Handset&)> step);
-    void ConnectThenRelease();
-    void OnReleaseTimer();
+    void Show(const std::string& text);
 
     SkypeCommands& skype;
-    Handset& handset;
+    PacedHandset handset;
     BridgeTimers& timers;
     const DialSettings& settings;
 
-    DialState dialState = Idle;
+    // The handset's phase and the call it concerns: one record, which only ChangePhase changes; the call is
+    // there exactly while the phase has one.
+    struct PhaseRecord {
+        HandsetPhase phase = HandsetPhase::Idle;
+        std::unique_ptr<CallRecord> call;
+    };
+    PhaseRecord current;
+    PhaseWatcher* phaseWatcher = nullptr;
+
+    // The digits typed, the contact or the calls list's entry shown; what was dialled stays until Skype
+    // reports the call's status.
     std::string dialString;
     uint8_t lastKey = 0;
-    std::unique_ptr<CallRecord> currentCall;
     ContactList contacts;
     CallTag lastTag = NoCall;
     // Carried by the contact list's request, so that a request still waiting is replaced, not repeated.
     const CallTag contactsRequest = ++lastTag;
-    // Carried by the calls the handset dialled that Skype has not yet reported.
-    CallTag dialTag = NoCall;
-    // A dialled call was given up after its CALL may have left: the next routing of a call that is not
-    // current is that one, and is finished at Skype instead of taken as the handset's call.
-    bool finishWhenRouted = false;
-    // The call so finished; what Skype still says of it is not for the handset, up to its end.
-    std::string abandonedCallId;
+
+    // The handset's CALL from the moment it is queued until Skype names its call (ROUTING). It may outlive
+    // Dialling: the handset leaves with '#', or another call rings first. Given up after the CALL left, the
+    // call Skype routes next is that one, and it is finished at Skype instead of taken.
+    struct DialAtSkype {
+        enum class Stage { None, Waiting, GivenUp } stage = Stage::None;
+        CallTag tag = NoCall; // the CALL's, while Waiting
+        std::string target;   // what it calls, which the handset shows while Dialling
+    };
+    DialAtSkype dial;
+    // A given-up call that Skype has named and is finishing: what it still says of it is not the handset's.
+    std::string finishingCallId;
 
     CallLog calls;
     CallListOwner* callListOwner = nullptr;
-    // After a call: its length is on the display, or an unanswered call has just stopped ringing and the
-    // talk key meant to answer it must not redial. Ends with the notice timer, which shows the idle display.
-    enum class AfterCall { Nothing, ShowingTime, RingJustEnded };
-    AfterCall afterCall = AfterCall::Nothing;
-
-    // A connect waits this long for its release; meanwhile the steps asked later wait in order. A null
-    // step stands for another connect's pause.
-    bool releaseDue = false;
-    std::deque<std::function<void(Handset&)>> heldSteps;
 };

@@ -27,7 +27,15 @@ bool IsWithheld(const std::string& handle) {
 std::string CallBridge::ShownCaller(const CallRecord& call) {
     if (!call.callerName.empty())
         return call.callerName;
-    return IsWithheld(call.partnerHandle) ? WithheldText : call.partnerHandle;
+    if (IsWithheld(call.partnerHandle))
+        return WithheldText;
+    return call.displayName.empty() ? call.partnerHandle : call.displayName;
+}
+
+std::string CallBridge::ListedName(const CallRecord& call) {
+    if (!call.callerName.empty())
+        return call.callerName;
+    return IsWithheld(call.partnerHandle) ? std::string() : call.displayName;
 }
 
 bool CallBridge::RestoreCalls(const std::vector<std::string>& lines, unsigned unseenMissed) {
@@ -41,14 +49,13 @@ void CallBridge::OpenCallList() {
     if (!entry)
         return;
     CallListChanged();
-    dialState = BrowsingCalls;
+    ChangePhase(HandsetPhase::BrowsingCalls, "'*'");
     ShowCallEntry(entry);
 }
 
 void CallBridge::ShowCallEntry(const CallEntry* entry) {
     dialString = entry->target;
-    std::string shown = CallEntryText(*entry);
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+    Show(CallEntryText(*entry));
 }
 
 // '#' or the talk key on an entry: a withheld caller cannot be called back, so the list stays.
@@ -57,11 +64,11 @@ void CallBridge::CallShownEntry() {
         PlaceCall(dialString);
 }
 
-// The talk key while idle. Just after an unanswered call stopped ringing it was meant to answer that call;
-// with nothing dialled yet it does nothing, as before.
+// The talk key while idle (not just after an unanswered call stopped ringing: then it was meant to answer
+// that call). With nothing dialled yet it does nothing, as before.
 void CallBridge::Redial() {
     const CallEntry* last = calls.LastDialled();
-    if (afterCall == AfterCall::RingJustEnded || !last || last->target.empty())
+    if (!last || last->target.empty())
         return;
     std::string target = last->target; // placing the call adds to the list
     PlaceCall(target);
@@ -76,36 +83,38 @@ void CallBridge::RecordCall(CallKind kind, const std::string& target, const std:
 }
 
 // A call answered shows its length; an incoming one that was not answered is a missed call, counted
-// unless the user turned it away at the handset.
-void CallBridge::AfterCallEnded(const CallRecord& call) {
-    if (call.status == CallStatus::InProgress) {
-        if (!call.outgoing)
-            RecordCall(CallKind::Answered, call.partnerHandle, call.callerName);
-        if (!callListOwner)
-            return;
-        std::string shown = CallTimeText(callListOwner->NowMs() - call.connectedAtMs);
-        ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-        afterCall = AfterCall::ShowingTime;
-        timers.StartTimer(BridgeTimer::Notice, CallTimeShownMs);
-    } else if (!call.outgoing) {
-        RecordCall(CallKind::Missed, call.partnerHandle, call.callerName, !call.hungUpOnHandset);
-        afterCall = AfterCall::RingJustEnded;
-        timers.StartTimer(BridgeTimer::Notice, LateAnswerMs);
+// unless the user turned it away at the handset, and for a moment the talk key is a late answer to it.
+HandsetPhase CallBridge::AfterCallEnded(const CallRecord& call, bool turnedAway) {
+    if (call.inProgressSinceMs) {
+        if (call.incoming)
+            RecordCall(CallKind::Answered, call.partnerHandle, ListedName(call));
+        if (callListOwner) {
+            Show(CallTimeText(callListOwner->NowMs() - *call.inProgressSinceMs));
+            timers.StartTimer(BridgeTimer::Notice, CallTimeShownMs);
+        }
+        return HandsetPhase::Idle;
     }
+    if (!call.incoming)
+        return HandsetPhase::Idle;
+    RecordCall(CallKind::Missed, call.partnerHandle, ListedName(call), !turnedAway);
+    timers.StartTimer(BridgeTimer::Notice, LateAnswerMs);
+    return HandsetPhase::RingEnded;
 }
 
+// The notice gives way to the idle display, if the handset is still idle.
 void CallBridge::OnNoticeTimer() {
-    AfterCall ended = afterCall;
-    afterCall = AfterCall::Nothing;
-    if (ended != AfterCall::Nothing && dialState == Idle && !currentCall)
+    if (current.phase == HandsetPhase::RingEnded)
+        ChangePhase(HandsetPhase::Idle, "the pause for a late answer is over");
+    else if (current.phase == HandsetPhase::KeysLost)
+        ChangePhase(HandsetPhase::Idle, "a pause after the lost key");
+    else if (current.phase == HandsetPhase::Idle)
         ShowIdleText();
 }
 
 // The idle display: the count of missed calls not looked at, else nothing.
 void CallBridge::ShowIdleText() {
     unsigned missed = calls.UnseenMissed();
-    std::string shown = missed ? std::to_string(missed) + " missed" : std::string();
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+    Show(missed ? std::to_string(missed) + " missed" : std::string());
 }
 
 void CallBridge::CallListChanged() {

@@ -13,6 +13,10 @@ bool IsDigitKey(uint8_t key) {
     return key >= '0' && key <= '9';
 }
 
+// After a lost key, the keys typed on belong to the number it was part of; the handset is ready for the
+// number anew once this long has passed without a key.
+constexpr unsigned KeysLostPauseMs = 3000;
+
 // No national number written with its trunk '0' is shorter than this (the trunk, the shortest area code
 // and subscriber number); emergency and service numbers are shorter.
 constexpr size_t ShortestTrunkNumber = 6;
@@ -25,119 +29,156 @@ bool IsTrunkNumber(const std::string& number) {
 
 void CallBridge::HandleHandsetKey(int32_t code) {
     uint8_t key = static_cast<uint8_t>(code & 0xFF);
-    if (currentCall) {
+    if (current.call)
         CallKey(key);
-    } else if (IsDigitKey(key)) {
-        if (dialState == EnteringNumber)
-            dialString += static_cast<char>(key);
-        else if (dialState == BrowsingContacts)
-            StepContacts(key);
-    } else if (key == KeyHash) {
-        PressHash();
-    } else if (key == KeyRelease) {
-        bool leavingCallList = dialState == BrowsingCalls;
-        AbandonDialledCall();
-        dialState = Idle;
-        dialString.clear();
-        if (leavingCallList)
-            ShowIdleText();
-    } else if (key == KeyStar) {
-        if (dialState == Idle)
-            OpenCallList();
-        else if (dialState == BrowsingCalls)
-            ShowCallEntry(calls.BrowseNext());
-    } else if (key == KeyTake) {
-        if (dialState == Idle)
-            Redial();
-        else if (dialState == BrowsingCalls)
-            CallShownEntry();
-    }
+    else
+        IdleKey(key);
     lastKey = key;
 }
 
 // A key while a Skype call is current: tones while it is in progress, answer while it rings, hang up.
 void CallBridge::CallKey(uint8_t key) {
-    CallRecord& call = *currentCall;
+    CallRecord& call = *current.call;
     bool tone = IsDigitKey(key) || key == KeyStar || key == KeyHash;
-    if (tone && call.status == CallStatus::InProgress) {
-        skype.QueueSkypeCommand("SET CALL " + call.callId + " DTMF " + static_cast<char>(key), call.tag);
+    if (tone && current.phase == HandsetPhase::Talking) {
+        AskOfCall("SET CALL " + call.callId + " DTMF " + static_cast<char>(key));
     } else if (key == KeyRelease) {
         // What the call still had waiting (tones, the answer) is not wanted any more.
         skype.DropSkypeCommands(call.tag);
-        AbandonDialledCall();
-        skype.QueueSkypeCommand("SET CALL " + call.callId + " STATUS FINISHED", call.tag);
-        call.hungUpOnHandset = true;
-        dialState = Idle; // dialString is left to the call's end
-    } else if (key == KeyTake && call.status == CallStatus::Ringing) {
-        skype.QueueSkypeCommand("set call " + call.callId + " status inprogress", call.tag);
-        call.status = CallStatus::Answering;
-        std::string shown = "*" + ShownCaller(call);
-        ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-        dialState = InCall;
+        GiveUpDial();
+        AskOfCall("SET CALL " + call.callId + " STATUS FINISHED");
+        ChangePhase(HandsetPhase::HangingUp, "the end key"); // dialString is left to the call's end
+    } else if (key == KeyTake && current.phase == HandsetPhase::Ringing) {
+        AskOfCall("set call " + call.callId + " status inprogress");
+        ChangePhase(HandsetPhase::Answering, "the talk key");
     }
+}
+
+// A key with no Skype call current: a number, the contacts, the calls list, redial, or the end of each.
+void CallBridge::IdleKey(uint8_t key) {
+    if (IgnoredAfterLostKey(key))
+        return;
+    HandsetPhase phase = current.phase;
+    if (IsDigitKey(key)) {
+        if (phase == HandsetPhase::EnteringNumber)
+            dialString += static_cast<char>(key);
+        else if (phase == HandsetPhase::BrowsingContacts)
+            StepContacts(key);
+    } else if (key == KeyHash) {
+        PressHash();
+    } else if (key == KeyRelease) {
+        GiveUpDial();
+        dialString.clear();
+        ChangePhase(HandsetPhase::Idle, "the end key");
+    } else if (key == KeyStar) {
+        if (IsIdle(phase))
+            OpenCallList();
+        else if (phase == HandsetPhase::BrowsingCalls)
+            ShowCallEntry(calls.BrowseNext());
+    } else if (key == KeyTake) {
+        if (phase == HandsetPhase::Idle)
+            Redial();
+        else if (phase == HandsetPhase::BrowsingCalls)
+            CallShownEntry();
+    }
+}
+
+// Only a number being chosen is at risk, and the idle handset, where the lost key may have begun one; in a
+// call a lost key is a tone or an answer not given, which the user hears and repeats.
+void CallBridge::OnHandsetFrameLost() {
+    HandsetPhase phase = current.phase;
+    bool choosing = IsIdle(phase) || phase == HandsetPhase::KeysLost ||
+                    phase == HandsetPhase::EnteringNumber || phase == HandsetPhase::BrowsingContacts ||
+                    phase == HandsetPhase::BrowsingCalls;
+    if (!choosing)
+        return;
+    dialString.clear();
+    ChangePhase(HandsetPhase::KeysLost, "a frame from the base was lost");
+    timers.StartTimer(BridgeTimer::Notice, KeysLostPauseMs);
+}
+
+// Keys typed after a lost one: ignored, each starting the pause again; the end key leaves at once.
+bool CallBridge::IgnoredAfterLostKey(uint8_t key) {
+    if (current.phase != HandsetPhase::KeysLost || key == KeyRelease)
+        return false;
+    timers.StartTimer(BridgeTimer::Notice, KeysLostPauseMs);
+    return true;
+}
+
+// Once the handset asks something of the call, an error may answer that: the question of the display name is
+// closed, whether its answer came or not.
+void CallBridge::AskOfCall(const std::string& command) {
+    CallRecord& call = *current.call;
+    if (call.asking == PartyQuestion::DisplayName)
+        call.asking = PartyQuestion::Answered;
+    skype.QueueSkypeCommand(command, call.tag);
 }
 
 // A number dialled while Skype could not be told yet must not be called when Skype appears later; one whose
 // CALL has already left is finished once Skype names it. A CALL dropped unsent leaves nothing to finish, so
 // a call the user starts at the PC afterwards is not taken for it.
-void CallBridge::AbandonDialledCall() {
-    if (dialTag == NoCall)
+void CallBridge::GiveUpDial() {
+    if (dial.stage != DialAtSkype::Stage::Waiting)
         return;
-    bool neverLeft = skype.DropSkypeCommands(dialTag);
-    dialTag = NoCall;
-    finishWhenRouted = !neverLeft;
+    bool neverLeft = skype.DropSkypeCommands(dial.tag);
+    dial = DialAtSkype();
+    if (!neverLeft)
+        dial.stage = DialAtSkype::Stage::GivenUp;
 }
 
-// '#' with no current call: start entering a number, call it, start browsing, call the contact shown, or
-// leave dialling.
+// '#' with no current call: start entering a number, call it, start browsing, call the contact or the
+// entry shown, or leave the number dialled to Skype.
 void CallBridge::PressHash() {
-    switch (dialState) {
-    case Idle:
-        dialState = EnteringNumber;
+    switch (current.phase) {
+    case HandsetPhase::Idle:
+    case HandsetPhase::RingEnded:
+        ChangePhase(HandsetPhase::EnteringNumber, "'#'");
         break;
-    case EnteringNumber:
+    case HandsetPhase::EnteringNumber:
         if (dialString.empty())
             StartBrowsing();
         else
             CallTypedNumber();
         break;
-    case BrowsingContacts:
+    case HandsetPhase::BrowsingContacts:
         if (dialString.empty())
-            dialState = Idle;
+            ChangePhase(HandsetPhase::Idle, "'#' with no contact chosen");
         else
             PlaceCall(dialString);
         break;
-    case BrowsingCalls:
+    case HandsetPhase::BrowsingCalls:
         CallShownEntry();
         break;
-    case InCall:
-        dialState = Idle;
+    case HandsetPhase::Dialling:
+        ChangePhase(HandsetPhase::Idle, "'#' leaves the number to Skype");
+        break;
+    default:
         break;
     }
 }
 
-// A national number, written with its single trunk '0', gets the country code in place of that '0'.
-// Everything else is called as typed: an international number ("00..."), a local one without the trunk
-// '0', and every short number, which is where emergency and service numbers are (112, 911, 19222): those
-// are only reached as dialled. dialString keeps the number as typed.
+// A national number, written with its single trunk '0', gets the country code with the international prefix
+// "00" in place of that '0', however the code was entered ("49", "+49" or "0049"): a code without its prefix
+// would make a national number of it. Everything else is called as typed: an international number
+// ("00..."), a local one without the trunk '0', and every short number, which is where emergency and service
+// numbers are (112, 911, 19222): those are only reached as dialled. dialString keeps the number as typed.
 void CallBridge::CallTypedNumber() {
-    std::string countryCode = settings.CountryCode();
-    if (!countryCode.empty() && IsTrunkNumber(dialString))
-        PlaceCall(countryCode + dialString.substr(1));
+    std::string country = CountryDigits(settings.CountryCode());
+    if (!country.empty() && IsTrunkNumber(dialString))
+        PlaceCall("00" + country + dialString.substr(1));
     else
         PlaceCall(dialString);
 }
 
+// Were a call given up earlier routed after this one left, the two routings could not be told apart: the
+// call the user wants now is not put at risk, and the next routing is taken for this one.
 void CallBridge::PlaceCall(const std::string& target) {
-    // Were the call given up earlier routed after this one left, the two routings could not be told apart;
-    // the call the user wants now is not put at risk.
-    finishWhenRouted = false;
-    if (dialTag == NoCall)
-        dialTag = ++lastTag;
-    skype.QueueSkypeCommand("CALL " + target, dialTag);
-    std::string shown = ">" + target;
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
-    dialState = InCall;
+    if (dial.stage != DialAtSkype::Stage::Waiting)
+        dial.tag = ++lastTag;
+    dial.stage = DialAtSkype::Stage::Waiting;
+    dial.target = target;
+    skype.QueueSkypeCommand("CALL " + target, dial.tag);
+    ChangePhase(HandsetPhase::Dialling, "a number is called");
     RecordCall(CallKind::Dialled, target, CallerName(contacts, target, settings.CountryCode()));
 }
 
@@ -145,16 +186,16 @@ void CallBridge::PlaceCall(const std::string& target) {
 // offer: the handset says so and the state returns to Idle, so that incoming calls are not refused while
 // the user looks at an empty list.
 void CallBridge::StartBrowsing() {
-    dialState = BrowsingContacts;
     bool onlineOnly = settings.OnlineOnly();
     for (uint8_t key = '1'; key <= '9'; ++key) {
         if (const ContactRecord* contact = contacts.FindFromFirst(key, onlineOnly)) {
+            ChangePhase(HandsetPhase::BrowsingContacts, "'#' with no digits");
             ShowContact(contact);
             return;
         }
     }
-    ToHandset([](Handset& h) { h.ShowOnHandset("No contacts"); });
-    dialState = Idle;
+    Show("No contacts");
+    ChangePhase(HandsetPhase::Idle, "no contacts to browse");
 }
 
 // A digit while browsing: the same digit again pages through its group, wrapping to the group's first
@@ -171,6 +212,5 @@ void CallBridge::StepContacts(uint8_t key) {
 // The handle is shown without a prefix (cut to the display's width) and called whole.
 void CallBridge::ShowContact(const ContactRecord* contact) {
     dialString = contact->handle;
-    std::string shown = contact->handle;
-    ToHandset([shown](Handset& h) { h.ShowOnHandset(shown); });
+    Show(contact->handle);
 }

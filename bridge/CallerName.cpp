@@ -14,16 +14,6 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-// The country code as the user entered it ("0049", "+49" or "49") in digits without a prefix; empty when
-// it is none.
-std::string CountryDigits(const std::string& code) {
-    size_t start = code.compare(0, 1, "+") == 0 ? 1 : code.compare(0, 2, "00") == 0 ? 2 : 0;
-    std::string digits = code.substr(start);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
-        return std::string();
-    return digits;
-}
-
 // The number in international digits without a prefix ("49301234"), or empty when the text is not a
 // telephone number. Blanks, dashes, dots, slashes and brackets between the digits are written for reading.
 std::string InternationalDigits(const std::string& text, const std::string& countryCode) {
@@ -53,6 +43,14 @@ std::string InternationalDigits(const std::string& text, const std::string& coun
 }
 
 } // namespace
+
+std::string CountryDigits(const std::string& code) {
+    size_t start = code.compare(0, 1, "+") == 0 ? 1 : code.compare(0, 2, "00") == 0 ? 2 : 0;
+    std::string digits = code.substr(start);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::string();
+    return digits;
+}
 
 std::string CallerName(const ContactList& contacts, const std::string& caller,
                        const std::string& countryCode) {

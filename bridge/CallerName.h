@@ -5,6 +5,10 @@
 
 #include "bridge/ContactList.h"
 
+// The country code as the user entered it ("0049", "+49" or "49") in digits without its international
+// prefix ("49"); empty when it is none.
+std::string CountryDigits(const std::string& countryCode);
+
 // The contact's handle, or empty when no contact matches.
 std::string CallerName(const ContactList& contacts, const std::string& caller,
                        const std::string& countryCode);

@@ -217,14 +217,20 @@ unsigned __stdcall DeviceSession::EventThreadEntry(void* session) {
 
 // Takes every frame the base has sent, then sleeps until the reader has a byte in the inbound pipe, the
 // base is removed or the thread is to stop. Nothing is lost between the two: a byte that comes after the
-// pipe was found empty sets the event, and one that came before is read before the wait.
+// pipe was found empty sets the event, and one that came before is read before the wait. A frame the packet
+// layer dropped is told in its place among the keys, so that the call rules know a key may be missing.
 void DeviceSession::WaitForEvents() {
     PacketLink* link = base->Link();
     HANDLE arrived = link ? link->InboundEvent() : nullptr;
     HANDLE wakers[] = {removedEvent, stopEvent, arrived};
     DWORD count = arrived ? 3 : 2;
     for (;;) {
-        while (!stopEventThread && base->PollEvent()) {
+        while (!stopEventThread) {
+            int event = base->PollEvent();
+            if (link && link->TakeFrameLost())
+                PostMessageA(window, WM_HANDSET_EVENT, HANDSET_FRAME_LOST, 0);
+            if (!event)
+                break; // to the wait, which also hears of a removal (a base unplugged sends broken frames)
             // Codes of 128 and above reach the window negative, as the byte is signed.
             LONG code = static_cast<signed char>(base->TakeKeyCode());
             PostMessageA(window, WM_HANDSET_EVENT, HANDSET_KEY, code);

@@ -13,10 +13,15 @@
 class DectBase;
 class PacketLink;
 
-// Posted by the event thread (a key, the base's departure) and by the handshake's thread (its end) to the
-// session's window.
+// Posted by the event thread (a key, a frame from the base lost on its way, the base's departure) and by the
+// handshake's thread (its end) to the session's window.
 enum : UINT { WM_HANDSET_EVENT = 1225 };
-enum : WPARAM { HANDSET_KEY = 100, HANDSET_GONE = 101, HANDSET_HANDSHAKE_DONE = 102 };
+enum : WPARAM {
+    HANDSET_KEY = 100,
+    HANDSET_GONE = 101,
+    HANDSET_HANDSHAKE_DONE = 102,
+    HANDSET_FRAME_LOST = 103
+};
 
 class DeviceSession : public Handset {
   public:

@@ -2,6 +2,8 @@
 // The vendor's phone library TjIpSys.dll: loaded at run time, reached only through its one entry.
 #include <windows.h>
 
+#include <string>
+
 // int WINAPI TjIpSysCall(int op, UINT_PTR a, UINT_PTR b)
 using TjIpSysCallEntry = int(WINAPI*)(int op, UINT_PTR a, UINT_PTR b);
 
@@ -36,9 +38,11 @@ static_assert(sizeof(MixerOpenRecord) == 260, "the library reads the window at o
 
 struct RegisterRequest;
 
-// Loads "TjIpSys.dll" from the program's folder and resolves "TjIpSysCall"; on failure shows string 1
-// and answers 0.
+// Loads "TjIpSys.dll" from the program's folder and resolves "TjIpSysCall"; answers 0 when it cannot, and
+// the program tells the user where it looked (PhoneLibraryFolder).
 int LoadPhoneLibrary();
+// The folder the library is loaded from: the program's own; empty when the system does not tell.
+std::string PhoneLibraryFolder();
 void UnloadPhoneLibrary();
 HMODULE PhoneLibraryModule();
 

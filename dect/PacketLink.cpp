@@ -87,6 +87,7 @@ bool ReadInTime(PacketLink& link, uint8_t* frame, int& count, int wanted) {
 
 } // namespace
 
+// Once a frame's first byte is in, anything but a good frame loses what the base sent.
 int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
     uint8_t frame[MaxFrameLength] = {};
     if (ReadBytes(frame, 1) != 1)
@@ -94,16 +95,21 @@ int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
     int count = 1;
     if (!ReadInTime(*this, frame, count, FrameHeaderLength)) {
         Trace(TrafficLevel, "1.Reach max read times...");
+        frameLost = true;
         return 0;
     }
-    if (!HasFrameStart(frame))
+    if (!HasFrameStart(frame)) {
+        frameLost = true;
         return 0;
+    }
     if (!ReadInTime(*this, frame, count, AnnouncedFrameLength(frame))) {
         Trace(TrafficLevel, "2.Reach max read times");
+        frameLost = true;
         return 0;
     }
     int result = 0;
-    switch (CheckFrame(frame)) {
+    FrameVerdict verdict = CheckFrame(frame);
+    switch (verdict) {
     case FrameVerdict::Good:
         result = TakePayload(frame, buffer, length);
         break;
@@ -117,6 +123,14 @@ int PacketLink::ReceivePacket(uint8_t* buffer, int* length) {
         Trace(TrafficLevel, "Check sum error, drop it");
         break;
     }
+    if (verdict != FrameVerdict::Good)
+        frameLost = true;
     Trace(TrafficLevel, "[DECT -> MAIN] : %s", HexDump(frame, count).c_str());
     return result;
+}
+
+bool PacketLink::TakeFrameLost() {
+    bool lost = frameLost;
+    frameLost = false;
+    return lost;
 }

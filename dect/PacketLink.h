@@ -31,7 +31,14 @@ class PacketLink {
     // Set when bytes arrive for ReadBytes, so that a reader can wait for them; none when the link cannot
     // tell.
     virtual HANDLE InboundEvent() { return nullptr; }
+    // Whether ReceivePacket dropped bytes of a frame since the last asking (a bad checksum, a start that is
+    // no frame's, a frame cut short): something the base sent, a key perhaps, is lost. Asked and answered
+    // on the thread that receives.
+    bool TakeFrameLost();
 
   protected:
     PhoneDevice* device;
+
+  private:
+    bool frameLost = false;
 };

@@ -67,8 +67,8 @@ for name, (mode, data) in values.items():
     write("RegistryConversions", name, bytes([mode, 0x80, 0x05]) + data)
 
 # Call rules: a settings byte, then steps. 0 a notification (0 for raw bytes, length, bytes, cbData), 1 a
-# handset key (an index into the target's key list), 2 a timer (0 contacts, 1 ring, 2 release), 3 a base in
-# service.
+# handset key (an index into the target's key list), 2 a timer (0 contacts, 1 ring, 2 release, 3 notice), 3 a
+# base in service, 4 a frame lost on the way from the base, 5 the link to Skype lost.
 
 
 def notify(text, cbdata=None):
@@ -88,6 +88,10 @@ def timer(which):
     return bytes([2, which])
 
 
+FRAME_LOST = bytes([4])
+LINK_LOST = bytes([5])
+
+
 calls = {
     "incoming-answered": notify("CALL 71 STATUS RINGING") + notify("CALL 71 PARTNER_HANDLE alice") + timer(1)
     + key("C") + notify("CALL 71 STATUS INPROGRESS") + keys("5*#") + notify("CALL 71 STATUS FINISHED"),
@@ -104,6 +108,8 @@ calls = {
     + notify("USER alice ONLINESTATUS ONLINE") + keys("##22#") + notify("CALL 74 STATUS ROUTING"),
     "errors": notify("ERROR 24 x") + notify("ERROR 68 Invalid") + notify("USERSTATUS LOGGEDOUT")
     + notify("CONNSTATUS ONLINE") + notify("ERROR") + notify("CALL 5") + notify("CALL 5 STATUS"),
+    "lost-keys": keys("#01") + FRAME_LOST + keys("05#") + timer(3) + keys("##2") + FRAME_LOST + keys("#")
+    + timer(3) + keys("#0105#") + notify("CALL 75 STATUS ROUTING") + LINK_LOST + timer(2),
     "raw": notify("CALL 5 STATUS RINGING\0junk", 40) + notify("USERS a,  b, ,", 3) + notify("", 0)
     + notify("call 5 status ringing"),
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "siplink/Names.h"
+#include "skype/ApiLine.h"
 
 using State = LinkCall::State;
 
@@ -12,17 +13,6 @@ namespace {
 
 // Ended calls kept to answer late commands about them.
 constexpr size_t EndedKept = 8;
-
-std::vector<std::string> SplitWords(const std::string& text) {
-    std::vector<std::string> words;
-    size_t start = 0;
-    while ((start = text.find_first_not_of(' ', start)) != std::string::npos) {
-        size_t end = std::min(text.find(' ', start), text.size());
-        words.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return words;
-}
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -82,10 +72,13 @@ void SipLink::ClientGone() {
 }
 
 void SipLink::Command(const std::string& text) {
-    std::vector<std::string> words = SplitWords(text);
-    std::vector<std::string> upper;
-    for (const std::string& word : words)
-        upper.push_back(Upper(word));
+    // Commands are read with runs of blanks as one, and their keywords in any case.
+    ApiLine line(text, ApiLine::Blanks::RunsSeparate);
+    std::vector<std::string> words, upper;
+    for (size_t i = 0; i < line.Size(); ++i) {
+        words.push_back(line[i]);
+        upper.push_back(Upper(line[i]));
+    }
     size_t count = words.size();
     if (count == 2 && upper[0] == "CALL")
         Dial(words[1]);

@@ -1,9 +1,13 @@
-// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys, timer
-// expiries and losses of the link. Checked after every step: at most one current call with a known id, the
-// dialling state in range, every queued command one of the program's own forms carrying only the id or
-// handle the rules allow, a USERS answer adding no more than its bound, an unanswered call's release never
-// in the same step as its connect (the pause is a timer, not a wait), nothing of a call after a loss, and
-// the calls list within its bounds, each entry stored in a form that reads back the same.
+// The call rules with any sequence of Skype notifications (any text, any cbData), handset keys, frames lost
+// on the way from the base, timer expiries and losses of the link. Checked after every step: every change of
+// the handset's phase one the table allows (none refused) and following the one before, a current call
+// exactly while the phase has one, with a known id, every queued command one of the program's own forms
+// carrying only the id or handle the rules allow, a USERS answer adding no more than its bound, an unanswered
+// call's release never in the same step as its connect (the pause is a timer, not a wait), and the calls list
+// within its bounds, each entry stored in a form that reads back the same. After a lost frame, no key but the
+// end key does anything until the pause is over. After a loss of the link: the phase is Idle with no call and
+// no number, and once the release's pause is over the handset is released, by a release sent after the loss
+// when the handset was in a call or rang.
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -12,6 +16,7 @@
 
 #include "bridge/CallBridge.h"
 #include "fuzz/FuzzTarget.h"
+#include "skype/ApiLine.h"
 #include "skype/NotificationText.h"
 
 namespace {
@@ -30,15 +35,40 @@ class FakeSkype : public SkypeCommands {
 
 enum class Step { Show, Ring, Connect, Release, CallLight, SkypeLight };
 
+// Remembers whether the bridge left the handset ringing or connected.
 class FakeHandset : public Handset {
   public:
     void ShowOnHandset(const std::string&) override { steps.push_back(Step::Show); }
-    void RingHandset(const std::string&) override { steps.push_back(Step::Ring); }
-    void ConnectHandset() override { steps.push_back(Step::Connect); }
-    void ReleaseHandset() override { steps.push_back(Step::Release); }
+    void RingHandset(const std::string&) override {
+        steps.push_back(Step::Ring);
+        engaged = true;
+    }
+    void ConnectHandset() override {
+        steps.push_back(Step::Connect);
+        engaged = true;
+    }
+    void ReleaseHandset() override {
+        steps.push_back(Step::Release);
+        engaged = false;
+    }
     void SetCallIndicator(bool) override { steps.push_back(Step::CallLight); }
     void SetSkypeIndicator(bool) override { steps.push_back(Step::SkypeLight); }
     std::vector<Step> steps;
+    bool engaged = false;
+};
+
+// Follows the phase through the changes the bridge reports.
+class FakeWatcher : public PhaseWatcher {
+  public:
+    void PhaseChanged(HandsetPhase from, HandsetPhase to, const std::string&) override {
+        FUZZ_CHECK(from == phase);
+        FUZZ_CHECK(PhaseChangeAllowed(from, to) && from != to);
+        phase = to;
+    }
+    void PhaseRefused(HandsetPhase, HandsetPhase, const std::string&) override {
+        FUZZ_CHECK(!"a change of phase the table forbids");
+    }
+    HandsetPhase phase = HandsetPhase::Idle;
 };
 
 constexpr int TimerCount = 4;
@@ -62,27 +92,46 @@ class FakeSettings : public DialSettings {
 };
 
 const char* const Vocabulary[] = {
-    "CALL",           "USERS",        "USER",    "ERROR",     "USERSTATUS", "CONNSTATUS", "STATUS",
-    "PARTNER_HANDLE", "ONLINESTATUS", "RINGING", "ROUTING",   "INPROGRESS", "FINISHED",   "FAILED",
-    "MISSED",         "REFUSED",      "BUSY",    "CANCELLED", "ONHOLD",     "LOGGEDOUT",  "ONLINE",
-    "SKYPEOUT",       "24",           "68",      "5",         "71",         "",           "alice",
-    "bob,",           "Carol,",       "call",    "ringing",
+    "CALL",
+    "USERS",
+    "USER",
+    "ERROR",
+    "USERSTATUS",
+    "CONNSTATUS",
+    "STATUS",
+    "PARTNER_HANDLE",
+    "ONLINESTATUS",
+    "RINGING",
+    "ROUTING",
+    "INPROGRESS",
+    "FINISHED",
+    "FAILED",
+    "MISSED",
+    "REFUSED",
+    "BUSY",
+    "CANCELLED",
+    "ONHOLD",
+    "LOGGEDOUT",
+    "ONLINE",
+    "SKYPEOUT",
+    "24",
+    "68",
+    "5",
+    "71",
+    "",
+    "alice",
+    "bob,",
+    "Carol,",
+    "call",
+    "ringing",
+    "PARTNER_DISPNAME",
+    "Far",
+    "anonymous",
+    "2",
 };
 constexpr size_t VocabularySize = sizeof Vocabulary / sizeof Vocabulary[0];
 
 const uint8_t Keys[] = {'0', '1', '2', '5', '9', '*', '#', 'B', 'C', 'D', ')', 21, 0};
-
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    size_t start = 0;
-    for (;;) {
-        size_t blank = text.find(' ', start);
-        words.push_back(text.substr(start, blank == std::string::npos ? std::string::npos : blank - start));
-        if (blank == std::string::npos)
-            return words;
-        start = blank + 1;
-    }
-}
 
 bool StartsWith(const std::string& text, const std::string& head) {
     return text.compare(0, head.size(), head) == 0;
@@ -121,7 +170,8 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
                   const std::string& countryCode) {
     const std::string& text = command.text;
     std::string value;
-    if (Between(text, "GET CALL ", " PARTNER_HANDLE", value)) {
+    if (Between(text, "GET CALL ", " PARTNER_HANDLE", value) ||
+        Between(text, "GET CALL ", " PARTNER_DISPNAME", value)) {
         FUZZ_CHECK(allowed.callIds.count(value) && bridge.CurrentCall() &&
                    bridge.CurrentCall()->callId == value);
         FUZZ_CHECK(command.tag != NoCall);
@@ -147,7 +197,8 @@ void CheckCommand(const Command& command, const Allowed& allowed, const CallBrid
         // Only a national number with its single trunk '0' is changed, and only by the country code in
         // the trunk's place; short numbers (emergency, service) never are.
         bool trunkNumber = typed.size() >= 6 && typed[0] == '0' && typed[1] != '0';
-        bool typedNumber = target == typed || (trunkNumber && target == countryCode + typed.substr(1));
+        bool typedNumber = target == typed || (trunkNumber && !countryCode.empty() &&
+                                               target == "00" + countryCode + typed.substr(1));
         FUZZ_CHECK(typedNumber || contactHandles.count(target) || allowed.listed.count(target));
         FUZZ_CHECK(command.tag != NoCall);
     } else {
@@ -194,7 +245,9 @@ FUZZ_TARGET(CallRules) {
     FakeTimers timers;
     FakeSettings settings;
     settings.onlineOnly = input.Byte() & 1;
+    FakeWatcher watcher;
     CallBridge bridge(skype, handset, timers, settings);
+    bridge.SetPhaseWatcher(&watcher);
     std::set<std::string> contactHandles;
     std::string typed; // the digits entered since number entry last began
     for (size_t steps = 0; input.RestSize() > 0 && steps < 256; ++steps) {
@@ -203,14 +256,14 @@ FUZZ_TARGET(CallRules) {
         size_t contactsBefore = bridge.Contacts().Contacts().size();
         Allowed allowed;
         bool timerStep = false;
-        uint8_t op = input.Byte() % 5;
+        uint8_t op = input.Byte() % 6;
         if (op == 0) {
             std::string text = NextNotification(input);
-            std::vector<std::string> words = Words(text);
-            if (words[0] == "CALL" && words.size() >= 2)
+            ApiLine words(text);
+            if (words[0] == "CALL" && words.Size() >= 2)
                 allowed.callIds.insert(words[1]);
             if (words[0] == "USERS") {
-                for (size_t i = 1; i < words.size(); ++i) {
+                for (size_t i = 1; i < words.Size(); ++i) {
                     std::string name = words[i];
                     if (!name.empty() && name.back() == ',')
                         name.pop_back();
@@ -218,7 +271,7 @@ FUZZ_TARGET(CallRules) {
                 }
             }
             allowed.userStatus = (words[0] == "USERSTATUS" || words[0] == "CONNSTATUS") &&
-                                 words.size() >= 2 && words[1] == "LOGGEDOUT";
+                                 words.Size() >= 2 && words[1] == "LOGGEDOUT";
             bridge.HandleSkypeNotification(text);
         } else if (op == 1) {
             uint8_t pick = input.Byte();
@@ -228,10 +281,17 @@ FUZZ_TARGET(CallRules) {
                 allowed.keyCallId = bridge.CurrentCall()->callId;
             for (const CallEntry& entry : bridge.Calls().Entries())
                 allowed.listed.insert(entry.target);
-            DialState before = bridge.State();
+            HandsetPhase before = bridge.Phase();
             std::string dialled = bridge.DialString();
+            if ((code & 0xFF) == 'B')
+                handset.engaged = false; // the end key: the handset has let go of the line itself
             bridge.HandleHandsetKey(code);
-            typed = before == EnteringNumber ? dialled : bridge.DialString();
+            typed = before == HandsetPhase::EnteringNumber ? dialled : bridge.DialString();
+            if (before == HandsetPhase::KeysLost && (code & 0xFF) != 'B') {
+                FUZZ_CHECK(bridge.Phase() == HandsetPhase::KeysLost && skype.sent.size() == sentBefore);
+                FUZZ_CHECK(handset.steps.size() == handsetBefore &&
+                           timers.armed[static_cast<int>(BridgeTimer::Notice)]);
+            }
         } else if (op == 2) {
             int which = input.Byte() % TimerCount;
             if (timers.armed[which]) {
@@ -243,13 +303,40 @@ FUZZ_TARGET(CallRules) {
         } else if (op == 3) {
             settings.countryCode = input.Byte() & 1 ? "44" : "";
             bridge.OnDeviceStarted();
+        } else if (op == 4) {
+            // A key frame lost while a number is being chosen: nothing is left of the number.
+            HandsetPhase before = bridge.Phase();
+            bool choosing = before == HandsetPhase::Idle || before == HandsetPhase::RingEnded ||
+                            before == HandsetPhase::KeysLost || before == HandsetPhase::EnteringNumber ||
+                            before == HandsetPhase::BrowsingContacts || before == HandsetPhase::BrowsingCalls;
+            bridge.OnHandsetFrameLost();
+            FUZZ_CHECK(skype.sent.size() == sentBefore);
+            FUZZ_CHECK(choosing ? bridge.Phase() == HandsetPhase::KeysLost && bridge.DialString().empty()
+                                : bridge.Phase() == before);
         } else {
-            // Skype went away: nothing of its calls is left, whatever the state.
+            // Skype went away: nothing of its calls is left, whatever the phase, and the handset is released
+            // once the pause after a connect is over.
+            HandsetPhase before = bridge.Phase();
+            bool inCall = before == HandsetPhase::Dialling || before == HandsetPhase::Routing ||
+                          before == HandsetPhase::Ringing || before == HandsetPhase::Answering ||
+                          before == HandsetPhase::Talking;
+            size_t stepsBefore = handset.steps.size();
             bridge.OnLinkLost();
-            FUZZ_CHECK(!bridge.CurrentCall() && bridge.State() == Idle && bridge.DialString().empty());
+            FUZZ_CHECK(!bridge.CurrentCall() && bridge.Phase() == HandsetPhase::Idle &&
+                       bridge.DialString().empty());
+            for (int pauses = 0; timers.armed[static_cast<int>(BridgeTimer::Release)]; ++pauses) {
+                FUZZ_CHECK(pauses <= 256);
+                timers.armed[static_cast<int>(BridgeTimer::Release)] = false;
+                bridge.OnTimer(BridgeTimer::Release);
+            }
+            timerStep = true;
+            FUZZ_CHECK(!handset.engaged);
+            FUZZ_CHECK(!inCall || std::find(handset.steps.begin() + stepsBefore, handset.steps.end(),
+                                            Step::Release) != handset.steps.end());
         }
 
-        FUZZ_CHECK(bridge.State() >= Idle && bridge.State() <= BrowsingCalls);
+        FUZZ_CHECK(watcher.phase == bridge.Phase());
+        FUZZ_CHECK(HasCall(bridge.Phase()) == (bridge.CurrentCall() != nullptr));
         FUZZ_CHECK(bridge.Calls().Entries().size() <= CallLogCapacity);
         for (const CallEntry& entry : bridge.Calls().Entries()) {
             std::optional<CallEntry> stored = ParseCallEntryLine(CallEntryLine(entry));

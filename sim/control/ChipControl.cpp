@@ -87,6 +87,18 @@ void ChipSetReaderGrace(uint32_t ms) {
     WithChip([=](ChipState& chip) { chip.readerGraceMs = ms; });
 }
 
+// The program reads register 18 through the simulation's lock, so holding the lock holds its reader.
+void ChipStallReader(uint32_t ms) {
+    WithChip([=](ChipState& chip) {
+        ChannelOutputNow(chip);
+        uint32_t grace = chip.readerGraceMs;
+        chip.readerGraceMs = 0;
+        Sleep(ms);
+        ChannelOutputNow(chip);
+        chip.readerGraceMs = grace;
+    });
+}
+
 ReaderTiming ChipReaderTiming() {
     return WithChip([](ChipState& chip) {
         ChannelOutputNow(chip);

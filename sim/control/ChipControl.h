@@ -35,6 +35,9 @@ std::vector<uint8_t> ChipReceived();
 // nibble the program has not read yet may wait for it (0: the clock alone decides).
 void ChipSetNibbleHold(uint32_t ms);
 void ChipSetReaderGrace(uint32_t ms);
+// Holds the program's reader off for ms, as a stalled machine would: the base goes on by the clock alone
+// meanwhile (no grace), so the nibbles of that time go by unread; then the grace is what it was.
+void ChipStallReader(uint32_t ms);
 // What the program's reader made the base do so far.
 struct ReaderTiming {
     uint32_t heldLate;      // nibbles kept past their hold until the reader saw them

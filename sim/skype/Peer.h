@@ -15,7 +15,8 @@ constexpr LPARAM NoAnswer = -1; // in the attach sequence: the discover broadcas
 
 struct Call {
     std::string partner;
-    std::string status; // empty until the first status notification
+    std::string displayName; // what PARTNER_DISPNAME answers; the handle when empty
+    std::string status;      // empty until the first status notification
     bool incoming = false;
 };
 
@@ -44,6 +45,9 @@ struct State {
     int answerDelayMs = 3000; // the far end of an outgoing call answers; -1: never
     int ringDelayMs = 300;    // the far end of an outgoing call starts ringing
     int pickupDelayMs = 0;    // an incoming call the client answered goes in progress; -1: never
+    // How PARTNER_DISPNAME is answered: with the name, as Skype does, with an error, or not at all (as a
+    // client that does not know the property).
+    enum class DisplayNames { Answered, Error, Silent } displayNames = DisplayNames::Answered;
     std::string contacts = "echo123, alice, bob";
     std::map<std::string, std::string> onlineStatus{{"echo123", "ONLINE"}, {"alice", "ONLINE"}};
     std::string userStatus = "ONLINE";
@@ -67,8 +71,9 @@ void AnswerCommand(const std::string& command);
 // Runs one control command; answers whether it was understood.
 bool RunControl(const std::string& command);
 
-// An incoming call `id` from `handle`: it rings at once and becomes the current call.
-void RingFrom(const std::string& id, const std::string& handle);
+// An incoming call `id` from `handle`, with the display name its client gives (none: the handle): it rings
+// at once and becomes the current call.
+void RingFrom(const std::string& id, const std::string& handle, const std::string& displayName = "");
 // A new call id, not used before.
 std::string NewCallId();
 // The far end answers the current outgoing call (any answer still scheduled for it is dropped), or hangs

@@ -29,7 +29,7 @@ std::string TextAfterWords(const std::string& text, int count) {
 
 void PlaceCall(const std::string& target) {
     std::string id = NewCallId();
-    state.calls[id] = Call{target, "", false};
+    state.calls[id] = Call{target, "", "", false};
     state.currentCall = id;
     NotifyCallStatus(id, "ROUTING");
     NotifyCallStatus(id, "RINGING", state.ringDelayMs);
@@ -59,8 +59,8 @@ void SetCallProperty(const std::vector<std::string>& words, const std::vector<st
 
 } // namespace
 
-void RingFrom(const std::string& id, const std::string& handle) {
-    state.calls[id] = Call{handle, "", true};
+void RingFrom(const std::string& id, const std::string& handle, const std::string& displayName) {
+    state.calls[id] = Call{handle, displayName, "", true};
     state.currentCall = id;
     NotifyCallStatus(id, "RINGING");
 }
@@ -143,6 +143,18 @@ void AnswerCommand(const std::string& command) {
             Notify("ERROR 11 Invalid call id");
         else
             Notify("CALL " + call->first + " PARTNER_HANDLE " + call->second.partner);
+    } else if (count == 4 && upper[0] == "GET" && upper[1] == "CALL" && upper[3] == "PARTNER_DISPNAME" &&
+               state.displayNames != State::DisplayNames::Silent) {
+        auto call = state.calls.find(words[2]);
+        if (call == state.calls.end())
+            Notify("ERROR 11 Invalid call id");
+        else if (state.displayNames == State::DisplayNames::Error)
+            Notify("ERROR 12 Invalid call property");
+        else
+            Notify("CALL " + call->first + " PARTNER_DISPNAME " +
+                   (call->second.displayName.empty() ? call->second.partner : call->second.displayName));
+    } else if (count == 4 && upper[0] == "GET" && upper[1] == "CALL" && upper[3] == "PARTNER_DISPNAME") {
+        // Silent: the property is not known and nothing is answered.
     } else if (count == 5 && upper[0] == "SET" && upper[1] == "CALL") {
         SetCallProperty(words, upper);
     } else if (count == 2 && upper[0] == "SEARCH" && upper[1] == "FRIENDS") {
@@ -181,8 +193,13 @@ bool RunControl(const std::string& command) {
                           window});
     } else if (verb == "refuse" && count == 2) {
         state.refuseNext = std::atoi(words[1].c_str());
-    } else if (verb == "ring" && count == 3) {
-        RingFrom(words[1], words[2]);
+    } else if (verb == "ring" && count >= 3) {
+        RingFrom(words[1], words[2], TextAfterWords(command, 3));
+    } else if (verb == "dispname" && count == 2 &&
+               (words[1] == "on" || words[1] == "error" || words[1] == "silent")) {
+        state.displayNames = words[1] == "on"      ? State::DisplayNames::Answered
+                             : words[1] == "error" ? State::DisplayNames::Error
+                                                   : State::DisplayNames::Silent;
     } else if (verb == "hangup" && count == 2 && state.calls.count(words[1])) {
         NotifyCallStatus(words[1], "FINISHED");
     } else if (verb == "contacts") {

@@ -276,14 +276,14 @@ TEST_F(DeviceStartup, HandsetEventsArriveInOrder) {
         ASSERT_TRUE(HandsetPressKey(static_cast<uint8_t>(key)));
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().DialString() == "0207"; }, Wait))
         << dialog->Bridge().DialString();
-    EXPECT_EQ(dialog->Bridge().State(), EnteringNumber);
+    EXPECT_EQ(dialog->Bridge().Phase(), HandsetPhase::EnteringNumber);
 
     ASSERT_TRUE(HandsetHangUp(7));
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'B'; }, Wait));
     dialog->Bridge().HandleSkypeNotification("CALL 71 STATUS RINGING");
     ASSERT_TRUE(HandsetTakeLine());
     ASSERT_TRUE(PumpUntil([&] { return dialog->Bridge().LastKey() == 'C'; }, Wait));
-    EXPECT_EQ(Commands(), (Strings{"GET CALL 71 PARTNER_HANDLE", "set call 71 status inprogress"}))
+    EXPECT_EQ(Commands(), (Strings{"GET CALL 71 PARTNER_HANDLE", "GET CALL 71 PARTNER_DISPNAME", "set call 71 status inprogress"}))
         << CommandText();
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.lastReleaseAck == 7; }, Wait))
         << "the release was not acknowledged with its own byte";

@@ -141,7 +141,7 @@ TEST_F(Contacts, AnOnlineStatusGoesToItsContactOnly) {
 TEST_F(Contacts, ARepeatedKeyPagesThroughItsGroupAndWrapsAndHashCalls) {
     Notify("USERS alice, bob, carol, dave");
     Press("##");
-    ASSERT_EQ(bridge.State(), BrowsingContacts);
+    ASSERT_EQ(bridge.Phase(), Phase::BrowsingContacts);
     EXPECT_EQ(bridge.DialString(), "alice") << "browsing starts at the first contact of the first group";
     EXPECT_EQ(handset.Take(), Strings{"show alice"});
     EXPECT_EQ(Chosen("22223"), (Strings{"alice", "bob", "carol", "alice", "dave"}));
@@ -150,7 +150,7 @@ TEST_F(Contacts, ARepeatedKeyPagesThroughItsGroupAndWrapsAndHashCalls) {
     Press("#");
     EXPECT_EQ(skype.Send(), Strings{"CALL dave"});
     EXPECT_EQ(handset.Take(), Strings{"show >dave"});
-    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.Phase(), Phase::Dialling);
 }
 
 TEST_F(Contacts, KeyGroupsFollowTheKeypadLetters) {
@@ -208,10 +208,10 @@ TEST_F(Contacts, NothingToBrowseSaysSoAndReturnsToIdle) {
         skype.Send();
         Press("##");
         EXPECT_EQ(handset.Take(), Strings{"show No contacts"});
-        EXPECT_EQ(bridge.State(), Idle);
+        EXPECT_EQ(bridge.Phase(), Phase::Idle);
         EXPECT_EQ(bridge.DialString(), "");
         Press("#");
-        EXPECT_EQ(bridge.State(), EnteringNumber) << "a new number can be entered at once";
+        EXPECT_EQ(bridge.Phase(), Phase::EnteringNumber) << "a new number can be entered at once";
         Press("B");
     }
     EXPECT_EQ(skype.Send(), Strings{});
@@ -220,15 +220,15 @@ TEST_F(Contacts, NothingToBrowseSaysSoAndReturnsToIdle) {
 TEST_F(Contacts, TheEndKeyOrAHashWithNoContactChosenLeavesBrowsing) {
     Notify("USERS alice");
     Press("##B");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(bridge.DialString(), "") << "release empties the chosen contact";
     // An error notice empties the chosen contact while browsing; '#' then leaves.
     Press("##");
-    ASSERT_EQ(bridge.State(), BrowsingContacts);
+    ASSERT_EQ(bridge.Phase(), Phase::BrowsingContacts);
     Notify("ERROR 68 failed");
     skype.Send();
     Press("#");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(skype.Send(), Strings{});
 }
 

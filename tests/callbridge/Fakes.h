@@ -85,6 +85,22 @@ class FakeTimers : public BridgeTimers {
     std::map<BridgeTimer, unsigned> running;
 };
 
+// Keeps what the bridge last handed over for storing, and a clock the test moves.
+class FakeCallListOwner : public CallListOwner {
+  public:
+    void CallListChanged(const CallLog& calls) override {
+        storedLines = calls.Lines();
+        storedUnseen = calls.UnseenMissed();
+        ++changes;
+    }
+    unsigned long long NowMs() const override { return now; }
+
+    Strings storedLines;
+    unsigned storedUnseen = 0;
+    int changes = 0;
+    unsigned long long now = 100000;
+};
+
 class FakeSettings : public DialSettings {
   public:
     std::string CountryCode() const override { return countryCode; }
@@ -93,6 +109,13 @@ class FakeSettings : public DialSettings {
     std::string countryCode;
     bool onlineOnly = false;
 };
+
+using Phase = HandsetPhase;
+
+// What the bridge asks of a call Skype has just told of: the other party's handle, then its name.
+inline Strings PartyQueries(const std::string& id) {
+    return {"GET CALL " + id + " PARTNER_HANDLE", "GET CALL " + id + " PARTNER_DISPNAME"};
+}
 
 class CallBridgeTest : public ::testing::Test {
   protected:
@@ -111,7 +134,7 @@ class CallBridgeTest : public ::testing::Test {
     // An incoming call whose caller is known: the ring and the partner query have gone through.
     void StartIncoming(const std::string& id, const std::string& caller) {
         Notify("CALL " + id + " STATUS RINGING");
-        ASSERT_EQ(skype.Send(), Strings{"GET CALL " + id + " PARTNER_HANDLE"});
+        ASSERT_EQ(skype.Send(), PartyQueries(id));
         Notify("CALL " + id + " PARTNER_HANDLE " + caller);
         ASSERT_NE(bridge.CurrentCall(), nullptr);
         ASSERT_EQ(bridge.CurrentCall()->partnerHandle, caller);

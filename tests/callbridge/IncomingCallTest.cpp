@@ -10,24 +10,23 @@ class IncomingCall : public CallBridgeTest {};
 TEST_F(IncomingCall, AnsweredOnTheHandsetAndEndedByTheFarEnd) {
     StartIncoming("71", "alice");
     EXPECT_EQ(Call().callId, "71");
-    EXPECT_FALSE(Call().outgoing);
-    EXPECT_EQ(Call().status, CallStatus::Ringing);
+    EXPECT_EQ(bridge.Phase(), Phase::Ringing);
     EXPECT_EQ(handset.Take(), Strings{"ring alice"});
     EXPECT_EQ(timers.Take(BridgeTimer::Ring), 2000u) << "the ring repeat was not started";
 
     Press("C");
     EXPECT_EQ(skype.Send(), Strings{"set call 71 status inprogress"});
     EXPECT_EQ(handset.Take(), Strings{"show *alice"});
-    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.Phase(), Phase::Answering);
 
     Notify("CALL 71 STATUS INPROGRESS");
-    EXPECT_EQ(Call().status, CallStatus::InProgress);
+    EXPECT_EQ(bridge.Phase(), Phase::Talking);
     EXPECT_EQ(handset.Take(), Strings{"call light 1"}) << "the handset had answered: no display, no connect";
 
     Notify("CALL 71 STATUS FINISHED");
     EXPECT_EQ(handset.Take(), (Strings{"release", "call light 0"})) << "in progress: no connect first";
     EXPECT_EQ(bridge.CurrentCall(), nullptr);
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(timers.Take(BridgeTimer::Release), 0u);
 }
 
@@ -55,7 +54,7 @@ TEST_F(IncomingCall, RingRepeatsEveryTwoSecondsWhileRingingOnly) {
 TEST_F(IncomingCall, OnceTheHandsetAnsweredTheRingIsNotRepeated) {
     StartIncoming("5", "alice");
     Press("C");
-    EXPECT_EQ(Call().status, CallStatus::Answering);
+    EXPECT_EQ(bridge.Phase(), Phase::Answering);
     handset.Take();
     ASSERT_TRUE(Expire(BridgeTimer::Ring));
     EXPECT_EQ(handset.Take(), Strings{}) << "the handset rang again after it answered";
@@ -73,7 +72,7 @@ TEST_F(IncomingCall, AnsweredAtThePcBringsTheHandsetIntoTheCall) {
     handset.Take();
     Notify("CALL 72 STATUS INPROGRESS");
     EXPECT_EQ(handset.Take(), (Strings{"show *bob", "connect", "call light 1"}));
-    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.Phase(), Phase::Talking);
 }
 
 TEST_F(IncomingCall, RingingIsRefusedWhileTheHandsetEntersANumberOrBrowses) {
@@ -81,11 +80,11 @@ TEST_F(IncomingCall, RingingIsRefusedWhileTheHandsetEntersANumberOrBrowses) {
     skype.Send();
     for (const char* keys : {"#1", "##"}) {
         Press(keys);
-        DialState busy = bridge.State();
+        Phase busy = bridge.Phase();
         Notify("CALL 5 STATUS RINGING");
-        EXPECT_EQ(bridge.CurrentCall(), nullptr) << "state " << busy;
-        EXPECT_EQ(skype.Send(), Strings{"SET CALL 5 STATUS FINISHED"}) << "state " << busy;
-        EXPECT_EQ(bridge.State(), busy);
+        EXPECT_EQ(bridge.CurrentCall(), nullptr) << PhaseName(busy);
+        EXPECT_EQ(skype.Send(), Strings{"SET CALL 5 STATUS FINISHED"}) << PhaseName(busy);
+        EXPECT_EQ(bridge.Phase(), busy);
         Press("B");
     }
     handset.Take();
@@ -102,7 +101,7 @@ TEST_F(IncomingCall, ASecondCallIsRefusedWithItsOwnIdAndTheFirstGoesOn) {
     Notify("CALL 6 PARTNER_HANDLE mallory");
     EXPECT_EQ(skype.Send(), (Strings{"SET CALL 6 STATUS FINISHED", "SET CALL 7 STATUS FINISHED"}));
     EXPECT_EQ(Call().callId, "5");
-    EXPECT_EQ(Call().status, CallStatus::Ringing);
+    EXPECT_EQ(bridge.Phase(), Phase::Ringing);
     EXPECT_EQ(Call().partnerHandle, "alice");
     EXPECT_EQ(handset.Take(), Strings{});
 }
@@ -115,11 +114,11 @@ TEST_F(IncomingCall, FinishedAfterTheHandsetHungUpLeavesTheHandsetAlone) {
     handset.Take();
     Press("B");
     EXPECT_EQ(skype.Send(), Strings{"SET CALL 5 STATUS FINISHED"});
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::HangingUp);
     Notify("CALL 5 STATUS FINISHED");
     EXPECT_EQ(bridge.CurrentCall(), nullptr);
     EXPECT_EQ(handset.Take(), Strings{"call light 0"}) << "no connect, no release";
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
 }
 
 TEST_F(IncomingCall, ACallerWhoGivesUpReleasesTheRingingHandsetUnlessTheHandsetRefusedIt) {
@@ -148,7 +147,7 @@ TEST_F(IncomingCall, AnUnansweredCallIsConnectedAndReleasedHalfASecondLaterWitho
         Notify(std::string("CALL 1 STATUS ") + status);
         EXPECT_EQ(handset.Take(), Strings{"connect"});
         EXPECT_EQ(timers.Take(BridgeTimer::Release), 500u);
-        EXPECT_EQ(bridge.State(), Idle);
+        EXPECT_EQ(bridge.Phase(), Phase::RingEnded);
         EXPECT_EQ(bridge.CurrentCall(), nullptr) << "the call is over before the release";
         bridge.OnTimer(BridgeTimer::Release);
         EXPECT_EQ(handset.Take(), (Strings{"release", "call light 0"}));

@@ -17,7 +17,7 @@ class LinkLoss : public CallBridgeTest {
     }
     void ExpectIdle() {
         EXPECT_EQ(bridge.CurrentCall(), nullptr) << "a phantom call stayed";
-        EXPECT_EQ(bridge.State(), Idle);
+        EXPECT_EQ(bridge.Phase(), Phase::Idle);
         EXPECT_EQ(bridge.DialString(), "");
     }
 };
@@ -51,7 +51,7 @@ TEST_F(LinkLoss, TheNextSkypesCallWithTheSameIdRingsAndIsEndedByTheEndKey) {
     Press("#5551234#");
     EXPECT_EQ(skype.Send(), Strings{"CALL 5551234"});
     Notify("CALL 2 STATUS ROUTING");
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 2 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("2"));
 }
 
 TEST_F(LinkLoss, ARingingHandsetIsConnectedThenReleased) {
@@ -89,7 +89,7 @@ TEST_F(LinkLoss, CallsBeingFinishedAtTheOldSkypeDoNotSwallowTheNextSkypesCalls) 
     Press("B"); // the next routing would be finished at Skype
     bridge.OnLinkLost();
     Notify("CALL 1 STATUS ROUTING");
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 1 PARTNER_HANDLE"}) << "a call placed at the PC was finished";
+    EXPECT_EQ(skype.Send(), PartyQueries("1")) << "a call placed at the PC was finished";
     ASSERT_NE(bridge.CurrentCall(), nullptr);
     Notify("CALL 1 STATUS FINISHED");
     skype.Send();

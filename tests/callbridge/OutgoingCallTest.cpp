@@ -11,27 +11,26 @@ TEST_F(OutgoingCall, ATypedNumberIsCalledAndTheCallRunsToItsEnd) {
     Press("#0207#");
     EXPECT_EQ(skype.Send(), Strings{"CALL 0207"});
     EXPECT_EQ(handset.Take(), Strings{"show >0207"});
-    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.Phase(), Phase::Dialling);
     EXPECT_EQ(bridge.DialString(), "0207") << "the number stays until Skype reports the call";
 
     Notify("CALL 72 STATUS ROUTING");
     ASSERT_NE(bridge.CurrentCall(), nullptr);
-    EXPECT_TRUE(Call().outgoing);
-    EXPECT_EQ(Call().status, CallStatus::Routing);
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 72 PARTNER_HANDLE"});
+    EXPECT_EQ(bridge.Phase(), Phase::Routing);
+    EXPECT_EQ(skype.Send(), PartyQueries("72"));
 
     Notify("CALL 72 PARTNER_HANDLE carol");
     EXPECT_EQ(handset.Take(), Strings{"show >carol"});
     EXPECT_EQ(timers.Take(BridgeTimer::Ring), 0u) << "an outgoing call does not ring the handset";
     Notify("CALL 72 STATUS RINGING");
-    EXPECT_EQ(Call().status, CallStatus::Routing) << "the far end ringing changes no status";
+    EXPECT_EQ(bridge.Phase(), Phase::Routing) << "the far end ringing changes no status";
     EXPECT_EQ(bridge.DialString(), "") << "a status of the current call empties the number";
 
     Notify("CALL 72 STATUS INPROGRESS");
     EXPECT_EQ(handset.Take(), Strings{"call light 1"});
     Notify("CALL 72 STATUS FINISHED");
     EXPECT_EQ(handset.Take(), (Strings{"release", "call light 0"}));
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(bridge.CurrentCall(), nullptr);
 }
 
@@ -58,7 +57,12 @@ TEST_F(OutgoingCall, TheCountryCodeReplacesOnlyTheTrunkZeroOfNationalNumbers) {
         {"0044", "5551234", "CALL 5551234", "show >5551234"}, // local, without the trunk: as typed
         {"0044", "012345", "CALL 004412345", "show >004412345"},
         {"", "02071234567", "CALL 02071234567", "show >02071234567"},
-        {"+49", "0301234", "CALL +49301234", "show >+49301234"}, // the code is used as entered
+        // A code entered without its international prefix is a country code all the same.
+        {"49", "0301234567", "CALL 0049301234567", "show >0049301234567"},
+        {"+49", "0301234", "CALL 0049301234", "show >0049301234"},
+        {"0049", "0301234", "CALL 0049301234", "show >0049301234"},
+        {"49", "112", "CALL 112", "show >112"},
+        {"abc", "0301234", "CALL 0301234", "show >0301234"}, // no country code: as typed
     };
     for (const Case& c : cases) {
         settings.countryCode = c.country;
@@ -73,9 +77,9 @@ TEST_F(OutgoingCall, TheCountryCodeReplacesOnlyTheTrunkZeroOfNationalNumbers) {
 TEST_F(OutgoingCall, DigitsBeforeTheFirstHashAreIgnoredAndStarIsNoDigit) {
     Press("123*");
     EXPECT_EQ(bridge.DialString(), "");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     Press("#");
-    EXPECT_EQ(bridge.State(), EnteringNumber);
+    EXPECT_EQ(bridge.Phase(), Phase::EnteringNumber);
     Press("02*07");
     EXPECT_EQ(bridge.DialString(), "0207");
     EXPECT_EQ(skype.Send(), Strings{});
@@ -85,18 +89,18 @@ TEST_F(OutgoingCall, DigitsBeforeTheFirstHashAreIgnoredAndStarIsNoDigit) {
 TEST_F(OutgoingCall, TheEndKeyAfterDigitsForgetsTheNumber) {
     Press("#0207B");
     EXPECT_EQ(bridge.DialString(), "");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     Press("#5#");
     EXPECT_EQ(skype.Send(), Strings{"CALL 5"}) << "only the digits after the release count";
 }
 
 TEST_F(OutgoingCall, UntilSkypeReportsTheCallKeysFindNoCallAndHashLeaves) {
     Press("#123#");
-    ASSERT_EQ(bridge.State(), InCall);
+    ASSERT_EQ(bridge.Phase(), Phase::Dialling);
     Press("5*C");
-    EXPECT_EQ(bridge.State(), InCall);
+    EXPECT_EQ(bridge.Phase(), Phase::Dialling);
     Press("#");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
     EXPECT_EQ(skype.Send(), Strings{"CALL 123"});
 }
 
@@ -108,11 +112,11 @@ TEST_F(OutgoingCall, ANumberGivenUpBeforeSkypeHeardOfItIsNeverCalled) {
     Notify("USERSTATUS LOGGEDOUT");
     Press("B");
     EXPECT_EQ(skype.Send(), Strings{"GET USERSTATUS"}) << "only the number's own command is dropped";
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
 
     // Nothing of it reached Skype, so a call the user then places at the PC is not finished in its stead.
     Notify("CALL 101 STATUS ROUTING");
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 101 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("101"));
     ASSERT_NE(bridge.CurrentCall(), nullptr) << "the call placed at the PC is not the handset's";
     Notify("CALL 101 STATUS FINISHED");
     skype.Send();
@@ -129,7 +133,7 @@ TEST_F(OutgoingCall, ANumberGivenUpAfterItLeftIsFinishedWhenSkypeNamesIt) {
     ASSERT_EQ(skype.Send(), Strings{"CALL 0207"});
     handset.Take();
     Press("B");
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
 
     Notify("CALL 101 STATUS ROUTING");
     EXPECT_EQ(bridge.CurrentCall(), nullptr);
@@ -142,10 +146,10 @@ TEST_F(OutgoingCall, ANumberGivenUpAfterItLeftIsFinishedWhenSkypeNamesIt) {
     EXPECT_EQ(skype.Send(), Strings{}) << "the call is finished once";
     EXPECT_EQ(handset.Take(), Strings{}) << "no ring, no display, no connect";
     EXPECT_EQ(timers.Take(BridgeTimer::Ring), 0u);
-    EXPECT_EQ(bridge.State(), Idle);
+    EXPECT_EQ(bridge.Phase(), Phase::Idle);
 
     StartIncoming("102", "alice");
-    EXPECT_FALSE(Call().outgoing);
+    EXPECT_EQ(bridge.Phase(), Phase::Ringing);
     EXPECT_EQ(handset.Take(), Strings{"ring alice"});
 }
 
@@ -170,7 +174,7 @@ TEST_F(OutgoingCall, OnlyTheNumberGivenUpIsFinished) {
 
     Notify("CALL 103 STATUS ROUTING");
     ASSERT_NE(bridge.CurrentCall(), nullptr) << "a call placed at the PC later is the handset's";
-    EXPECT_EQ(skype.Send(), Strings{"GET CALL 103 PARTNER_HANDLE"});
+    EXPECT_EQ(skype.Send(), PartyQueries("103"));
     Notify("CALL 103 STATUS FINISHED");
 
     // A number given up and another dialled before Skype named either: which routing is whose cannot be
@@ -204,7 +208,7 @@ TEST_F(OutgoingCall, HangingUpInAnyStatusAsksSkypeAndLeavesTheNumberToTheCallsEn
         skype.Send();
         Press("B");
         EXPECT_EQ(skype.Send(), Strings{"SET CALL 71 STATUS FINISHED"});
-        EXPECT_EQ(bridge.State(), Idle);
+        EXPECT_EQ(bridge.Phase(), Phase::HangingUp);
         Notify("CALL 71 STATUS FINISHED");
         ASSERT_EQ(bridge.CurrentCall(), nullptr);
     }
@@ -218,11 +222,11 @@ TEST_F(OutgoingCall, EveryCodeCountsByItsLowByte) {
         EXPECT_EQ(bridge.LastKey(), expected[i]) << "code " << codes[i];
     }
     bridge.HandleHandsetKey(0x100 + '#');
-    EXPECT_EQ(bridge.State(), EnteringNumber) << "0x100 + '#' acts as '#'";
+    EXPECT_EQ(bridge.Phase(), Phase::EnteringNumber) << "0x100 + '#' acts as '#'";
     Press("12");
     for (int32_t code : std::initializer_list<int32_t>{21, 23, 24, 25, 27, ')', 'D', 'E', 'G', 'f', 0})
         bridge.HandleHandsetKey(code);
-    EXPECT_EQ(bridge.State(), EnteringNumber) << "codes without a meaning change nothing";
+    EXPECT_EQ(bridge.Phase(), Phase::EnteringNumber) << "codes without a meaning change nothing";
     EXPECT_EQ(bridge.DialString(), "12");
     EXPECT_EQ(skype.Send(), Strings{});
 }
