@@ -8,7 +8,8 @@ bool AgentProcess::Start(const AgentConfig& config) {
                                           std::to_string(config.answerTimeoutS),
                                           std::to_string(config.outboundPort),
                                           std::to_string(config.registrarPort),
-                                          config.displayName.empty() ? "-" : config.displayName};
+                                          config.displayName.empty() ? "-" : config.displayName,
+                                          config.record ? "record" : "-"};
     for (const auto& [name, address] : config.contacts) {
         arguments.push_back(name);
         arguments.push_back(address);

@@ -25,6 +25,8 @@ struct AgentConfig {
     // 0: it registers nowhere.
     int registrarPort = 0;
     std::vector<std::pair<std::string, std::string>> contacts; // name, SIP address
+    // The agent writes what each call sends and receives into its folder (dump-*-enc.wav, dump-*-dec.wav).
+    bool record = false;
 };
 
 class AgentProcess {
@@ -40,6 +42,8 @@ class AgentProcess {
     bool Running() const { return script.Running(); }
     // The Windows path of the agent's output.
     std::string LogPath() const { return script.Path("log"); }
+    // The Windows path of a file in the agent's folder (its recordings).
+    std::string Path(const char* file) const { return script.Path(file); }
 
   private:
     ScriptProcess script;

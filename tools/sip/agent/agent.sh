@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs one headless SIP user agent (baresip) on loopback with a generated configuration.
-#   agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME [CONTACT ADDRESS]...
+#   agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME RECORD [CONTACT ADDRESS]...
 # DISPLAY_NAME is the name the account's calls carry ("-" for none), with \xNN escapes read as bytes so that
-# any UTF-8 passes a Windows command line.
+# any UTF-8 passes a Windows command line. RECORD "record" writes what each call sends and receives into DIR
+# (dump-*-enc.wav, dump-*-dec.wav, 8 kHz mono); "-" records nothing.
 # OUTBOUND_PORT 0 sends each request straight to its address; another port sends every request there, as
 # to a provider's proxy (a dialled number then reaches the agent at that port).
 # REGISTRAR_PORT 0 registers nowhere; another port makes the agent the user NAME (password NAMEpw) of the
@@ -11,9 +12,10 @@
 # The agent runs until DIR/stop appears (orderly end), DIR/kill appears (killed at once), or the process
 # WATCH_PID (0: none) ends, so that an agent does not outlive what started it.
 set -u
-[ $# -ge 10 ] || { echo "usage: agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME [CONTACT ADDRESS]..." >&2; exit 2; }
+[ $# -ge 11 ] || { echo "usage: agent.sh DIR WATCH_PID NAME SIP_PORT RTP_FIRST CONTROL_PORT ANSWER_TIMEOUT_S OUTBOUND_PORT REGISTRAR_PORT DISPLAY_NAME RECORD [CONTACT ADDRESS]..." >&2; exit 2; }
 dir=$1 watch=$2 name=$3 sip=$4 rtp=$5 control=$6 timeout=$7 outbound=$8 registrar=$9 display=$(printf '%b' "${10}")
-shift 10
+record=${11}
+shift 11
 mkdir -p "$dir"
 . "$(dirname "$(readlink -f "$0")")/sipdetach.sh"
 detach "$dir"
@@ -41,6 +43,7 @@ module_app         presence.so
 module_app         ctrl_tcp.so
 ctrl_tcp_listen    127.0.0.1:$control
 CONFIG
+[ "$record" = record ] && printf 'module             sndfile.so\nsnd_path           %s\n' "$dir" >>"$dir/config"
 proxy=
 [ "$outbound" != 0 ] && proxy=";outbound=\"sip:127.0.0.1:$outbound\""
 shown=
