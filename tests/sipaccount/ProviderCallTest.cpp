@@ -91,4 +91,19 @@ TEST_F(ProviderCalls, EarlyMediaRingsTheCallAndTheAnswerConnectsIt) {
     EXPECT_TRUE(WaitForCallLight(false));
 }
 
+// SipLink ended in a call, as the user's Exit does: it ends in order (Stop checks its exit code), the far
+// end hears the call end (BYE), and the handset is released with its light off.
+TEST_F(ProviderCalls, SipLinkEndedInACallEndsItAtTheFarEndAndReleasesTheHandset) {
+    Dial("42");
+    FarRings();
+    FarAnswers();
+    uint32_t releases = Releases();
+    sipLink.Stop();
+    AgentMessage closed;
+    EXPECT_TRUE(farEnd.WaitForEvent("CALL_CLOSED", Wait, &closed)) << "the far end was left in the call";
+    EXPECT_EQ(closed.param, "Connection reset by peer");
+    EXPECT_TRUE(WaitForRelease(releases + 1)) << "the handset was not released";
+    EXPECT_TRUE(WaitForSkypeLight(false));
+}
+
 } // namespace

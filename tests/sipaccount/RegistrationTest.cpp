@@ -26,6 +26,15 @@ TEST_F(Registering, AWrongPasswordKeepsTheLightOffAndIsNamed) {
     EXPECT_EQ(sipLink.Log().find("not-alices"), std::string::npos) << "the password in the log" << ShowLog();
 }
 
+TEST_F(Registering, AUserTheProviderDoesNotKnowKeepsTheLightOffAndIsNamed) {
+    Account account = LoadAccount();
+    account.address = "nobody@127.0.0.1:" + std::to_string(sipaccount::Port.provider);
+    ASSERT_TRUE(SaveAccount(account));
+    StartSipLink();
+    EXPECT_TRUE(WaitForState("Not registered: the provider refused")) << ShowLog();
+    EXPECT_FALSE(WaitForSkypeLight(true, 3000)) << "a line was offered without registration" << ShowLog();
+}
+
 TEST_F(Registering, AStoppedProviderTurnsTheLightOffAndItComesBackByItself) {
     StartSipLink();
     ASSERT_TRUE(WaitForSkypeLight(true)) << ShowLog();
