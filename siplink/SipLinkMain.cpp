@@ -69,7 +69,8 @@ bool ParseOptions(int count, char** words, Options& options) {
 class DeviceSound : public phone::Sound {
   public:
     explicit DeviceSound(Handlers handlers)
-        : port({std::move(handlers.captured), std::move(handlers.nextToPlay), std::move(handlers.deviceState)}) {}
+        : port({std::move(handlers.captured), std::move(handlers.nextToPlay),
+                std::move(handlers.deviceState)}) {}
     void Start(const std::string& speaker, const std::string& microphone) override {
         port.Start(speaker, microphone);
     }

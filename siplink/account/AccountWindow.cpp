@@ -150,9 +150,10 @@ void AccountWindow::Fill() {
     microphones.names = devices.capture;
     // A new account starts on the base's own device, when it is there.
     bool fresh = account.address.empty();
-    FillDevices(speakers, fresh && account.speaker.empty() ? sound::BaseDevice(speakers.names) : account.speaker);
-    FillDevices(microphones,
-                fresh && account.microphone.empty() ? sound::BaseDevice(microphones.names) : account.microphone);
+    FillDevices(speakers,
+                fresh && account.speaker.empty() ? sound::BaseDevice(speakers.names) : account.speaker);
+    FillDevices(microphones, fresh && account.microphone.empty() ? sound::BaseDevice(microphones.names)
+                                                                 : account.microphone);
 }
 
 void AccountWindow::FillDevices(DeviceList& list, const std::string& chosen) {

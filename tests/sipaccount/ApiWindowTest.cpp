@@ -179,8 +179,10 @@ TEST_F(ApiWindowWithDectBridge, NoProgramIsTakenForDectBridgeOrForSipLinkByNamin
     Dial(sipcalls::FarNumber);
     FarRings();
     std::string log = sipLink.Log();
-    EXPECT_EQ(log.find("CALL 0900123456"), std::string::npos) << "SipLink took a stranger's command" << ShowLog();
-    EXPECT_EQ(log.find("CALL 9"), std::string::npos) << "DectBridge took a call SipLink never told" << ShowLog();
+    EXPECT_EQ(log.find("CALL 0900123456"), std::string::npos)
+        << "SipLink took a stranger's command" << ShowLog();
+    EXPECT_EQ(log.find("CALL 9"), std::string::npos)
+        << "DectBridge took a call SipLink never told" << ShowLog();
 }
 
 } // namespace
