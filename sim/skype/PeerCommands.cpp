@@ -181,6 +181,10 @@ bool RunControl(const std::string& command) {
                           window});
     } else if (verb == "refuse" && count == 2) {
         state.refuseNext = std::atoi(words[1].c_str());
+    } else if (verb == "refuse-command" && count >= 2) {
+        state.refuseText = TextAfterWords(command, 1);
+    } else if (verb == "mark" && count == 2) {
+        Schedule(Outgoing{Outgoing::Mark, Now(), words[1], "", 0, nullptr});
     } else if (verb == "ring" && count == 3) {
         RingFrom(words[1], words[2]);
     } else if (verb == "hangup" && count == 2 && state.calls.count(words[1])) {

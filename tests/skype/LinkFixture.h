@@ -56,6 +56,7 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     Strings shown;
+    int marks = 0;
     std::string traceName;
     size_t traceStart = 0;
 };

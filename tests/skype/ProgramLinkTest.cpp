@@ -3,6 +3,7 @@
 #include "dect/PacketLink.h"
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
+#include "skype/SkypeLink.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
 
@@ -46,7 +47,7 @@ class ProgramLink : public ::testing::Test {
     test::Program program;
 };
 
-TEST_F(ProgramLink, CommandsLeaveOneAtATimeAtLeast150MsApartInQueueOrder) {
+TEST_F(ProgramLink, CommandsLeaveOneAtATimeAPaceApartInQueueOrder) {
     // Not attached when the contact list is asked for: the request waits in the queue.
     ASSERT_TRUE(peer.Start("/attach none /contacts \"erin, Dave, carol, bob, amy\""));
     ASSERT_TRUE(program.Start());
@@ -64,11 +65,17 @@ TEST_F(ProgramLink, CommandsLeaveOneAtATimeAtLeast150MsApartInQueueOrder) {
                         "GET USER carol ONLINESTATUS",
                         "GET USER erin ONLINESTATUS"};
     EXPECT_EQ(peer.Texts("RECV"), expected) << Describe(peer.Texts("RECV"));
+    // The program notes each command's time as it sends it, and the next leaves a 200 ms pace later; the
+    // peer notes it when it takes it, which a stalled peer does late: one gap seen here may lose a stall,
+    // but no two commands come together, and the six together take five paces less at most one stall.
+    // (That a command never leaves within a pace of the last, SkypeLinkTest shows on the link itself.)
     std::vector<PeerLine> received = peer.Lines("RECV");
+    ASSERT_EQ(received.size(), expected.size());
     for (size_t i = 1; i < received.size(); ++i)
-        EXPECT_GE(received[i].ms - received[i - 1].ms, 150u)
+        EXPECT_GE(received[i].ms - received[i - 1].ms, 40u)
             << "\"" << received[i].text << "\" came " << received[i].ms - received[i - 1].ms << " ms after \""
             << received[i - 1].text << "\"";
+    EXPECT_GE(received.back().ms - received.front().ms, 5 * SkypeCommandPaceMs - 150);
 }
 
 TEST_F(ProgramLink, SkypeLightFollowsTheLinkThroughARefusedCommand) {
@@ -103,9 +110,11 @@ TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) 
     HandsetView view = ReadHandset();
     EXPECT_TRUE(view.ringing);
     EXPECT_EQ(view.caller, "alice");
+    // Every 2000 ms by the window's timer (the period is the call bridge's, tested there): a ring seen late
+    // here by a stall may make the next gap look shorter by as much, and a stalled program makes it longer.
     for (size_t i = 1; i < ringTimes.size(); ++i) {
         DWORD gap = ringTimes[i] - ringTimes[i - 1];
-        EXPECT_TRUE(gap >= 1800 && gap <= 2600)
+        EXPECT_TRUE(gap >= 1700 && gap <= 3000)
             << "ring " << i + 1 << " came " << gap << " ms after the one before";
     }
 
@@ -133,8 +142,10 @@ TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
     ASSERT_TRUE(WaitForFrames(CmdConnect, connects + 1, Wait));
     DWORD connected = GetTickCount();
     ASSERT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait));
+    // The release waits 500 ms after the connect (the call bridge's pause, tested there); one sent with the
+    // connect would follow it within a few milliseconds. Seen here, either may be late by a stall.
     DWORD gap = GetTickCount() - connected;
-    EXPECT_GE(gap, 400u) << "the release followed the connect after " << gap << " ms";
+    EXPECT_GE(gap, 200u) << "the release followed the connect after " << gap << " ms";
     EXPECT_FALSE(ReadHandset().callLight);
 }
 
