@@ -226,8 +226,18 @@ class Tray : public ::testing::Test {
         HWND menu = nullptr;
         test::WaitUntil([&] { return (menu = FindProcessWindow(program.Proc().Id(), "#32768")) != nullptr; },
                         5000);
-        // Let it paint before anyone looks at it.
-        Sleep(300);
+        // Once all three items are drawn (top to bottom), enabled or greyed, anyone may look at it.
+        if (menu)
+            test::WaitUntil(
+                [&] {
+                    for (int index = 0; index < 3; ++index) {
+                        ItemInk ink = ItemDrawn(menu, index);
+                        if (ink.text == 0 && ink.grey == 0)
+                            return false;
+                    }
+                    return true;
+                },
+                5000);
         return menu;
     }
 
@@ -237,14 +247,17 @@ class Tray : public ::testing::Test {
     }
 
     // How the menu's item at `index` (of three) is drawn: pixels in the menu text colour and in the grey
-    // text colour. An enabled item shows the former; a greyed one only the latter.
+    // text colour, inside the menu's frame (whose shadow has the grey text's colour). An enabled item shows
+    // the former; a greyed one only the latter.
     struct ItemInk {
         int text;
         int grey;
     };
     static ItemInk ItemDrawn(HWND menu, int index) {
+        constexpr int Frame = 4;
         RECT rect;
         GetWindowRect(menu, &rect);
+        InflateRect(&rect, -Frame, -Frame);
         Pixels pixels = CaptureScreen(rect);
         int top = pixels.height * index / 3;
         int bottom = pixels.height * (index + 1) / 3;
