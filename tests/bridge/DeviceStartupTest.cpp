@@ -43,7 +43,16 @@ class DeviceStartup : public BridgeDialog {
     bool InService() const {
         return dialog->Session().HasBase() && dialog->Session().EventThread() != nullptr;
     }
+    // The key is pressed once the base is awake and the window's reader reads its channel: a base just
+    // plugged in sends by the clock alone until the program reads it (sim/README.md), as a real one does.
     bool KeyReaches(BYTE key) {
+        bool reading = PumpUntil(
+            [&] {
+                return InService() && !dialog->Session().Waking() &&
+                       WithSim([](SimState& state) { return state.chip.programReadUs != 0; });
+            },
+            Wait);
+        EXPECT_TRUE(reading) << "the base was not served";
         dialog->Bridge().HandleHandsetKey(0); // a code that means nothing
         return HandsetPressKey(key) && PumpUntil([&] { return dialog->Bridge().LastKey() == key; }, Wait);
     }

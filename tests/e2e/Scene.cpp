@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/res/resource.h"
+#include "dect/PacketLink.h"
 #include "sim/control/ChipControl.h"
 #include "tests/common/ShellTray.h"
 
@@ -68,13 +69,7 @@ bool Scene::WaitAttached() {
 }
 
 size_t Scene::KeysTaken() const {
-    // The program logs each frame it takes from the base; a key frame is command 1 with 5 as its length.
-    const std::string keyFrame = "[DECT -> MAIN] : 24 24 05 01 ";
-    std::string log = test::ReadWholeFile(program.TraceFile());
-    size_t count = 0;
-    for (size_t at = 0; (at = log.find(keyFrame, at)) != std::string::npos; at += keyFrame.size())
-        ++count;
-    return count;
+    return program.FrameTimes(CmdKey, false).size();
 }
 
 void Scene::Press(const std::string& keys) {

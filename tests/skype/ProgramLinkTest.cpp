@@ -97,26 +97,18 @@ TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) 
     ASSERT_TRUE(SkypeLight(true));
     uint32_t rings = Frames(CmdIncomingCall);
     ASSERT_TRUE(peer.Control("ring 71 alice"));
-    std::vector<DWORD> ringTimes;
-    DWORD start = GetTickCount();
-    WaitForHandset(
-        [&](const HandsetView& view) {
-            for (; rings < view.framesByCommand[CmdIncomingCall]; ++rings)
-                ringTimes.push_back(GetTickCount() - start);
-            return ringTimes.size() >= 3;
-        },
-        8000);
-    ASSERT_EQ(ringTimes.size(), 3u) << "rings seen";
+    ASSERT_TRUE(WaitForFrames(CmdIncomingCall, rings + 3, 8000)) << "rings seen: " << Frames(CmdIncomingCall);
     HandsetView view = ReadHandset();
     EXPECT_TRUE(view.ringing);
     EXPECT_EQ(view.caller, "alice");
-    // Every 2000 ms by the window's timer (the period is the call bridge's, tested there): a ring seen late
-    // here by a stall may make the next gap look shorter by as much, and a stalled program makes it longer.
-    for (size_t i = 1; i < ringTimes.size(); ++i) {
-        DWORD gap = ringTimes[i] - ringTimes[i - 1];
-        EXPECT_TRUE(gap >= 1700 && gap <= 3000)
-            << "ring " << i + 1 << " came " << gap << " ms after the one before";
-    }
+    // Each ring leaves 2000 ms after the one before, by the window's timer, later by as much as the window
+    // is held off. When they left is the program's own log: how long a frame takes to the base, and when
+    // this test looks, depend on the machine.
+    std::vector<int> left = program.FrameTimes(CmdIncomingCall, true);
+    ASSERT_EQ(left.size(), 3u);
+    for (size_t i = 1; i < left.size(); ++i)
+        EXPECT_TRUE(left[i] - left[i - 1] >= 1990 && left[i] - left[i - 1] <= 3000)
+            << "ring " << i + 1 << " left " << left[i] - left[i - 1] << " ms after the one before";
 
     ASSERT_TRUE(HandsetTakeLine());
     ASSERT_TRUE(peer.WaitForLine("RECV", "set call 71 status inprogress"));
@@ -140,12 +132,13 @@ TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
     uint32_t releases = Frames(CmdRelease);
     ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
     ASSERT_TRUE(WaitForFrames(CmdConnect, connects + 1, Wait));
-    DWORD connected = GetTickCount();
     ASSERT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait));
-    // The release waits 500 ms after the connect (the call bridge's pause, tested there); one sent with the
-    // connect would follow it within a few milliseconds. Seen here, either may be late by a stall.
-    DWORD gap = GetTickCount() - connected;
-    EXPECT_GE(gap, 200u) << "the release followed the connect after " << gap << " ms";
+    // The release leaves 500 ms after the connect, by the program's own log (see above).
+    std::vector<int> connected = program.FrameTimes(CmdConnect, true);
+    std::vector<int> released = program.FrameTimes(CmdRelease, true);
+    ASSERT_FALSE(connected.empty() || released.empty());
+    int gap = released.back() - connected.back();
+    EXPECT_TRUE(gap >= 490 && gap <= 1500) << "the release left " << gap << " ms after the connect";
     EXPECT_FALSE(ReadHandset().callLight);
 }
 
