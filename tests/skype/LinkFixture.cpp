@@ -64,6 +64,7 @@ bool LinkFixture::StartAndAttach(const std::string& options) {
 }
 
 void LinkFixture::Step() {
+    clockMs += SkypeCommandPaceMs;
     link.PumpStep();
     // The step's command or discovery was taken inside the send; the peer's answers to it are due at once,
     // so its mark, queued behind them, comes once they have all come (this thread takes them while it waits).
