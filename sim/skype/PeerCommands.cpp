@@ -195,6 +195,8 @@ bool RunControl(const std::string& command) {
         state.onlineStatus[words[1]] = words[2];
     } else if (verb == "userstatus" && count == 2) {
         state.userStatus = words[1];
+    } else if (verb == "answer" && count == 2 && words[1] == "now") {
+        FarEndAnswers();
     } else if (verb == "answer" && count == 2) {
         state.answerDelayMs = words[1] == "never" ? -1 : std::atoi(words[1].c_str());
     } else if (verb == "pickup" && count == 2) {
