@@ -1,11 +1,15 @@
-// The register byte channel against the simulated base: throughput each way next to its limit, and the CPU
-// time the two polling threads take while idle.
+// The register byte channel against the simulated base: throughput each way next to its limit, the CPU
+// time the two polling threads take while idle, and the bytes a reader loses to the clock alone.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "chip/PhoneLibrary.h"
+#include "chip/Registers.h"
 #include "dect/ChannelReader.h"
 #include "dect/ChannelWriter.h"
 #include "dect/PhoneDevice.h"
@@ -99,6 +103,55 @@ void MeasureInbound(PipePair& inbound, uint32_t holdMs, uint32_t graceMs) {
         after.heldLate - before.heldLate, after.longestLateMs);
 }
 
+// How many bytes of `sent` arrived, in order, in `got` (their longest common subsequence): a missed nibble
+// spoils the byte it belongs to and may shift the pairing of the nibbles after it.
+size_t BytesKept(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& got) {
+    std::vector<size_t> row(got.size() + 1, 0), next(got.size() + 1, 0);
+    for (uint8_t byte : sent) {
+        for (size_t j = 0; j < got.size(); ++j)
+            next[j + 1] = byte == got[j] ? row[j] + 1 : std::max(row[j + 1], next[j]);
+        row.swap(next);
+    }
+    return row.back();
+}
+
+// The base without its grace for a late reader, as on the wire: a nibble goes when its hold is over, read or
+// not. The registers are shared with a thread that writes register 16 about once a millisecond, as the
+// indicators do. Each hold time runs for about ten seconds of bytes.
+void MeasureLossByTheClock(PipePair& inbound, PhoneDevice& device, uint32_t holdMs) {
+    ChipSetNibbleHold(holdMs);
+    ChipSetReaderGrace(0);
+    std::atomic<bool> hammering{true};
+    std::thread indicators([&] {
+        for (int value = 0; hammering; ++value) {
+            device.LockRegisters();
+            WriteRegister(16, value & 0x0F);
+            device.UnlockRegisters();
+            Sleep(1);
+        }
+    });
+    ReaderTiming before = ChipReaderTiming();
+    std::vector<uint8_t> bytes = Pattern(10000 / (2 * holdMs), 3), got;
+    ChipQueueForProgram(bytes);
+    uint8_t buffer[256];
+    double start = Seconds();
+    while (ChipSending() && Seconds() - start < 120) {
+        Sleep(10);
+        while (int count = inbound.Read(buffer, sizeof buffer))
+            got.insert(got.end(), buffer, buffer + count);
+    }
+    Sleep(20);
+    while (int count = inbound.Read(buffer, sizeof buffer))
+        got.insert(got.end(), buffer, buffer + count);
+    hammering = false;
+    indicators.join();
+    size_t lost = bytes.size() - BytesKept(bytes, got);
+    std::printf("no grace, %u ms holds, beside an indicator writer: %zu of %zu bytes lost = %.0f per 10,000 "
+                "(nibbles unread %u)\n",
+                holdMs, lost, bytes.size(), 10000.0 * lost / bytes.size(),
+                ChipReaderTiming().unread - before.unread);
+}
+
 } // namespace
 
 int main() {
@@ -121,6 +174,9 @@ int main() {
         MeasureInbound(inbound, 12, 0);
         MeasureInbound(inbound, 6, 0);
         MeasureInbound(inbound, 6, 1000);
+        // The reader keeping up by itself at the base's usual 25 ms and at other holds.
+        for (uint32_t holdMs : {40u, 25u, 12u})
+            MeasureLossByTheClock(inbound, device, holdMs);
         reader.Stop();
         writer.Stop();
     }

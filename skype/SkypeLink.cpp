@@ -4,7 +4,6 @@
 
 #include "skype/ClientText.h"
 #include "skype/NotificationText.h"
-#include "support/Clock.h"
 #include "support/Registry.h"
 #include "support/TraceLog.h"
 
@@ -124,7 +123,7 @@ void SkypeLink::QueueSkypeCommand(const std::string& text, CallTag call) {
 }
 
 bool SkypeLink::PaceElapsed() const {
-    return !sentAny || NowMs() - lastSentMs >= SkypeCommandPaceMs;
+    return !sentAny || clock() - lastSentMs >= SkypeCommandPaceMs;
 }
 
 bool SkypeLink::DropSkypeCommands(CallTag call) {
@@ -153,7 +152,7 @@ void SkypeLink::SendNextSkypeCommand() {
         return;
     // Noted before the send: a command queued while Skype handles this one waits its pace.
     sentAny = true;
-    lastSentMs = NowMs();
+    lastSentMs = clock();
     COPYDATASTRUCT data = {};
     data.dwData = 0;
     data.cbData = static_cast<DWORD>(text.size() + 1);

@@ -4,10 +4,13 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "skype/SenderCheck.h"
 #include "skype/SkypeCommands.h"
+#include "support/Clock.h"
 
 // Two commands never leave closer together than this: the pump sends one a step, a step this long.
 constexpr UINT SkypeCommandPaceMs = 200;
@@ -36,7 +39,9 @@ struct QueuedCommand {
 
 class SkypeLink : public SkypeCommands {
   public:
-    explicit SkypeLink(SkypeLinkOwner& owner) : owner(owner) {}
+    // The pace is kept by `clock` (milliseconds, steady); a test may give a clock of its own.
+    explicit SkypeLink(SkypeLinkOwner& owner, std::function<double()> clock = NowMs)
+        : owner(owner), clock(std::move(clock)) {}
 
     // The window Skype is told about and answers to; set once it exists.
     void SetWindow(HWND window) { mainWindow = window; }
@@ -73,6 +78,7 @@ class SkypeLink : public SkypeCommands {
     void ReportLoss();
 
     SkypeLinkOwner& owner;
+    std::function<double()> clock;
     HWND mainWindow = nullptr;
     // Set only by an attach reply of success; cleared when a command cannot be delivered or the window is
     // gone.

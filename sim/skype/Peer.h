@@ -22,9 +22,9 @@ struct Call {
 
 // What goes to the client later, always after the client's own SendMessage has returned.
 struct Outgoing {
-    enum Kind { Text, Unterminated, NullData, AttachReply, CallStatus } kind;
+    enum Kind { Text, Unterminated, NullData, AttachReply, CallStatus, Mark } kind;
     DWORD due;          // milliseconds since the peer started
-    std::string text;   // Text, Unterminated: the notification; CallStatus: the call id
+    std::string text;   // Text, Unterminated: the notification; CallStatus: the call id; Mark: its text
     std::string status; // CallStatus: the new status
     LPARAM attachStatus;
     HWND attachWindow;
@@ -42,6 +42,7 @@ struct State {
     std::vector<LPARAM> attachSequence{0}; // one per discover broadcast; the last one repeats
     size_t discoverCount = 0;
     int refuseNext = 0;       // commands still to refuse
+    std::string refuseText;   // the next command with this text is refused too
     int answerDelayMs = 3000; // the far end of an outgoing call answers; -1: never
     int ringDelayMs = 300;    // the far end of an outgoing call starts ringing
     int pickupDelayMs = 0;    // an incoming call the client answered goes in progress; -1: never

@@ -200,6 +200,10 @@ bool RunControl(const std::string& command) {
         state.displayNames = words[1] == "on"      ? State::DisplayNames::Answered
                              : words[1] == "error" ? State::DisplayNames::Error
                                                    : State::DisplayNames::Silent;
+    } else if (verb == "refuse-command" && count >= 2) {
+        state.refuseText = TextAfterWords(command, 1);
+    } else if (verb == "mark" && count == 2) {
+        Schedule(Outgoing{Outgoing::Mark, Now(), words[1], "", 0, nullptr});
     } else if (verb == "hangup" && count == 2 && state.calls.count(words[1])) {
         NotifyCallStatus(words[1], "FINISHED");
     } else if (verb == "contacts") {
@@ -208,6 +212,8 @@ bool RunControl(const std::string& command) {
         state.onlineStatus[words[1]] = words[2];
     } else if (verb == "userstatus" && count == 2) {
         state.userStatus = words[1];
+    } else if (verb == "answer" && count == 2 && words[1] == "now") {
+        FarEndAnswers();
     } else if (verb == "answer" && count == 2) {
         state.answerDelayMs = words[1] == "never" ? -1 : std::atoi(words[1].c_str());
     } else if (verb == "pickup" && count == 2) {

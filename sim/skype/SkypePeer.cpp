@@ -83,6 +83,9 @@ void Deliver(const Outgoing& item) {
         SendCopyData("SEND", text, text.c_str(), static_cast<DWORD>(text.size() + 1));
         break;
     }
+    case Outgoing::Mark:
+        Log("MARK", item.text);
+        break;
     }
 }
 
@@ -116,8 +119,12 @@ LRESULT OnCommand(LPARAM lParam) {
     DWORD size = copy ? copy->cbData : 0;
     std::string logged =
         size == command.size() + 1 ? command : command + "  (cbData " + std::to_string(size) + ")";
-    if (state.refuseNext > 0) {
-        --state.refuseNext;
+    bool named = !state.refuseText.empty() && command == state.refuseText;
+    if (named || state.refuseNext > 0) {
+        if (named)
+            state.refuseText.clear();
+        else
+            --state.refuseNext;
         Log("REFUSED", logged);
         ListPeerCommand(logged + "  (refused)");
         return 0;

@@ -25,9 +25,15 @@ TEST(PipePair, EmptyReadReturnsAtOnceAndBytesComeOutInOrder) {
     PipePair pipe;
     ASSERT_EQ(pipe.Create(), 1);
     char buffer[16] = {};
-    DWORD before = GetTickCount();
-    EXPECT_EQ(pipe.Read(buffer, sizeof buffer), 0);
-    EXPECT_LT(GetTickCount() - before, 100u) << "a read of an empty pipe must not wait";
+    // A read that waited would wait for a write: none comes while the read is out.
+    std::atomic<int> emptyRead{-1};
+    std::thread reader([&] { emptyRead = pipe.Read(buffer, sizeof buffer); });
+    bool returned = test::WaitUntil([&] { return emptyRead >= 0; }, 5000);
+    EXPECT_TRUE(returned) << "a read of an empty pipe waited for a write";
+    if (!returned)
+        pipe.Write("!", 1);
+    reader.join();
+    EXPECT_EQ(emptyRead, 0);
 
     EXPECT_EQ(pipe.Write("abcdef", 6), 6);
     EXPECT_EQ(pipe.Read(buffer, 4), 4);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace test {
 
@@ -76,6 +77,37 @@ std::string Program::TraceFile() const {
     auto files = FindFiles(pattern);
     std::sort(files.begin(), files.end());
     return files.empty() ? "" : files.back();
+}
+
+std::vector<LoggedFrame> Program::LoggedFrames() const {
+    // "hh:mm:ss:mmm [0x........]\t[MAIN -> DECT] : 24 24 LL CC ..."
+    std::vector<LoggedFrame> frames;
+    std::istringstream log(ReadWholeFile(TraceFile()));
+    int days = 0, last = 0;
+    for (std::string line; std::getline(log, line);) {
+        int hours, minutes, seconds, ms;
+        unsigned length, command;
+        char way[5] = "";
+        if (std::sscanf(line.c_str(), "%d:%d:%d:%d [0x%*x]\t[%4s -> %*4s] : 24 24 %x %x", &hours, &minutes,
+                        &seconds, &ms, way, &length, &command) != 7)
+            continue;
+        int at = ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms + days;
+        if (at < last) { // past midnight
+            days += 24 * 3600 * 1000;
+            at += 24 * 3600 * 1000;
+        }
+        last = at;
+        frames.push_back({at, std::string(way) == "MAIN", static_cast<uint8_t>(command)});
+    }
+    return frames;
+}
+
+std::vector<int> Program::FrameTimes(uint8_t command, bool toBase) const {
+    std::vector<int> times;
+    for (const LoggedFrame& frame : LoggedFrames())
+        if (frame.command == command && frame.toBase == toBase)
+            times.push_back(frame.ms);
+    return times;
 }
 
 } // namespace test

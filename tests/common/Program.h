@@ -3,11 +3,21 @@
 // asked to exit the way another program would.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/common/TestSupport.h"
 
 namespace test {
+
+// A frame between the program and the base as the program logged it: by the program's own clock, so a
+// test that reads it later, or a base that gets it late, does not move it.
+struct LoggedFrame {
+    int ms;      // since midnight of the run's first day
+    bool toBase; // "[MAIN -> DECT]", else "[DECT -> MAIN]"
+    uint8_t command;
+};
 
 constexpr const char* MainWindowTitle = "TRL-400 1.2";
 constexpr const char* ExitRequestTitle = "TigerJetTjInitApp";
@@ -29,6 +39,10 @@ class Program {
     bool Exit(DWORD timeoutMs = 10000);
     // The trace file this run writes: c:\temp\Telvane.log_*_<pid in hex>.txt ("" when none).
     std::string TraceFile() const;
+    // The frames with a command (not the raw bytes) this run logged so far, in order.
+    std::vector<LoggedFrame> LoggedFrames() const;
+    // When the frames with this command went to the base, or came from it, in milliseconds as above.
+    std::vector<int> FrameTimes(uint8_t command, bool toBase) const;
 
     // Each launch forgets the calls list an earlier run left, as a new installation has none; a test that
     // looks at the list kept from one run to the next sets this.

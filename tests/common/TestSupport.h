@@ -15,8 +15,9 @@ std::string BinDir();
 // A loopback port of a test: `usual`, moved by the environment's DECTBRIDGE_TEST_PORT_SHIFT, so that tests
 // side by side on one machine (each in its own sandbox: Wine prefix, screen, shift) keep to their own
 // ports. The usual ports lie from FirstTestPort on, fewer than TestPortCount of them (the SIP agents' RTP
-// ports too): the shifts of the sandboxes of one run lie TestPortCount apart, and runs sharing a machine
-// take shifts 1000 apart below 28000. A usual port outside them ends the test program with a message.
+// ports too): each sandbox of a run has a block of TestPortCount ports of its own (./dev lays them out),
+// and runs sharing a machine take shifts 1000 apart below 28000. A usual port outside them ends the test
+// program with a message.
 constexpr int FirstTestPort = 35000;
 constexpr int TestPortCount = 250;
 int TestPort(int usual);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "dect/PipePair.h"
@@ -119,17 +120,18 @@ TEST(PacketLinkReceive, BytesAreTakenAsSoonAsTheyCome) {
     PipeFedLink link;
     const uint8_t frame[] = {0x24, 0x24, 0x05, 0x01, 0x00, 0x01, 0x35, 0xc4};
     ASSERT_EQ(1, link.pipe.Write(frame, 1));
+    std::atomic<DWORD> rest{0};
     std::thread base([&] {
         Sleep(30);
+        rest = GetTickCount();
         link.pipe.Write(frame + 1, sizeof frame - 1);
     });
     uint8_t buffer[ReceiveBufferSize];
     int length = -1;
-    DWORD start = GetTickCount();
     EXPECT_EQ(CmdKey, link.ReceivePacket(buffer, &length));
-    DWORD elapsed = GetTickCount() - start;
+    DWORD taken = GetTickCount() - rest;
     base.join();
-    EXPECT_LT(elapsed, static_cast<DWORD>(6 * ReceivePauseMs)) << "the bytes were not taken as they came";
+    EXPECT_LT(taken, static_cast<DWORD>(6 * ReceivePauseMs)) << "the bytes were not taken as they came";
     EXPECT_EQ(5, length);
     EXPECT_EQ("00 01 35", Hex(buffer, 3));
     EXPECT_EQ(Expected({"[DECT -> MAIN] : 24 24 05 01 00 01 35 c4 "}), trace.Lines())

@@ -54,9 +54,9 @@ TEST_F(Contacts, TheOnlineFilterShowsOnlineAndSkypeOutContactsOnly) {
     ASSERT_TRUE(peer.Control("online anne SKYPEOUT"));
     ASSERT_TRUE(peer.Control("online ava ONLINE"));
     // ava's status never arrives: Skype refuses the query for it.
-    ASSERT_TRUE(WaitForCommand("GET USER anne ONLINESTATUS", e2e::ContactsWait)) << ShowCommands();
-    ASSERT_TRUE(peer.Control("refuse 1"));
-    ASSERT_TRUE(peer.WaitForLine("REFUSED", "GET USER ava ONLINESTATUS")) << ShowCommands();
+    ASSERT_TRUE(peer.Control("refuse-command GET USER ava ONLINESTATUS"));
+    ASSERT_TRUE(peer.WaitForLine("REFUSED", "GET USER ava ONLINESTATUS", e2e::ContactsWait))
+        << ShowCommands();
     ASSERT_TRUE(WaitAttached()) << "the program did not attach again";
     Sleep(500);
     EXPECT_EQ(Shown("#2222"), (std::vector<std::string>{"amy", "amy", "anne", "amy", "anne"}));

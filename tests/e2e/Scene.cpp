@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/res/resource.h"
+#include "dect/PacketLink.h"
 #include "sim/control/ChipControl.h"
 #include "tests/common/ShellTray.h"
 
@@ -67,12 +68,19 @@ bool Scene::WaitAttached() {
     return WaitForHandset([](const HandsetView& view) { return view.skypeLight; }, Wait);
 }
 
+size_t Scene::KeysTaken() const {
+    return program.FrameTimes(CmdKey, false).size();
+}
+
 void Scene::Press(const std::string& keys) {
+    size_t taken = KeysTaken();
     for (char key : keys)
         EXPECT_TRUE(HandsetPressKey(static_cast<uint8_t>(key))) << "the base's queue is full at " << key;
-    // The channel carries about five key frames a second; then the program reads each within its pacing.
-    EXPECT_TRUE(WaitUntilBaseSent(Wait + 300 * static_cast<DWORD>(keys.size())))
-        << "the base kept keys " << keys;
+    // The channel carries about five key frames a second.
+    EXPECT_TRUE(test::WaitUntil([&] { return KeysTaken() >= taken + keys.size(); },
+                                Wait + 300 * static_cast<DWORD>(keys.size())))
+        << "the program took " << KeysTaken() - taken << " of the keys " << keys;
+    // The program's reader hands each key to its window in a posted message, which the window takes next.
     Sleep(150);
 }
 

@@ -34,8 +34,10 @@ class Scene : public ::testing::Test {
     bool Start(const std::function<void(SimState&)>& configure = {});
     // Until the program is attached to the peer with the base in service (the Skype light is on).
     bool WaitAttached();
-    // Presses the keys on the handset in order and waits until the base has sent them to the program.
+    // Presses the keys on the handset in order and waits until the program has taken them from the base.
     void Press(const std::string& keys);
+    // How many key frames the program has taken from the base in this run.
+    size_t KeysTaken() const;
     bool WaitForCommand(const std::string& command, DWORD timeoutMs = Wait);
     // The commands the peer received, in order, from number `from` on.
     std::vector<std::string> Commands(size_t from = 0) const;

@@ -18,22 +18,6 @@ std::string NewestTraceFile() {
     return names.empty() ? "" : *std::max_element(names.begin(), names.end());
 }
 
-// Pumps until the peer's log has stopped growing for a while: what a step started has been answered.
-void Settle() {
-    size_t size = test::ReadWholeFile(PeerLogPath).size();
-    DWORD quietSince = GetTickCount();
-    test::WaitUntil(
-        [&] {
-            size_t now = test::ReadWholeFile(PeerLogPath).size();
-            if (now != size) {
-                size = now;
-                quietSince = GetTickCount();
-            }
-            return GetTickCount() - quietSince >= 120;
-        },
-        3000);
-}
-
 } // namespace
 
 LRESULT CALLBACK LinkFixture::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -80,8 +64,13 @@ bool LinkFixture::StartAndAttach(const std::string& options) {
 }
 
 void LinkFixture::Step() {
+    clockMs += SkypeCommandPaceMs;
     link.PumpStep();
-    Settle();
+    // The step's command or discovery was taken inside the send; the peer's answers to it are due at once,
+    // so its mark, queued behind them, comes once they have all come (this thread takes them while it waits).
+    std::string mark = std::to_string(++marks);
+    EXPECT_TRUE(peer.Control("mark " + mark) && peer.WaitForLine("MARK", mark))
+        << "the peer did not answer the step";
 }
 
 bool LinkFixture::Notify(const std::string& text) {

@@ -23,7 +23,8 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
 
     // Starts the peer and runs pump steps until the link is attached to it.
     bool StartAndAttach(const std::string& options = "");
-    // One pump step, then this thread's messages until the peer has answered what the step sent.
+    // One pump step, a pace after the one before by the link's clock, then this thread's messages until the
+    // peer has answered what the step sent.
     void Step();
     // Has the peer send a notification and waits until this window has taken it.
     bool Notify(const std::string& text);
@@ -34,7 +35,10 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
     std::string TraceText() const;
 
     HWND window = nullptr;
-    SkypeLink link{*this};
+    // The link's clock goes on only by pump steps, as the program's pump would have it: how long a send
+    // takes on this machine does not change which command waits for its pace.
+    double clockMs = 0;
+    SkypeLink link{*this, [this] { return clockMs; }};
     Peer peer;
     Strings notifications;
     // How often the link asked for its pump to start its step anew.
@@ -56,6 +60,7 @@ class LinkFixture : public ::testing::Test, private SkypeLinkOwner {
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     Strings shown;
+    int marks = 0;
     std::string traceName;
     size_t traceStart = 0;
 };

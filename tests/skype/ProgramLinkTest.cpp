@@ -3,6 +3,7 @@
 #include "dect/PacketLink.h"
 #include "sim/control/HandsetControl.h"
 #include "sim/control/SimControl.h"
+#include "skype/SkypeLink.h"
 #include "tests/common/Program.h"
 #include "tests/common/SkypeTestSupport.h"
 
@@ -46,7 +47,7 @@ class ProgramLink : public ::testing::Test {
     test::Program program;
 };
 
-TEST_F(ProgramLink, CommandsLeaveOneAtATimeAtLeast150MsApartInQueueOrder) {
+TEST_F(ProgramLink, CommandsLeaveOneAtATimeAPaceApartInQueueOrder) {
     // Not attached when the contact list is asked for: the request waits in the queue.
     ASSERT_TRUE(peer.Start("/attach none /contacts \"erin, Dave, carol, bob, amy\""));
     ASSERT_TRUE(program.Start());
@@ -64,11 +65,17 @@ TEST_F(ProgramLink, CommandsLeaveOneAtATimeAtLeast150MsApartInQueueOrder) {
                         "GET USER carol ONLINESTATUS",
                         "GET USER erin ONLINESTATUS"};
     EXPECT_EQ(peer.Texts("RECV"), expected) << Describe(peer.Texts("RECV"));
+    // The program notes each command's time as it sends it, and the next leaves a 200 ms pace later; the
+    // peer notes it when it takes it, which a stalled peer does late: one gap seen here may lose a stall,
+    // but no two commands come together, and the six together take five paces less at most one stall.
+    // (That a command never leaves within a pace of the last, SkypeLinkTest shows on the link itself.)
     std::vector<PeerLine> received = peer.Lines("RECV");
+    ASSERT_EQ(received.size(), expected.size());
     for (size_t i = 1; i < received.size(); ++i)
-        EXPECT_GE(received[i].ms - received[i - 1].ms, 150u)
+        EXPECT_GE(received[i].ms - received[i - 1].ms, 40u)
             << "\"" << received[i].text << "\" came " << received[i].ms - received[i - 1].ms << " ms after \""
             << received[i - 1].text << "\"";
+    EXPECT_GE(received.back().ms - received.front().ms, 5 * SkypeCommandPaceMs - 150);
 }
 
 TEST_F(ProgramLink, SkypeLightFollowsTheLinkThroughARefusedCommand) {
@@ -90,24 +97,18 @@ TEST_F(ProgramLink, IncomingCallRingsWithTheCallerEveryTwoSecondsUntilAnswered) 
     ASSERT_TRUE(SkypeLight(true));
     uint32_t rings = Frames(CmdIncomingCall);
     ASSERT_TRUE(peer.Control("ring 71 alice"));
-    std::vector<DWORD> ringTimes;
-    DWORD start = GetTickCount();
-    WaitForHandset(
-        [&](const HandsetView& view) {
-            for (; rings < view.framesByCommand[CmdIncomingCall]; ++rings)
-                ringTimes.push_back(GetTickCount() - start);
-            return ringTimes.size() >= 3;
-        },
-        8000);
-    ASSERT_EQ(ringTimes.size(), 3u) << "rings seen";
+    ASSERT_TRUE(WaitForFrames(CmdIncomingCall, rings + 3, 8000)) << "rings seen: " << Frames(CmdIncomingCall);
     HandsetView view = ReadHandset();
     EXPECT_TRUE(view.ringing);
     EXPECT_EQ(view.caller, "alice");
-    for (size_t i = 1; i < ringTimes.size(); ++i) {
-        DWORD gap = ringTimes[i] - ringTimes[i - 1];
-        EXPECT_TRUE(gap >= 1800 && gap <= 2600)
-            << "ring " << i + 1 << " came " << gap << " ms after the one before";
-    }
+    // Each ring leaves 2000 ms after the one before, by the window's timer, later by as much as the window
+    // is held off. When they left is the program's own log: how long a frame takes to the base, and when
+    // this test looks, depend on the machine.
+    std::vector<int> left = program.FrameTimes(CmdIncomingCall, true);
+    ASSERT_EQ(left.size(), 3u);
+    for (size_t i = 1; i < left.size(); ++i)
+        EXPECT_TRUE(left[i] - left[i - 1] >= 1990 && left[i] - left[i - 1] <= 3000)
+            << "ring " << i + 1 << " left " << left[i] - left[i - 1] << " ms after the one before";
 
     ASSERT_TRUE(HandsetTakeLine());
     ASSERT_TRUE(peer.WaitForLine("RECV", "set call 71 status inprogress"));
@@ -131,10 +132,13 @@ TEST_F(ProgramLink, MissedCallIsConnectedThenReleasedAtTheBase) {
     uint32_t releases = Frames(CmdRelease);
     ASSERT_TRUE(peer.Control("notify CALL 5 STATUS MISSED"));
     ASSERT_TRUE(WaitForFrames(CmdConnect, connects + 1, Wait));
-    DWORD connected = GetTickCount();
     ASSERT_TRUE(WaitForFrames(CmdRelease, releases + 1, Wait));
-    DWORD gap = GetTickCount() - connected;
-    EXPECT_GE(gap, 400u) << "the release followed the connect after " << gap << " ms";
+    // The release leaves 500 ms after the connect, by the program's own log (see above).
+    std::vector<int> connected = program.FrameTimes(CmdConnect, true);
+    std::vector<int> released = program.FrameTimes(CmdRelease, true);
+    ASSERT_FALSE(connected.empty() || released.empty());
+    int gap = released.back() - connected.back();
+    EXPECT_TRUE(gap >= 490 && gap <= 1500) << "the release left " << gap << " ms after the connect";
     EXPECT_FALSE(ReadHandset().callLight);
 }
 

@@ -178,14 +178,17 @@ TEST_F(SkypeLinkTest, ACommandQueuedAPaceAfterTheLastLeavesAtOnce) {
     link.QueueSkypeCommand("GET USER a ONLINESTATUS");
     EXPECT_TRUE(Queue().empty()) << "the first command waited for the pump";
     EXPECT_EQ(pumpRestarts, 1);
-    // Queued right behind it: the first one's send took far less than a pace.
+    // Queued right behind it, within its pace.
     link.QueueSkypeCommand("GET USER b ONLINESTATUS");
     EXPECT_EQ(Queue(), Strings{"GET USER b ONLINESTATUS"}) << "a command left within a pace of the last";
     EXPECT_EQ(pumpRestarts, 1);
     Step();
     EXPECT_EQ(peer.Texts("RECV"), (Strings{"GET USER a ONLINESTATUS", "GET USER b ONLINESTATUS"}));
+    link.QueueSkypeCommand("GET USER x ONLINESTATUS");
+    EXPECT_EQ(Queue(), Strings{"GET USER x ONLINESTATUS"}) << "a command left right after the pump's";
+    Step();
 
-    Sleep(SkypeCommandPaceMs + 50); // the link idles for more than a pace
+    Step(); // the link idles for a pace
     link.QueueSkypeCommand("GET USER c ONLINESTATUS");
     EXPECT_TRUE(Queue().empty());
     EXPECT_EQ(pumpRestarts, 2);

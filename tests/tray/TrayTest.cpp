@@ -226,8 +226,6 @@ class Tray : public ::testing::Test {
         HWND menu = nullptr;
         test::WaitUntil([&] { return (menu = FindProcessWindow(program.Proc().Id(), "#32768")) != nullptr; },
                         5000);
-        // Let it paint before anyone looks at it.
-        Sleep(300);
         return menu;
     }
 
@@ -237,24 +235,36 @@ class Tray : public ::testing::Test {
     }
 
     // How the menu's item at `index` (of three) is drawn: pixels in the menu text colour and in the grey
-    // text colour. An enabled item shows the former; a greyed one only the latter.
+    // text colour, inside the menu's frame (whose shadow has the grey text's colour). An enabled item shows
+    // the former; a greyed one only the latter.
     struct ItemInk {
         int text;
         int grey;
     };
     static ItemInk ItemDrawn(HWND menu, int index) {
+        constexpr int Frame = 4;
         RECT rect;
         GetWindowRect(menu, &rect);
+        InflateRect(&rect, -Frame, -Frame);
         Pixels pixels = CaptureScreen(rect);
         int top = pixels.height * index / 3;
         int bottom = pixels.height * (index + 1) / 3;
         return {CountColour(pixels, top, bottom, SystemRgb(COLOR_MENUTEXT)),
                 CountColour(pixels, top, bottom, SystemRgb(COLOR_GRAYTEXT))};
     }
-    static bool ItemDrawnEnabled(HWND menu, int index) { return ItemDrawn(menu, index).text > 0; }
+    // Whether the item is drawn so within a while: a menu the display server shows late may be painted
+    // twice, and a look taken between its erasing and its painting shows neither. An enabled item is never
+    // drawn greyed, nor a greyed one enabled.
+    static bool ItemDrawnEnabled(HWND menu, int index) {
+        return test::WaitUntil([&] { return ItemDrawn(menu, index).text > 0; }, 5000);
+    }
     static bool ItemDrawnGreyed(HWND menu, int index) {
-        ItemInk ink = ItemDrawn(menu, index);
-        return ink.text == 0 && ink.grey > 0;
+        return test::WaitUntil(
+            [&] {
+                ItemInk ink = ItemDrawn(menu, index);
+                return ink.text == 0 && ink.grey > 0;
+            },
+            5000);
     }
 
     std::set<HWND> iconsBefore;
