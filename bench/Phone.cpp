@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 #include "siplink/phone/Phone.h"
 #include "support/Clock.h"
 #include "tests/common/TestSupport.h"

@@ -117,61 +117,14 @@ for name, steps in calls.items():
     write("CallRules", name, b"\x00" + steps)
 write("CallRules", "online-only", b"\x01" + calls["contacts"])
 
-# The SIP link: the agent's framing (a read size byte, then the stream), its JSON, its messages (the
-# message, then the command's name and params after zero bytes) and its contact list (a byte for how many
-# names are asked about, then the text).
-
-
-def netstring(payload):
-    return str(len(payload)).encode() + b":" + payload + b","
-
-
-reply = b'{"response":true,"ok":true,"data":"\\n--- Contacts (1) ---\\n  Online bob <sip:bob@127.0.0.1:5080>\\n","token":"3"}'
-incoming = (b'{"event":true,"type":"CALL_INCOMING","class":"call","accountaor":"sip:me@127.0.0.1",'
-            b'"direction":"incoming","peeruri":"sip:alice@127.0.0.1:5060","peerdisplayname":"Alice",'
-            b'"id":"4a4874c648ae331b","param":"sip:alice@127.0.0.1:5060"}')
-closed = b'{"event":true,"type":"CALL_CLOSED","id":"4a4874c648ae331b","param":"Connection reset by peer"}'
-framings = {
-    "replies": b"\x00" + netstring(reply) + netstring(incoming),
-    "bytewise": b"\x00" + netstring(closed) + netstring(b""),
-    "garbage": b"\x07" + b"garbage 2:{}," + netstring(reply),
-    "nocomma": b"\x20" + b"12:" + incoming[:12] + b"X" + netstring(closed),
-    "leadingzero": b"\x03" + b"01:x," + b"99999999:x" + netstring(b"{}"),
-    "partial": b"\xff" + netstring(incoming)[:40],
-}
-for name, data in framings.items():
-    write("Netstrings", name, data)
-
-jsons = {
-    "reply": reply,
-    "incoming": incoming,
-    "escapes": b'{"data":"line\\none \\"q\\" \\\\ \\u0041\\u00e9\\u263a\\/","n":-1.5e3,"x":null,"f":false}',
-    "nested": b'{"a":[1,{"b":"}"}],"c":{},"d":[[[]]]}',
-    "deep": b'{"a":' + b"[" * 40 + b"]" * 40 + b"}",
-    "broken": b'{"a":1,}',
-    "empty": b"{}",
-}
-for name, data in jsons.items():
-    write("Json", name, data)
-
-messages = {
-    "reply": reply + b"\x00contacts\x00",
-    "incoming": incoming + b"\x00dial\x00sip:bob@127.0.0.1:5080",
-    "closed": closed + b"\x00sndcode\x005",
-    "error": b'{"response":true,"ok":false,"data":"command not found (foo)\\n","token":"t1"}\x00callfind\x00abc',
-    "account": b'{"event":true,"type":"REGISTER_OK"}\x00uanew\x00<sip:me@example.net>;auth_pass=secret;x=1',
-    "notjson": b"not json\x00\x00",
-}
-for name, data in messages.items():
-    write("AgentMessages", name, data)
-
+# The contacts file SipLink reads: a byte for how many names are asked about, then the file's text.
 contact_lists = {
-    "coloured": b"\x00\n--- Contacts (2) ---\n>     \x1b[32mOnline\x1b[;m alice <sip:alice@127.0.0.1:5060>\n"
-    b"      \x1b[31mBusy\x1b[;m Carol Smith, Jr <sip:carol@127.0.0.1:5100;transport=udp>\n",
-    "plain": b"\x02  Online eve <sip:eve@host>\n  Offline bob <sip:bob@[::1]:5080>\n  Away frank <sip:frank@h>\n",
-    "noname": b"\x01  Busy  <sip:dave@example.org>\n  Unknown  <12345>\n",
-    "twins": b"\x10 Online bob <sip:bob@host>\n Busy BOB <sip:bob@host:5060>\n Online Bob <sips:bob@HOST>\n",
-    "many": b"\xff" + b"".join(b" Online u%d <sip:u%d@h>\n" % (i, i) for i in range(40)),
+    "quoted": b"\x00\xef\xbb\xbf\"alice\" <sip:alice@127.0.0.1:5060>;presence=p2p\r\n"
+    b"Carol Smith, Jr <sip:carol@127.0.0.1:5100;transport=udp>\n# a comment\n",
+    "plain": b"\x02eve <sip:eve@host>\nbob <sip:bob@[::1]:5080>\nfrank <mailto:frank@h>\n",
+    "noname": b"\x01<sip:dave@example.org>\nsip:%41b%zz@h;transport=tcp\n<12345>\n\"open\" <sip:x@y\n",
+    "twins": b"\x10bob <sip:bob@host>\nBOB <sip:bob@host:5060>\n\"Bob\" <sips:bob@HOST>\n",
+    "many": b"\xff" + b"".join(b"u%d <sip:u%d@h>\n" % (i, i) for i in range(40)),
     "empty": b"\x00",
 }
 for name, data in contact_lists.items():
@@ -194,3 +147,24 @@ phone_readers = {
 }
 for name, data in phone_readers.items():
     write("PhoneReaders", name, data)
+
+# SipLink's link and line: steps of three bytes (what, a, b). what: 0 CALL, 1 SET CALL, 2 GET CALL, 3 contacts,
+# 4 a call comes in, 5 progress, 6 established, 7 closed, 8 presence, 9 registration, 10 account stored, the
+# program gone or back, the line lost (by a), 11 a tick.
+
+
+def step(what, a=0, b=0):
+    return bytes([what, a, b])
+
+
+registered = step(9, 2)
+link_steps = {
+    "call-out": registered + step(0, 0) + step(5, 1) + step(6, 1) + step(1, 1, 2) + step(1, 1, 1) + step(7, 1, 0),
+    "call-in": registered + step(4, 2, 0) + step(2, 1, 1) + step(1, 1, 0) + step(6, 0) + step(7, 0, 1),
+    "busy": registered + step(4, 2, 1) + step(4, 3, 5) + step(0, 1) + step(7, 1, 12),
+    "refresh-fails": registered + step(0, 0) + step(6, 1) + step(9, 4, 1) + step(11, 5) + step(7, 1, 1),
+    "apply-in-call": registered + step(0, 2) + step(6, 1) + step(10, 0, 2) + step(10, 0, 9) + step(1, 1, 1),
+    "gone": registered + step(4, 2) + step(1, 1, 0) + step(10, 1) + step(10, 2) + step(10, 3) + step(8, 5, 1),
+}
+for name, data in link_steps.items():
+    write("LinkCalls", name, data)

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "siplink/HiddenWindow.h"
+#include "siplink/WideText.h"
 
 namespace {
 
@@ -27,7 +28,10 @@ bool AccessPrompt::Ask(const std::string& question) {
     window = CreateOwnedWindow(ClassName, Title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 420, 170, this);
     if (!window)
         return false;
-    Child(window, "STATIC", question.c_str(), SS_LEFT, 12, 12, 390, 80, 0);
+    // The question names programs by their paths in UTF-8: a Unicode control shows them as they are.
+    HWND text = CreateWindowExW(0, L"STATIC", WideFromUtf8(question).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
+                                12, 12, 390, 80, window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     allow = Button("Allow", 210, AllowId);
     deny = Button("Deny", 310, DenyId);
     ShowWindow(window, SW_SHOWNORMAL);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "siplink/HiddenWindow.h"
+#include "siplink/ProgramPath.h"
+#include "siplink/WideText.h"
 #include "skype/SenderCheck.h"
 
 namespace {
@@ -15,19 +17,17 @@ constexpr LPARAM AttachSuccess = 0;
 constexpr LPARAM AttachPendingAuthorization = 1;
 constexpr LPARAM AttachRefused = 2;
 
-// The path in one form, so that two names of one file compare equal.
-std::string LongPath(const std::string& path) {
-    char full[MAX_PATH] = "", longer[MAX_PATH] = "";
-    if (path.empty() || !GetFullPathNameA(path.c_str(), sizeof full, full, nullptr))
-        return path;
-    return GetLongPathNameA(full, longer, sizeof longer) ? longer : full;
+// The path in one form (UTF-8), so that two names of one file compare equal.
+std::string LongPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = L"", longer[MAX_PATH] = L"";
+    if (path.empty() || !GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr))
+        return Utf8FromWide(path);
+    return Utf8FromWide(GetLongPathNameW(full, longer, MAX_PATH) ? longer : full);
 }
 
-std::string InstalledProgram() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return LongPath(folder.substr(0, folder.find_last_of('\\') + 1) + "DectBridge.exe");
+std::wstring InstalledProgram() {
+    std::wstring path = ProgramPath();
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"DectBridge.exe";
 }
 
 // The full path of the executable that made the window; "" when it cannot be told.
@@ -36,17 +36,18 @@ std::string ProgramOf(HWND window) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return "";
-    char path[MAX_PATH] = "";
-    DWORD size = sizeof path;
-    bool named = QueryFullProcessImageNameA(process, 0, path, &size) != 0;
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    bool named = QueryFullProcessImageNameW(process, 0, path, &size) != 0;
     CloseHandle(process);
-    return named ? LongPath(std::string(path, size)) : "";
+    return named ? LongPath(std::wstring(path, size)) : "";
 }
 
 } // namespace
 
 ApiWindow::ApiWindow(LogFile& log, CommandHandler onCommand, AttachHandler onAttach)
-    : log(log), onCommand(std::move(onCommand)), onAttach(std::move(onAttach)), access(InstalledProgram()) {}
+    : log(log), onCommand(std::move(onCommand)), onAttach(std::move(onAttach)),
+      access(LongPath(InstalledProgram())) {}
 
 bool ApiWindow::Create() {
     if (window)

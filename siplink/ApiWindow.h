@@ -1,7 +1,7 @@
 #pragma once
 // SipLink's side of the Skype API: the window that answers the discover broadcast with an attach reply,
 // takes the client's commands in WM_COPYDATA and sends notifications back the same way. It exists only
-// while the user agent is connected, so a client finds SipLink only while a SIP line is there. It
+// while the line is offered (Line), so a client finds SipLink only while a SIP line is there. It
 // serves one client: the program SipLink was installed with, or another the user allowed (ClientAccess).
 // A command counts only from the attached window, of the process that attached, when that window does not
 // deny having sent it (SenderCheck).
@@ -36,6 +36,8 @@ class ApiWindow {
     // client's send.
     // False when no client is attached to take it (it is dropped).
     bool Notify(const std::string& text);
+    // A client is attached and its window is there.
+    bool HasClient() const { return Attached() != nullptr; }
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:

@@ -1,18 +1,13 @@
 #include "siplink/Contacts.h"
 
-#include "siplink/Names.h"
-
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
-namespace {
+#include "siplink/Names.h"
+#include "siplink/SipAddress.h"
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
+namespace {
 
 std::string Trim(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r");
@@ -21,117 +16,63 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// ESC '[' parameters final-letter sequences removed.
-std::string WithoutColourCodes(const std::string& text) {
-    std::string plain;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\x1b' && i + 1 < text.size() && text[i + 1] == '[') {
-            i += 2;
-            while (i < text.size() && !std::isalpha(static_cast<unsigned char>(text[i])))
-                ++i;
-            continue;
-        }
-        plain += text[i];
-    }
-    return plain;
-}
-
-std::string PresenceName(const std::string& agentWord) {
-    std::string word = Lower(agentWord);
-    if (word == "online")
-        return "ONLINE";
-    if (word == "offline")
-        return "OFFLINE";
-    if (word == "busy")
-        return "DND";
-    return "UNKNOWN";
-}
-
-bool IsPresenceWord(const std::string& word) {
-    std::string lower = Lower(word);
-    return lower == "online" || lower == "offline" || lower == "busy" || lower == "unknown";
-}
-
-struct Place {
-    std::string user;
-    std::string hostPort;
-};
-
-Place PlaceOf(const std::string& uri) {
-    std::string rest = Lower(uri.substr(0, 5)) == "sips:"  ? uri.substr(5)
-                       : Lower(uri.substr(0, 4)) == "sip:" ? uri.substr(4)
-                                                           : uri;
-    rest = rest.substr(0, rest.find_first_of(";?>"));
-    size_t at = rest.find('@');
-    Place place;
-    place.user = at == std::string::npos ? "" : rest.substr(0, at);
-    place.hostPort = Lower(at == std::string::npos ? rest : rest.substr(at + 1));
-    // A port after the host (not inside an IPv6 bracket) is kept; none means the SIP default.
-    size_t colon = place.hostPort.rfind(':');
-    size_t bracket = place.hostPort.rfind(']');
-    if (colon == std::string::npos || (bracket != std::string::npos && colon < bracket))
-        place.hostPort += ":5060";
-    return place;
-}
-
-// The place an address names as one text: the user part has no '@' (the address is cut at its first one).
-std::string AddressKey(const std::string& uri) {
-    Place place = PlaceOf(uri);
-    return place.user + "@" + place.hostPort;
+bool IsSipAddress(const std::string& text) {
+    std::string scheme = text.substr(0, text.find(':') + 1);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return (scheme == "sip:" || scheme == "sips:") && text.size() > scheme.size();
 }
 
 } // namespace
 
-std::vector<Contact> ParseContactList(const std::string& text) {
+std::vector<Contact> ParseContactsFile(const std::string& text) {
     std::vector<Contact> contacts;
-    std::istringstream lines(WithoutColourCodes(text));
+    // Notepad begins a UTF-8 file with a byte order mark.
+    std::istringstream lines(text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text);
     std::string line;
     while (std::getline(lines, line)) {
         line = Trim(line);
-        if (!line.empty() && line[0] == '>')
-            line = Trim(line.substr(1));
-        size_t open = line.rfind('<');
-        size_t close = line.rfind('>');
-        size_t blank = line.find(' ');
-        if (open == std::string::npos || close == std::string::npos || close < open ||
-            blank == std::string::npos || blank > open || !IsPresenceWord(line.substr(0, blank)))
+        if (line.empty() || line[0] == '#')
             continue;
-        std::string name = Trim(line.substr(blank, open - blank));
-        std::string address = line.substr(open + 1, close - open - 1);
-        if (name.empty())
-            name = UserPart(address);
-        std::replace_if(
-            name.begin(), name.end(), [](char c) { return c == ' ' || c == ','; }, '_');
-        if (name.empty())
+        size_t open = line.find('<');
+        size_t close = open == std::string::npos ? std::string::npos : line.find('>', open);
+        std::string name, address;
+        if (close != std::string::npos) {
+            name = Trim(line.substr(0, open));
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+                name = name.substr(1, name.size() - 2);
+            address = Trim(line.substr(open + 1, close - open - 1));
+        } else if (open == std::string::npos) {
+            address = Trim(line.substr(0, line.find(';')));
+        }
+        if (!IsSipAddress(address))
             continue;
-        contacts.push_back(Contact{name, address, PresenceName(line.substr(0, blank)), ""});
+        if (name.empty())
+            name = PercentDecoded(ReadSipAddress(address).user);
+        contacts.push_back(Contact{name, address, "UNKNOWN", ""});
     }
     return contacts;
 }
 
 std::string HandleKey(const std::string& handle) {
-    return Lower(handle);
-}
-
-bool SameAddress(const std::string& a, const std::string& b) {
-    return AddressKey(a) == AddressKey(b);
-}
-
-std::string UserPart(const std::string& uri) {
-    Place place = PlaceOf(uri);
-    return place.user.empty() ? uri : place.user;
+    std::string key = handle;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return key;
 }
 
 void ContactBook::Replace(std::vector<Contact> list) {
     std::vector<std::string> names, userParts;
     for (const Contact& contact : list) {
         names.push_back(contact.handle);
-        userParts.push_back(UserPart(contact.address));
+        userParts.push_back(ReadSipAddress(contact.address).user);
     }
     std::vector<std::string> handles = MakeHandles(names, userParts);
     for (size_t i = 0; i < list.size(); ++i) {
         list[i].name = OneWord(list[i].handle);
         list[i].handle = handles[i];
+        if (const Contact* before = ByAddress(list[i].address))
+            list[i].presence = before->presence;
     }
     contacts = std::move(list);
     byHandle.clear();
@@ -140,14 +81,17 @@ void ContactBook::Replace(std::vector<Contact> list) {
         byHandle.emplace(HandleKey(contacts[i].handle), i);
         byAddress.emplace(AddressKey(contacts[i].address), i);
     }
-    known = true;
 }
 
-void ContactBook::Forget() {
-    contacts.clear();
-    byHandle.clear();
-    byAddress.clear();
-    known = false;
+bool ContactBook::SetPresence(const std::string& uri, const std::string& presence) {
+    bool changed = false;
+    std::string key = AddressKey(uri);
+    for (Contact& contact : contacts)
+        if (AddressKey(contact.address) == key && contact.presence != presence) {
+            contact.presence = presence;
+            changed = true;
+        }
+    return changed;
 }
 
 const Contact* ContactBook::ByHandle(const std::string& handle) const {

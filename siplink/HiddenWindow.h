@@ -1,7 +1,8 @@
 #pragma once
 // Top-level windows of a class of their own, whose messages go to their owner's
 // Handle(window, message, wParam, lParam) from creation on: hidden ones (the discover message is
-// broadcast to top-level windows) and SipLink's own question to its user.
+// broadcast to top-level windows), SipLink's own question to its user and the account window. The one
+// window procedure serves ANSI and Unicode windows alike.
 #include <windows.h>
 
 namespace hidden_window {
@@ -12,8 +13,10 @@ template <class Owner> LRESULT CALLBACK Procedure(HWND window, UINT message, WPA
             window, GWLP_USERDATA,
             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
     auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    return owner ? owner->Handle(window, message, wParam, lParam)
-                 : DefWindowProcA(window, message, wParam, lParam);
+    if (owner)
+        return owner->Handle(window, message, wParam, lParam);
+    return IsWindowUnicode(window) ? DefWindowProcW(window, message, wParam, lParam)
+                                   : DefWindowProcA(window, message, wParam, lParam);
 }
 
 } // namespace hidden_window

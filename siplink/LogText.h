@@ -1,6 +1,7 @@
 #pragma once
 // What one log line shows of a text: line breaks written as "\n" and "\r" so that an event stays one line,
-// passwords (an account's auth_pass) hidden, and a long text cut, its length said.
+// and a long text cut, its length said. No password ever reaches a text SipLink logs: the phone takes it
+// as a setting of its own.
 #include <cstddef>
 #include <string>
 

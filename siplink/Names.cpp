@@ -5,6 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "siplink/SipAddress.h"
+#include "siplink/Utf8.h"
+
 namespace {
 
 // The plain letters of U+00C0..U+017F, lower case; '*' a letter written with two, '-' no letter.
@@ -42,39 +45,12 @@ const char* TwoLetters(unsigned code) {
     }
 }
 
-// The length of the well-formed UTF-8 character at `at` (its code in `code`), 0 when there is none.
-size_t CharacterAt(const std::string& text, size_t at, unsigned& code) {
-    unsigned char first = static_cast<unsigned char>(text[at]);
-    if (first < 0x80) {
-        code = first;
-        return 1;
-    }
-    size_t length = first >= 0xC2 && first <= 0xDF   ? 2
-                    : first >= 0xE0 && first <= 0xEF ? 3
-                    : first >= 0xF0 && first <= 0xF4 ? 4
-                                                     : 0;
-    if (length == 0 || at + length > text.size())
-        return 0;
-    code = first & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        unsigned char next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        code = code << 6 | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and codes beyond Unicode are not characters.
-    static const unsigned smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        return 0;
-    return length;
-}
-
 // The name in the handles' alphabet: letters folded to plain lower case, blanks and the like made '_'.
 std::string Folded(const std::string& name) {
     std::string folded;
     for (size_t at = 0; at < name.size();) {
         unsigned code = 0;
-        size_t length = CharacterAt(name, at, code);
+        size_t length = Utf8CharacterAt(name, at, code);
         at += length ? length : 1;
         if (length == 0)
             continue;
@@ -105,17 +81,6 @@ int HexDigit(char c) {
 }
 
 } // namespace
-
-std::string ValidUtf8(const std::string& text) {
-    std::string valid;
-    for (size_t at = 0; at < text.size();) {
-        unsigned code = 0;
-        size_t length = CharacterAt(text, at, code);
-        valid += length ? text.substr(at, length) : "?";
-        at += length ? length : 1;
-    }
-    return valid;
-}
 
 std::string OneWord(const std::string& text) {
     std::string word;
@@ -172,6 +137,19 @@ std::vector<std::string> MakeHandles(const std::vector<std::string>& names,
     return handles;
 }
 
+std::string CallerHandle(const std::string& uri) {
+    SipAddress address = ReadSipAddress(uri);
+    std::string user = PercentDecoded(address.user);
+    if (IsDialString(user))
+        return user;
+    std::string lower = user;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (lower == "anonymous" || (user.empty() && address.host.empty()))
+        return "anonymous";
+    return OneWord("sip:" + (address.user.empty() ? "" : address.user + "@") + address.host);
+}
+
 std::string PartyName(const std::string& displayName, const std::string& contactName,
                       const std::string& uri) {
     for (const std::string& name : {displayName, contactName}) {
@@ -179,19 +157,12 @@ std::string PartyName(const std::string& displayName, const std::string& contact
         if (word.find_first_not_of('_') != std::string::npos)
             return word;
     }
-    std::string rest = uri.substr(!uri.empty() && uri[0] == '<' ? 1 : 0);
-    for (const char* scheme : {"sip:", "sips:", "tel:"})
-        if (rest.size() >= std::char_traits<char>::length(scheme) &&
-            std::equal(scheme, scheme + std::char_traits<char>::length(scheme), rest.begin(),
-                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
-            rest.erase(0, std::char_traits<char>::length(scheme));
-    rest = rest.substr(0, rest.find_first_of(";?>"));
-    size_t at = rest.find('@');
-    std::string user = at == std::string::npos ? "" : OneWord(PercentDecoded(rest.substr(0, at)));
+    SipAddress address = ReadSipAddress(uri);
+    std::string user = OneWord(PercentDecoded(address.user));
     if (!user.empty())
         return user;
     // No user part: the host, without a port.
-    std::string host = at == std::string::npos ? rest : rest.substr(at + 1);
+    std::string host = address.host;
     size_t colon = host.rfind(':');
     if (colon != std::string::npos && host.find(']') == std::string::npos)
         host.erase(colon);

@@ -1,11 +1,10 @@
 #pragma once
-// The names SipLink gives the program: contact handles its keypad browsing can reach, and the caller's
-// name it shows. Text from the agent is UTF-8 of any quality; what leaves here is valid UTF-8, one word.
+// The names SipLink gives the program: contact handles its keypad browsing can reach, what dials a caller
+// back, and the caller's name it shows. Text from the phone and the contacts file is UTF-8 of any
+// quality; what leaves here is valid UTF-8, one word.
 #include <string>
 #include <vector>
 
-// The text with each byte that does not belong to a well-formed UTF-8 character replaced by '?'.
-std::string ValidUtf8(const std::string& text);
 // One word of valid UTF-8 for a notification: blanks become '_', control characters go.
 std::string OneWord(const std::string& text);
 // %XX escapes of a SIP user part decoded; a broken escape stays as it is.
@@ -22,6 +21,11 @@ bool IsDialString(const std::string& text);
 std::vector<std::string> MakeHandles(const std::vector<std::string>& names,
                                      const std::vector<std::string>& fallbacks);
 
-// How the other party of a call is named: the display name the agent reported, else the contact's name,
-// else the SIP user part (unescaped), else the host; never a whole URI.
+// What dials a caller who is no contact back: the SIP user part when it is a number, "anonymous" for a
+// caller who withholds it (RFC 3323), else the caller's whole address ("sip:alice@example.org"), so that a
+// name is never dialled as a number of the user's own provider.
+std::string CallerHandle(const std::string& uri);
+
+// How the other party of a call is named: the display name, else the contact's name, else the SIP user
+// part (unescaped), else the host; never a whole URI.
 std::string PartyName(const std::string& displayName, const std::string& contactName, const std::string& uri);

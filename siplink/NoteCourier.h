@@ -1,7 +1,7 @@
 #pragma once
 // Carries the API window's messages to the client on a thread of its own. A client that does not take a
 // message keeps only this thread waiting (up to SendTimeoutMs for each), never SipLink's window, so the
-// agent's side goes on. Messages go in the order handed over; at most MaxWaiting wait, and one beyond
+// phone's side goes on. Messages go in the order handed over; at most MaxWaiting wait, and one beyond
 // that is dropped and logged. It witnesses its sends: the client may ask the API window whether a message
 // in SipLink's name is SipLink's (SenderCheck).
 #include <windows.h>

@@ -1,120 +1,77 @@
 #pragma once
-// The link between the program's Skype commands and a SIP user agent's control connection: it keeps the
-// calls (our ids tied to the agent's), the agent's contacts and their presence, and the one command that
-// may be on its way to the agent. It knows no window and no socket: its owner feeds it and carries out
-// what it asks through LinkOutput.
-#include <deque>
+// The link between the program's Skype commands and SipLink's SIP phone: it keeps the calls (the program's
+// ids tied to the phone's), the contacts with their presence, and what the program was told. It knows no
+// window: its owner feeds it the program's commands and the phone's events, and it asks the phone through
+// PhonePort and tells the program through LinkOutput.
 #include <string>
 #include <vector>
 
-#include "siplink/AgentMessage.h"
 #include "siplink/Contacts.h"
-#include "siplink/Netstring.h"
+#include "siplink/LinkCall.h"
+#include "siplink/PhonePort.h"
 #include "siplink/PresenceTold.h"
-#include "siplink/SipCall.h"
 
 class LinkOutput {
   public:
     virtual ~LinkOutput() = default;
-    // A notification for the program, one line of text; answers false when no program is attached to
-    // take it (it is then dropped).
+    // A notification for the program, one line of text; answers false when no program is attached to take
+    // it (it is then dropped).
     virtual bool Notify(const std::string& text) = 0;
-    // One whole framed message for the agent.
-    virtual void ToAgent(const std::string& frame) = 0;
     virtual void Log(const std::string& tag, const std::string& text) = 0;
-    // A register event of the agent's account (REGISTERING, REGISTER_OK, REGISTER_FAIL, ...).
-    virtual void Registration(const std::string& /*type*/, const std::string& /*param*/) {}
 };
 
 class SipLink {
   public:
-    explicit SipLink(LinkOutput& output) : output(output) {}
+    SipLink(PhonePort& phone, LinkOutput& output) : phone(phone), output(output) {}
 
-    void AgentConnected();
-    // The connection is gone: the calls end for the program (and at the agent once it is back).
-    void AgentLost();
-    void AgentBytes(const char* bytes, size_t count);
-    // A program has attached: it is told every contact's current presence, now or once the list is
-    // there, whatever an earlier program was told.
+    // A program has attached: it is told every contact's presence, whatever an earlier program was told.
+    // Calls ring only while a program is attached; without one a caller hears busy.
     void ClientAttached();
+    // The attached program is gone: a call it held is ended at the phone, nobody being there to talk.
+    void ClientGone();
     // One command from the program; every command is answered.
     void Command(const std::string& text);
-    // Asks the agent for its contacts again; presence changes found in the answer are notified.
-    void PollPresence();
-    // A command of SipLink's own for the agent (its account), sent in turn with the program's.
-    void AgentCommand(const std::string& command, const std::string& params);
 
-    bool Connected() const { return connected; }
-    // A command went to the agent and its reply has not come.
-    bool AwaitingReply() const { return !sentToken.empty(); }
-    // The calls the program sees.
-    std::vector<SipCall> ProgramCalls() const;
+    // A call or presence event of the phone; the others are not the link's.
+    void OnPhoneEvent(const phone::Event& event);
+    // The line is withdrawn (no registration any more, or SipLink ends): every call ends, for the program
+    // and at the phone, and the program hears its user logged out.
+    void LineLost();
+    // The contacts as the user keeps them; the phone is asked to watch their presence.
+    void SetContacts(std::vector<Contact> list);
+
+    // A call the program sees is up: the line is held for it.
+    bool InCall() const;
+    // The calls the link still knows, oldest first, for the tests' eyes.
+    const std::vector<LinkCall>& Calls() const { return calls; }
 
   private:
-    // What the reply of a command is looked at for.
-    enum class Purpose { Plain, Contacts, Dial, Find };
-    struct Pending {
-        std::string command;
-        std::string params;
-        Purpose purpose = Purpose::Plain;
-        std::string callId; // Dial: our id of the call
-        std::string then;   // Find: the command for the call once it is the agent's current one
-        std::string thenParams;
-    };
-
-    void ToAgent(const Pending& command);
-    // The agent's call commands act on its current call: callfind makes the call current, and the command
-    // follows at once, before anything else can change the current call, and only if the agent found it.
-    void ToCall(const std::string& agentId, const std::string& command, const std::string& params = "");
-    void SendNext();
-    void OnMessage(const std::string& json);
-    void OnReply(const AgentMessage& reply);
-    void OnFound(bool found);
-    void OnDialled(bool ok);
-    void OnEvent(const AgentMessage& event);
-    SipCall* CallOfEvent(const AgentMessage& event);
-    void OnCallEvent(SipCall& call, const AgentMessage& event);
-    void OnIncoming(const AgentMessage& event);
-    void OnContacts(const std::string& text);
+    LinkCall* Find(const std::string& id);
+    LinkCall* FindByPhone(phone::CallId phoneId);
+    // Every change of a call's state goes through here: it checks the move, logs it, and does what entering
+    // the state means: tells the program (RINGING, INPROGRESS, the end's status) and asks the phone
+    // (Answer on Answering, Hangup on Releasing).
+    void Move(LinkCall& call, LinkCall::State next, const std::string& why,
+              const std::string& endStatus = "");
+    void Notify(const LinkCall& call, const std::string& status);
+    void Prune();
 
     void Dial(const std::string& target);
     void SetCall(const std::vector<std::string>& words, const std::vector<std::string>& upper);
-    void Finish(SipCall& call);
-    void GetPartner(const std::string& id);
-    // SEARCH FRIENDS and GET USER: answered once the contact list is there.
-    void AnswerFromContacts(const std::string& command, const std::vector<std::string>& words);
-    void RequestContacts();
+    void GetPartner(const std::string& id, const std::string& property);
+    void SearchFriends();
+    void OnIncoming(const phone::Event& event);
+    void OnClosed(LinkCall& call, const phone::Event& event);
+    void OnPresence(const phone::Event& event);
     void ReportStatus(const std::string& handle, const std::string& status);
-    void ReportEveryContact();
+    void ReportChanges();
 
-    SipCall* FindById(const std::string& id);
-    SipCall* FindByAgentId(const std::string& agentId);
-    bool LineBusy() const;
-    void Notify(const std::string& callId, const std::string& status);
-    // The program is told the call's end; the agent may still have it (Abandoned, Orphaned) or not.
-    void EndForProgram(SipCall& call, const std::string& status, SipCall::State next);
-    // The agent has it no more.
-    void Gone(SipCall& call);
-    void PruneEnded();
-
+    PhonePort& phone;
     LinkOutput& output;
-    bool connected = false;
-    NetstringReader reader;
-    std::deque<Pending> pending; // waiting for the reply of the one in flight
-    std::string sentToken;       // the command in flight; empty when none
-    Pending sent;                // the command in flight
-    unsigned nextToken = 1;
-
-    // Every call the program sees, and those it has been told the end of (SipCall::State), oldest first.
-    std::vector<SipCall> calls;
-    unsigned nextCallId = 1;
-    // Our id of a dialled call that is the agent's current one since its dial (nothing has made another
-    // call current since): a bare hangup reaches it before the agent has named it.
-    std::string dialledCurrent;
-
+    // The calls the program sees, those the phone still has, and the last few ended, oldest first.
+    std::vector<LinkCall> calls;
+    unsigned nextId = 1;
+    bool clientThere = false;
     ContactBook contacts;
-    bool contactsAsked = false;       // a "contacts" command is queued or in flight
-    bool reportAll = false;           // a program attached before the list came
-    std::vector<std::string> waiting; // program queries waiting for the contact list
     PresenceTold told;
 };

@@ -1,101 +1,142 @@
-// SipLink.exe: takes the Skype client's place on the window-message API and drives a SIP user agent
-// through its control connection.
-//   SipLink.exe [--log PATH]                         run its own agent for the user's stored account
-//   SipLink.exe --control HOST:PORT [--log PATH]     drive an agent the user runs himself
-//   SipLink.exe --settings                           the SIP account window
-//   SipLink.exe --uninstall                          remove the registry key SipLink created
+// SipLink.exe: takes the Skype client's place on the window-message API and is a SIP phone itself.
+//   SipLink.exe [--log PATH]     the phone for the user's stored account
+//   SipLink.exe --settings       the SIP account window
+//   SipLink.exe --uninstall      remove the registry key SipLink created
 // One SipLink runs per user session (SessionInstance): a later start shows the running one and ends.
-// The agent's control port has no authentication: a HOST off this machine is refused unless
-// --allow-remote-control-unauthenticated is given too.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include <windows.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "siplink/AgentSocket.h"
 #include "siplink/ApiWindow.h"
+#include "siplink/ContactsFile.h"
 #include "siplink/HiddenWindow.h"
 #include "siplink/InstallKey.h"
+#include "siplink/Line.h"
 #include "siplink/LogFile.h"
 #include "siplink/SessionInstance.h"
 #include "siplink/SipLink.h"
 #include "siplink/TrayIcon.h"
 #include "siplink/TrayTip.h"
+#include "siplink/WideText.h"
+#include "siplink/account/AccountStore.h"
 #include "siplink/account/AccountWindow.h"
-#include "siplink/account/OwnAgent.h"
+#include "siplink/phone/Phone.h"
+#include "siplink/sound/SoundPort.h"
 
 namespace {
 
 constexpr const char* MainClassName = "SipLinkMain";
 constexpr const char* MainTitle = "SipLink";
-constexpr UINT WM_AGENT_SOCKET = WM_APP + 10;
-// A send that failed is taken as the connection lost once the link is done with what it was doing.
-constexpr UINT WM_AGENT_BROKEN = WM_APP + 11;
+constexpr UINT WM_PHONE = WM_APP + 10;
 constexpr UINT_PTR TickTimer = 1;
 constexpr UINT TickMs = 250;
-constexpr DWORD ReconnectMs = 1000;
-constexpr DWORD PresenceMs = 3000;
-// An agent that leaves a command unanswered this long is taken as hung: the connection starts again.
-constexpr DWORD ReplyTimeoutMs = 5000;
+// How often the contacts file and the panel's country code are looked at.
+constexpr DWORD LookMs = 3000;
 
-constexpr const char* RemoteControlFlag = "--allow-remote-control-unauthenticated";
+// The options of earlier versions that drove a user agent of the user's own: a Run value may still carry
+// them. They are logged and ignored; SipLink is the phone itself now.
+constexpr const char* ControlOption = "--control";
+constexpr const char* RemoteControlOption = "--allow-remote-control-unauthenticated";
 
 struct Options {
-    sockaddr_in agent = {};
     std::string logPath;
     bool uninstall = false;
     bool settings = false;
-    bool ownAgent = true; // no --control: SipLink runs the agent for the stored account
-    bool allowRemoteControl = false;
+    std::string ignored; // options of earlier versions, as given
 };
 
-bool IsLoopback(const sockaddr_in& address) {
-    return (ntohl(address.sin_addr.s_addr) >> 24) == 127;
-}
-
-std::string AddressText(const sockaddr_in& address) {
-    char host[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
-    return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
-}
-
-bool ParseAddress(const std::string& text, sockaddr_in& address) {
-    size_t colon = text.rfind(':');
-    if (colon == std::string::npos)
-        return false;
-    char* end = nullptr;
-    unsigned long port = std::strtoul(text.c_str() + colon + 1, &end, 10);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(port));
-    return *end == '\0' && port > 0 && port < 65536 &&
-           inet_pton(AF_INET, text.substr(0, colon).c_str(), &address.sin_addr) == 1;
-}
-
 bool ParseOptions(int count, char** words, Options& options) {
-    ParseAddress("127.0.0.1:4444", options.agent);
     for (int i = 1; i < count; ++i) {
         std::string word = words[i];
         if (word == "--uninstall")
             options.uninstall = true;
         else if (word == "--settings")
             options.settings = true;
-        else if (word == "--control" && i + 1 < count && ParseAddress(words[i + 1], options.agent))
-            ++i, options.ownAgent = false;
         else if (word == "--log" && i + 1 < count)
             options.logPath = words[++i];
-        else if (word == RemoteControlFlag)
-            options.allowRemoteControl = true;
+        else if (word == ControlOption && i + 1 < count)
+            options.ignored += word + " " + words[++i] + " ";
+        else if (word == RemoteControlOption)
+            options.ignored += word + " ";
         else
             return false;
     }
     return true;
 }
 
-// The whole run: the main window (hidden; WM_CLOSE ends SipLink) owns the link, the agent connection and
-// the API window, and drives them from the socket's messages and one timer.
-class Shell : public LinkOutput {
+// The phone's sound on the system's wave devices (siplink/sound/), chosen by name in the account.
+class DeviceSound : public phone::Sound {
+  public:
+    explicit DeviceSound(Handlers handlers)
+        : port({std::move(handlers.captured), std::move(handlers.nextToPlay),
+                std::move(handlers.deviceState)}) {}
+    void Start(const std::string& speaker, const std::string& microphone) override {
+        port.Start(speaker, microphone);
+    }
+    void Stop() override { port.Stop(); }
+    void DevicesChanged() override { port.DevicesChanged(); }
+
+  private:
+    sound::SoundPort port;
+};
+
+// SipLink's own phone (siplink/phone/) behind the port the link and the line use.
+class BuiltInPhone : public PhonePort {
+  public:
+    BuiltInPhone(HWND window, UINT message)
+        : facade(window, message, [](phone::Sound::Handlers handlers) -> std::unique_ptr<phone::Sound> {
+              return std::make_unique<DeviceSound>(std::move(handlers));
+          }) {}
+    bool Started() const { return facade.Started(); }
+
+    void Apply(const phone::Settings& settings, bool registerAgain) override {
+        facade.Apply(settings, registerAgain);
+    }
+    void Register() override { facade.Register(); }
+    void Unregister() override { facade.Unregister(); }
+    phone::CallId Dial(const std::string& target) override { return facade.Dial(target); }
+    void Answer(phone::CallId call) override { facade.Answer(call); }
+    void Hangup(phone::CallId call) override { facade.Hangup(call); }
+    void SendDigit(phone::CallId call, char key) override { facade.SendDigit(call, key); }
+    void WatchPresence(const std::vector<std::string>& uris) override { facade.WatchPresence(uris); }
+    void DevicesChanged() override { facade.DevicesChanged(); }
+    std::vector<phone::Event> TakeEvents() override { return facade.TakeEvents(); }
+
+  private:
+    phone::Phone facade;
+};
+
+// One line of the log for a phone event, in the phone's own words for a call's end.
+std::string EventText(const phone::Event& event) {
+    using Kind = phone::Event::Kind;
+    std::string call = std::to_string(event.call);
+    switch (event.kind) {
+    case Kind::Registration: {
+        const char* const states[] = {"unregistered", "registering", "registered", "refused", "unreachable"};
+        return std::string(states[static_cast<int>(event.registration)]) + " " + std::to_string(event.code) +
+               " " + event.reason;
+    }
+    case Kind::Incoming:
+        return "incoming " + call + " from " + event.peerUri + " \"" + event.peerName + "\"";
+    case Kind::Progress:
+        return "progress " + call + (event.earlyMedia ? " with early media" : "");
+    case Kind::Established:
+        return "established " + call;
+    case Kind::Closed:
+        return "closed " + call + ": " + phone::Describe(event.end, event.code, event.reason);
+    case Kind::Presence:
+        return "presence " + event.peerUri + " " + std::to_string(static_cast<int>(event.presence));
+    case Kind::Sound:
+        return event.missingDevice.empty() ? "sound devices all there"
+                                           : "sound device missing: " + event.missingDevice;
+    }
+    return "";
+}
+
+// The whole run: the main window (hidden; WM_CLOSE ends SipLink) owns the phone, the link, the line, the
+// API window and the icon, and drives them from the phone's messages, the program's commands and one timer.
+class Shell : public LinkOutput, public LineOutput {
   public:
     explicit Shell(const Options& options) : options(options) { log.Open(options.logPath); }
     ~Shell() override;
@@ -103,77 +144,67 @@ class Shell : public LinkOutput {
     Shell& operator=(const Shell&) = delete;
 
     bool Create();
-
-    bool Notify(const std::string& text) override { return api.Notify(text); }
-    void ToAgent(const std::string& frame) override;
-    void Log(const std::string& tag, const std::string& text) override { log.Write(tag, HidePassword(text)); }
-    void Registration(const std::string& type, const std::string& param) override;
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    bool Notify(const std::string& text) override { return api.Notify(text); }
+    void Log(const std::string& tag, const std::string& text) override { log.Write(tag, text); }
+    void Offer(bool offered) override;
+    void Changed() override;
+
   private:
-    void OnSocket(WPARAM wParam, LPARAM lParam);
+    void OnPhoneEvents();
+    void OnCommand(const std::string& command);
     void OnTick();
-    // The connection is gone or given up: the program is told, the API window closes.
-    void Lose(const std::string& why);
-    void RegisterRestart();
-    // The program finds SipLink while the agent is connected and, with SipLink's own agent, registered.
-    void UpdateOffer(bool agentConnected);
-    // The notification area's icon and tip follow the line's state.
     void ShowState();
     void OnTray(TrayIcon::Command command);
+    void RegisterRestart();
 
     Options options;
     LogFile log;
     HWND main = nullptr;
-    std::unique_ptr<AgentSocket> socket; // made with the main window
-    SipLink link{*this};
-    ApiWindow api{log, [this](const std::string& command) { link.Command(command); },
-                  [this] { link.ClientAttached(); }};
-    bool offered = false; // the API window is there
-    std::unique_ptr<OwnAgent> own;
+    // Made with the main window, whose message announces the phone's events.
+    std::unique_ptr<BuiltInPhone> phone;
+    std::unique_ptr<SipLink> link;
+    std::unique_ptr<Line> line;
+    ApiWindow api{log, [this](const std::string& command) { OnCommand(command); },
+                  [this] { link->ClientAttached(); }};
     TrayIcon tray{log, [this](TrayIcon::Command command) { OnTray(command); }};
-    DWORD sentAt = 0;
-    DWORD lastAttempt = 0;
-    DWORD lastPoll = 0;
+    ContactsFile contacts{SipLinkFolder() + L"\\contacts"};
+    DWORD lastLook = 0;        // at the contacts file and the panel's country code
+    std::string countryCode;   // the panel's, as the line has it
+    std::string missingDevice; // a chosen sound device the phone does not find
 };
 
 Shell::~Shell() {
     tray.BeginRemoval();
-    // The agent is asked to end in order; End forces it after a grace.
-    if (own && link.Connected())
-        ToAgent(EncodeNetstring(AgentCommandJson("quit", "", "quit")));
-    Lose("SipLink ends");
-    if (own)
-        own->End();
+    if (line)
+        line->Close();
+    api.Destroy();
+    // The phone ends its calls and unregisters before it goes.
+    line.reset();
+    link.reset();
+    phone.reset();
     if (main) {
         KillTimer(main, TickTimer);
         DestroyWindow(main);
     }
+    log.Write("ENDED", "");
 }
 
 bool Shell::Create() {
     main = CreateHiddenWindow(MainClassName, MainTitle, this);
     if (!main)
         return false;
-    socket = std::make_unique<AgentSocket>(main, WM_AGENT_SOCKET);
-    if (options.ownAgent) {
-        own = std::make_unique<OwnAgent>(
-            [this](const std::string& command, const std::string& params) {
-                link.AgentCommand(command, params);
-            },
-            [this](const std::string& tag, const std::string& text) { Log(tag, text); },
-            // The line follows the registration, and the icon the line, in one step.
-            [this] { UpdateOffer(link.Connected()); });
-        own->Begin(GetTickCount());
-    }
+    if (!options.ignored.empty())
+        log.Write("IGNORED", options.ignored + "(SipLink is the SIP phone itself; it drives no user agent)");
+    phone = std::make_unique<BuiltInPhone>(main, WM_PHONE);
+    link = std::make_unique<SipLink>(*phone, *this);
+    line = std::make_unique<Line>(phone->Started() ? phone.get() : nullptr, *link, *this);
     if (!tray.Create())
         log.Write("TRAY", "no window for the notification area's icon");
-    ShowState();
+    countryCode = LoadCountryCode();
+    line->Start(LoadAccount(), countryCode, GetTickCount());
     SetTimer(main, TickTimer, TickMs, nullptr);
-    lastAttempt = GetTickCount() - ReconnectMs;
-    if (!IsLoopback(options.agent))
-        log.Write("WARNING", "the agent's control port " + AddressText(options.agent) +
-                                 " is off this machine and asks no password: whoever reaches it can dial");
     OnTick();
     log.Write("READY", "");
     RegisterRestart();
@@ -191,29 +222,21 @@ void Shell::RegisterRestart() {
     while (*arguments == L' ' || *arguments == L'\t')
         ++arguments;
     HRESULT result = RegisterApplicationRestart(arguments, RESTART_NO_REBOOT);
-    char text[1024] = "";
-    WideCharToMultiByte(CP_ACP, 0, arguments, -1, text, sizeof text, nullptr, nullptr);
-    log.Write("RESTART", std::string(text) + (SUCCEEDED(result) ? "" : " (not registered)"));
-}
-
-void Shell::ToAgent(const std::string& frame) {
-    log.Write("AGENT>", HidePassword(frame));
-    sentAt = GetTickCount();
-    if (!socket->Send(frame))
-        PostMessageA(main, WM_AGENT_BROKEN, 0, 0);
+    log.Write("RESTART", Utf8FromWide(arguments) + (SUCCEEDED(result) ? "" : " (not registered)"));
 }
 
 LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_AGENT_SOCKET:
-        OnSocket(wParam, lParam);
-        return 0;
-    case WM_AGENT_BROKEN:
-        Lose("the connection took no more");
+    case WM_PHONE:
+        OnPhoneEvents();
         return 0;
     case WM_TIMER:
         OnTick();
         return 0;
+    case WM_DEVICECHANGE:
+        if (phone)
+            phone->DevicesChanged();
+        return TRUE;
     case WM_CLOSE:
         PostQuitMessage(0);
         return 0;
@@ -223,85 +246,78 @@ LRESULT Shell::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             OnTray(TrayIcon::OpenAccount);
             return 1;
         }
-        if (message == AccountChangedMessage() && own) {
-            own->Reload(GetTickCount(), link.Connected());
-            UpdateOffer(link.Connected());
+        if (message == AccountChangedMessage() && line) {
+            log.Write("ACCOUNT", "stored anew by the account window");
+            countryCode = LoadCountryCode();
+            line->Stored(LoadAccount(), countryCode, GetTickCount());
             return 0;
         }
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
-void Shell::OnSocket(WPARAM wParam, LPARAM lParam) {
-    std::string received;
-    switch (socket->OnMessage(wParam, lParam, received)) {
-    case AgentSocket::Connected:
-        log.Write("CONNECTED", "");
-        // The API window is there before the agent hears from SipLink: whoever waits for the agent's first
-        // command finds SipLink already.
-        UpdateOffer(true);
-        link.AgentConnected();
-        if (own)
-            own->Connected(GetTickCount());
-        lastPoll = GetTickCount();
-        break;
-    case AgentSocket::Received:
-        log.Write("AGENT<", HidePassword(received));
-        link.AgentBytes(received.data(), received.size());
-        break;
-    case AgentSocket::Closed:
-        Lose("the agent closed the connection");
-        break;
-    case AgentSocket::Nothing:
-        break;
+void Shell::OnPhoneEvents() {
+    for (const phone::Event& event : phone->TakeEvents()) {
+        log.Write("PHONE", EventText(event));
+        if (event.kind == phone::Event::Kind::Registration) {
+            line->OnRegistration(event, GetTickCount());
+        } else if (event.kind == phone::Event::Kind::Sound) {
+            missingDevice = event.missingDevice;
+            Changed();
+        } else {
+            link->OnPhoneEvent(event);
+        }
     }
+    line->Review(GetTickCount());
+}
+
+void Shell::OnCommand(const std::string& command) {
+    link->Command(command);
+    line->Review(GetTickCount());
 }
 
 void Shell::OnTick() {
     DWORD now = GetTickCount();
-    if (link.Connected() && link.AwaitingReply() && now - sentAt >= ReplyTimeoutMs) {
-        Lose("the agent did not answer");
-    } else if (link.Connected() && now - lastPoll >= PresenceMs) {
-        lastPoll = now;
-        link.PollPresence();
-    }
-    if (own) {
-        own->Tick(now, link.Connected());
-        options.agent.sin_port = htons(static_cast<u_short>(own->ControlPort()));
-    }
-    if (!socket->Busy() && now - lastAttempt >= ReconnectMs && (!own || own->Ready())) {
-        lastAttempt = now;
-        socket->Connect(options.agent);
-    }
-}
-
-void Shell::Registration(const std::string& type, const std::string& param) {
-    if (!own)
+    line->Tick(now);
+    if (!api.HasClient())
+        link->ClientGone();
+    line->Review(now);
+    if (now - lastLook < LookMs && lastLook != 0)
         return;
-    own->RegisterEvent(type, param, GetTickCount());
-    UpdateOffer(link.Connected());
+    lastLook = now;
+    // The country code chooses the phone's tones; DectBridge's panel may change it at any time.
+    std::string panelCode = LoadCountryCode();
+    if (panelCode != countryCode) {
+        countryCode = panelCode;
+        log.Write("COUNTRY", "the panel's country code is now \"" + countryCode + "\"");
+        line->Stored(LoadAccount(), countryCode, now);
+    }
+    std::string text;
+    if (contacts.Changed(text)) {
+        std::vector<Contact> list = ParseContactsFile(text);
+        log.Write("CONTACTS", std::to_string(list.size()) + " in the contacts file");
+        link->SetContacts(std::move(list));
+    }
 }
 
-void Shell::UpdateOffer(bool agentConnected) {
-    bool wanted = agentConnected && (!own || own->Registered());
-    if (wanted && !offered) {
-        offered = api.Create();
-        if (!offered)
-            Lose("no API window");
-    } else if (!wanted && offered) {
-        // What Skype says when its user goes away: the program asks again and so finds the link gone.
-        api.Notify("USERSTATUS LOGGEDOUT");
+void Shell::Offer(bool offered) {
+    if (offered && !api.Create())
+        log.Write("API-WINDOW", "could not be made: the line is not offered");
+    else if (!offered)
         api.Destroy();
-        offered = false;
-    }
+    ShowState();
+}
+
+void Shell::Changed() {
+    std::string status = line->Describe();
+    if (!missingDevice.empty())
+        status += " The sound device \"" + missingDevice + "\" is missing.";
+    SaveStatus(status);
     ShowState();
 }
 
 void Shell::ShowState() {
-    // An agent of the user's own is connected exactly while the line is offered.
-    std::string tip =
-        own ? RegistrationTip(own->State(), own->Address()) : ControlTip(offered, AddressText(options.agent));
-    tray.Show(offered, tip);
+    tray.Show(line->Offered(), RegistrationTip(line->State(), line->Address(), missingDevice));
 }
 
 void Shell::OnTray(TrayIcon::Command command) {
@@ -311,18 +327,6 @@ void Shell::OnTray(TrayIcon::Command command) {
     } else if (!OpenAccountWindow()) {
         log.Write("ACCOUNT-WINDOW", "could not be started");
     }
-}
-
-void Shell::Lose(const std::string& why) {
-    bool wasConnected = link.Connected();
-    if (socket)
-        socket->Close();
-    link.AgentLost();
-    api.Destroy();
-    offered = false;
-    if (wasConnected)
-        log.Write("LOST", why);
-    ShowState();
 }
 
 } // namespace
@@ -335,14 +339,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return RemoveSkypeKey() ? 0 : 1;
     if (options.settings)
         return RunAccountWindow();
-    if (!IsLoopback(options.agent) && !options.allowRemoteControl) {
-        LogFile log;
-        log.Open(options.logPath);
-        log.Write("REFUSED", "the agent's control port " + AddressText(options.agent) +
-                                 " is off this machine and asks no password; give " + RemoteControlFlag +
-                                 " to use it all the same");
-        return 2;
-    }
     SessionInstance instance;
     switch (instance.Claim(MainClassName)) {
     case SessionInstance::First:
@@ -353,19 +349,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 3;
     }
     EnsureSkypeKey();
-    WSADATA winsock;
-    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0)
+    Shell shell(options);
+    if (!shell.Create())
         return 1;
-    int result = 1;
-    {
-        Shell shell(options);
-        if (shell.Create()) {
-            MSG msg;
-            while (GetMessageA(&msg, nullptr, 0, 0) > 0)
-                DispatchMessageA(&msg);
-            result = 0;
-        }
-    }
-    WSACleanup();
-    return result;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
 }

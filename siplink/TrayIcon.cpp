@@ -4,6 +4,7 @@
 
 #include "siplink/HiddenWindow.h"
 #include "siplink/TrayTip.h"
+#include "siplink/WideText.h"
 #include "siplink/res/resource.h"
 
 namespace {
@@ -21,20 +22,6 @@ constexpr DWORD RemovalPollMs = 50;
 UINT TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return message;
-}
-
-std::wstring Wide(const std::string& text) {
-    // The agent's words are UTF-8; a text that is not (the registry's ANSI) is taken as ANSI.
-    UINT page = CP_UTF8;
-    int length = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0);
-    if (length == 0 && !text.empty()) {
-        page = CP_ACP;
-        length = MultiByteToWideChar(page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    }
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(page, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
 }
 
 } // namespace
@@ -103,7 +90,7 @@ void TrayIcon::Tell(bool add) {
     data.hIcon = static_cast<HICON>(LoadImageA(
         GetModuleHandleA(nullptr), MAKEINTRESOURCEA(working ? IDI_SIPLINK_READY : IDI_SIPLINK_DOWN),
         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    lstrcpynW(data.szTip, Wide(tip).c_str(), static_cast<int>(TrayTipUnits + 1));
+    lstrcpynW(data.szTip, WideFromUtf8(tip).c_str(), static_cast<int>(TrayTipUnits + 1));
     // A shell that lost the icon (it ended without its "TaskbarCreated" reaching us) takes it anew; one that
     // still has it (a "TaskbarCreated" for a changed screen) has it changed.
     BOOL done = Shell_NotifyIconW(add ? NIM_ADD : NIM_MODIFY, &data) ||
@@ -119,7 +106,7 @@ void TrayIcon::ShowMenu() {
     if (!menu)
         return;
     // The state heads the menu too: not every shell shows a tip. An "&" in it is no key of the menu's.
-    std::wstring state = Wide(tip);
+    std::wstring state = WideFromUtf8(tip);
     for (size_t at = state.find(L'&'); at != std::wstring::npos; at = state.find(L'&', at + 2))
         state.insert(at, 1, L'&');
     AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, state.c_str());

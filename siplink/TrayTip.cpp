@@ -1,5 +1,6 @@
 #include "siplink/TrayTip.h"
 
+#include "siplink/Utf8.h"
 #include "siplink/account/Registration.h"
 
 namespace {
@@ -9,32 +10,21 @@ constexpr const char* Cut = "...";
 
 // The bytes of the UTF-8 character at `at` (1 for a byte that starts none) and its UTF-16 units.
 void Character(const std::string& text, size_t at, size_t& bytes, size_t& units) {
-    unsigned char lead = static_cast<unsigned char>(text[at]);
-    size_t length = lead < 0x80           ? 1
-                    : (lead >> 5) == 0x6  ? 2
-                    : (lead >> 4) == 0xE  ? 3
-                    : (lead >> 3) == 0x1E ? 4
-                                          : 0;
-    bool whole = length != 0 && at + length <= text.size();
-    for (size_t i = 1; whole && i < length; ++i)
-        whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
-    bytes = whole ? length : 1;
-    units = whole && length == 4 ? 2 : 1;
+    unsigned code = 0;
+    size_t length = Utf8CharacterAt(text, at, code);
+    bytes = length ? length : 1;
+    units = code > 0xFFFF && length ? 2 : 1;
 }
 
 } // namespace
 
-std::string RegistrationTip(const Registration& registration, const std::string& address) {
+std::string RegistrationTip(const Registration& registration, const std::string& address,
+                            const std::string& missingDevice) {
     std::string words =
         registration.Registered() && !address.empty() ? "registered as " + address : registration.Brief();
+    if (!missingDevice.empty())
+        words += "; sound device missing: " + missingDevice;
     return CutToUnits(Prefix + words, TrayTipUnits);
-}
-
-std::string ControlTip(bool connected, const std::string& agent) {
-    return CutToUnits(Prefix + (connected
-                                    ? "connected to the SIP user agent at " + agent
-                                    : "no connection to the SIP user agent at " + agent + ", trying again"),
-                      TrayTipUnits);
 }
 
 std::string CutToUnits(const std::string& text, size_t units) {

@@ -1,44 +1,36 @@
 #pragma once
-// The user's SIP account and what the user agent is given of it: the account line it registers with and
-// the configuration file SipLink writes for the agent it runs. Plain text work, no window, no registry.
+// The user's SIP account as the window takes it and the registry keeps it, and what SipLink's phone is
+// given of it. Every text is UTF-8; the password goes to the phone as it is, never through a text format
+// that reserves characters. Plain text work, no window, no registry.
 #include <string>
-#include <vector>
+
+#include "siplink/phone/Settings.h"
 
 struct Account {
     std::string address; // user@domain[:port]
+    std::string
+        authUser; // the user name of the digest, when the provider hands out one apart; empty: the user part
     std::string password;
     std::string registrar; // host[:port] of the registrar or outbound proxy; empty: the address's domain
     std::string displayName;
-    std::string transport = "udp"; // udp, tcp or tls
-    // "module,device" of the agent's sound; empty: the system's default device.
-    std::string speakDevice;   // the call's sound: what the user hears and says
-    std::string ringDevice;    // the ringing
-    int registerSeconds = 300; // the expiry asked of the registrar
-    // Lines put at the head of the agent's configuration, for the expert: the agent takes the first line
-    // of a name, so these win over SipLink's own.
-    std::string extraConfig;
+    std::string transport = "udp"; // udp or tcp
+    int registerSeconds = 300;     // the expiry asked of the registrar
+    // Calls are taken from the registrar's or proxy's address only (SIP scanners ring every open port).
+    bool providerOnly = true;
+    // Sound devices by their Windows names; empty: the system's default device.
+    std::string speaker;    // what the user hears
+    std::string microphone; // what the user says
 
     // What keeps the account from being used, in plain words; empty when it can be used.
     std::string Problem() const;
-    // "sip:user@domain[:port]", the account's address of record.
-    std::string Aor() const;
 };
 
-// The agent's account line, password included: never write it to a log (see HidePassword).
-std::string AccountLine(const Account& account);
+// The registration interval the window and the registry take, in seconds.
+constexpr int ShortestRegisterSeconds = 10;
+constexpr int LongestRegisterSeconds = 86400;
 
-// The text with every password of an account line in it replaced by stars.
-std::string HidePassword(const std::string& text);
+// A stored device value as a Windows device name: the agent's "winwave,NAME" of earlier versions is NAME.
+std::string DeviceName(const std::string& stored);
 
-// Where and how the agent runs, as SipLink decided.
-struct AgentSetup {
-    int controlPort = 0;    // loopback only
-    int sipPort = 0;        // where the agent listens for SIP
-    std::string modulePath; // the agent's modules
-    std::string moduleSuffix = ".so";
-    std::string defaultDevice; // "module,device" of the system's default sound
-};
-
-// The agent's configuration file: control port on loopback, SIP port, sound devices and the modules these
-// need. The account itself is given to the agent over the control connection.
-std::string AgentConfigText(const Account& account, const AgentSetup& setup);
+// What the phone is given: the account, and the country code of DectBridge's panel for the tones.
+phone::Settings PhoneSettings(const Account& account, const std::string& countryCode);

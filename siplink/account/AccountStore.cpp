@@ -1,17 +1,23 @@
 #include "siplink/account/AccountStore.h"
 
 #include <windows.h>
+#include <shlobj.h>
 #include <wincrypt.h>
+
+#include "siplink/WideText.h"
 
 namespace {
 
-// A registry key of SipLink's, open for one load or save.
+constexpr const char* PanelKeyPath = "SOFTWARE\\Skype\\Dect";
+
+// A registry key, open for one load or save.
 class Key {
   public:
-    explicit Key(bool write) {
-        LONG result = write ? RegCreateKeyExA(HKEY_CURRENT_USER, AccountKeyPath, 0, nullptr, 0,
+    Key(const char* path, bool write) {
+        std::wstring wide = WideFromUtf8(path);
+        LONG result = write ? RegCreateKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, nullptr, 0,
                                               KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr)
-                            : RegOpenKeyExA(HKEY_CURRENT_USER, AccountKeyPath, 0, KEY_QUERY_VALUE, &key);
+                            : RegOpenKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, KEY_QUERY_VALUE, &key);
         if (result != ERROR_SUCCESS)
             key = nullptr;
     }
@@ -25,28 +31,45 @@ class Key {
 
     // A value of the given type; false when missing or of another type.
     bool Read(const char* name, DWORD wantedType, std::string& bytes) const {
+        std::wstring wideName = WideFromUtf8(name);
         DWORD type = 0, size = 0;
-        if (!key || RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        if (!key ||
+            RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
             type != wantedType || size > 65536)
             return false;
         bytes.assign(size, '\0');
-        if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size) !=
-            ERROR_SUCCESS)
+        if (RegQueryValueExW(key, wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]),
+                             &size) != ERROR_SUCCESS)
             return false;
         bytes.resize(size);
         return true;
     }
+    // A text value as UTF-8, up to its first terminator.
     void ReadText(const char* name, std::string& text) const {
         std::string bytes;
-        if (Read(name, REG_SZ, bytes))
-            text = bytes.substr(0, bytes.find('\0'));
+        if (!Read(name, REG_SZ, bytes))
+            return;
+        std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
+        bytes.copy(reinterpret_cast<char*>(&wide[0]), wide.size() * sizeof(wchar_t));
+        text = Utf8FromWide(wide.substr(0, wide.find(L'\0')));
+    }
+    void ReadNumber(const char* name, DWORD& number) const {
+        std::string bytes;
+        if (Read(name, REG_DWORD, bytes) && bytes.size() == sizeof(DWORD))
+            bytes.copy(reinterpret_cast<char*>(&number), sizeof number);
     }
     bool Write(const char* name, DWORD type, const std::string& bytes) const {
-        return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+        return RegSetValueExW(key, WideFromUtf8(name).c_str(), 0, type,
+                              reinterpret_cast<const BYTE*>(bytes.data()),
                               static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
     }
     bool WriteText(const char* name, const std::string& text) const {
-        return Write(name, REG_SZ, text + '\0');
+        std::wstring wide = WideFromUtf8(text) + L'\0';
+        return Write(name, REG_SZ,
+                     std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t)));
+    }
+    bool WriteNumber(const char* name, DWORD number) const {
+        return Write(name, REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number));
     }
 
   private:
@@ -75,60 +98,85 @@ bool ProtectPassword(const std::string& password, std::string& sealed) {
 }
 
 bool UnprotectPassword(const std::string& sealed, std::string& password) {
-    return Crypt(false, sealed, password);
+    std::string bytes;
+    if (!Crypt(false, sealed, bytes))
+        return false;
+    // Earlier versions sealed the window's ANSI text: taken as ANSI unless it is UTF-8 already.
+    password = Utf8FromWide(WideFromUtf8(bytes));
+    SecureZeroMemory(&bytes[0], bytes.size());
+    return true;
 }
 
 void SaveStatus(const std::string& text) {
-    Key key(true);
+    Key key(AccountKeyPath, true);
     if (key.Open())
         key.WriteText("Status", text);
 }
 
 std::string LoadStatus() {
     std::string text;
-    Key(false).ReadText("Status", text);
+    Key(AccountKeyPath, false).ReadText("Status", text);
     return text;
 }
 
-StoredSettings LoadSettings() {
-    StoredSettings settings;
-    Key key(false);
+Account LoadAccount() {
+    Account account;
+    Key key(AccountKeyPath, false);
     if (!key.Open())
-        return settings;
-    Account& account = settings.account;
+        return account;
     key.ReadText("Address", account.address);
+    key.ReadText("AuthUser", account.authUser);
     key.ReadText("Registrar", account.registrar);
     key.ReadText("DisplayName", account.displayName);
     key.ReadText("Transport", account.transport);
-    key.ReadText("SpeakDevice", account.speakDevice);
-    key.ReadText("RingDevice", account.ringDevice);
-    key.ReadText("ExtraConfig", account.extraConfig);
-    key.ReadText("AgentPath", settings.agentPath);
-    std::string sealed, seconds;
+    key.ReadText("SpeakDevice", account.speaker);
+    key.ReadText("MicrophoneDevice", account.microphone);
+    account.speaker = DeviceName(account.speaker);
+    account.microphone = DeviceName(account.microphone);
+    std::string sealed;
     if (key.Read("Password", REG_BINARY, sealed))
         UnprotectPassword(sealed, account.password);
-    if (key.Read("RegisterSeconds", REG_DWORD, seconds) && seconds.size() == sizeof(DWORD)) {
-        DWORD value = *reinterpret_cast<const DWORD*>(seconds.data());
-        if (value >= 10 && value <= 86400)
-            account.registerSeconds = static_cast<int>(value);
-    }
-    return settings;
+    DWORD seconds = 0, providerOnly = 1;
+    key.ReadNumber("RegisterSeconds", seconds);
+    if (seconds >= ShortestRegisterSeconds && seconds <= LongestRegisterSeconds)
+        account.registerSeconds = static_cast<int>(seconds);
+    key.ReadNumber("ProviderOnly", providerOnly);
+    account.providerOnly = providerOnly != 0;
+    return account;
 }
 
-bool SaveSettings(const StoredSettings& settings) {
-    const Account& account = settings.account;
+bool SaveAccount(const Account& account) {
     std::string sealed;
-    Key key(true);
+    Key key(AccountKeyPath, true);
     if (!key.Open() || !ProtectPassword(account.password, sealed))
         return false;
-    DWORD seconds = static_cast<DWORD>(account.registerSeconds);
-    return key.WriteText("Address", account.address) && key.WriteText("Registrar", account.registrar) &&
+    return key.WriteText("Address", account.address) && key.WriteText("AuthUser", account.authUser) &&
+           key.WriteText("Registrar", account.registrar) &&
            key.WriteText("DisplayName", account.displayName) &&
-           key.WriteText("Transport", account.transport) &&
-           key.WriteText("SpeakDevice", account.speakDevice) &&
-           key.WriteText("RingDevice", account.ringDevice) &&
-           key.WriteText("ExtraConfig", account.extraConfig) &&
-           key.WriteText("AgentPath", settings.agentPath) && key.Write("Password", REG_BINARY, sealed) &&
-           key.Write("RegisterSeconds", REG_DWORD,
-                     std::string(reinterpret_cast<const char*>(&seconds), sizeof seconds));
+           key.WriteText("Transport", account.transport) && key.WriteText("SpeakDevice", account.speaker) &&
+           key.WriteText("MicrophoneDevice", account.microphone) &&
+           key.Write("Password", REG_BINARY, sealed) &&
+           key.WriteNumber("RegisterSeconds", static_cast<DWORD>(account.registerSeconds)) &&
+           key.WriteNumber("ProviderOnly", account.providerOnly ? 1 : 0);
+}
+
+std::string LoadCountryCode() {
+    std::string stored, digits;
+    Key(PanelKeyPath, false).ReadText("CountryCode", stored);
+    for (char c : stored)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    // Typed with its international prefix ("0049"), it is the same country.
+    return digits.rfind("00", 0) == 0 ? digits.substr(2) : digits;
+}
+
+std::wstring SipLinkFolder() {
+    wchar_t appData[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)))
+        return L"";
+    std::wstring folder = std::wstring(appData) + L"\\DectBridge";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\SipLink";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }

@@ -1,7 +1,6 @@
 #include "siplink/account/Registration.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -11,17 +10,6 @@ constexpr uint32_t RefusedFirstPauseMs = 60000;
 constexpr uint32_t UnreachableFirstPauseMs = 2000;
 constexpr uint32_t LongestPauseMs = 600000;
 
-// The SIP code an agent's failure text starts with ("403 Forbidden"); 0 when none.
-int CodeOf(const std::string& param) {
-    if (param.size() < 3 ||
-        !std::all_of(param.begin(), param.begin() + 3, [](unsigned char c) { return std::isdigit(c); }))
-        return 0;
-    if (param.size() > 3 && param[3] != ' ')
-        return 0;
-    int value = std::stoi(param.substr(0, 3));
-    return value >= 300 && value < 700 ? value : 0;
-}
-
 } // namespace
 
 void Registration::NoAccount(const std::string& problem) {
@@ -30,14 +18,14 @@ void Registration::NoAccount(const std::string& problem) {
     code = 0;
 }
 
-void Registration::NoAgent() {
-    state = State::NoAgent;
+void Registration::NoPhone() {
+    state = State::NoPhone;
     code = 0;
 }
 
-void Registration::AgentDown() {
-    state = State::AgentDown;
-    code = 0;
+void Registration::Begin(uint32_t nowMs) {
+    failures = 0;
+    Requested(nowMs);
 }
 
 void Registration::Requested(uint32_t nowMs) {
@@ -45,24 +33,35 @@ void Registration::Requested(uint32_t nowMs) {
     retryAt = nowMs;
 }
 
-void Registration::OnEvent(const std::string& type, const std::string& param, uint32_t nowMs) {
-    if (state == State::NoAccount || state == State::NoAgent)
+void Registration::OnPhone(phone::Event::RegState now, int sipCode, const std::string& why, uint32_t nowMs) {
+    using RegState = phone::Event::RegState;
+    if (state == State::NoAccount || state == State::NoPhone)
         return;
-    if (type == "REGISTER_OK") {
+    switch (now) {
+    case RegState::Registered:
         state = State::Registered;
         code = 0;
         failures = 0;
-    } else if (type == "REGISTER_FAIL") {
-        Fail(param, nowMs);
-    } else if (type == "REGISTERING" && state != State::Registered) {
+        break;
+    case RegState::Registering:
         // A refresh while registered keeps the line; a first try or a retry is under way.
-        state = State::Registering;
+        if (state != State::Registered)
+            state = State::Registering;
+        break;
+    case RegState::Refused:
+    case RegState::Unreachable:
+        Fail(sipCode, why, nowMs);
+        break;
+    case RegState::Unregistered:
+        // Not asked for (SipLink unregisters only an account it no longer has): tried again like a failure.
+        Fail(0, why.empty() ? "not registered" : why, nowMs);
+        break;
     }
 }
 
-void Registration::Fail(const std::string& param, uint32_t nowMs) {
-    code = CodeOf(param);
-    reason = param.empty() ? "no answer" : param;
+void Registration::Fail(int sipCode, const std::string& why, uint32_t nowMs) {
+    code = sipCode >= 300 && sipCode < 700 ? sipCode : 0;
+    reason = code ? std::to_string(code) + (why.empty() ? "" : " " + why) : why.empty() ? "no answer" : why;
     // 408 and 5xx/6xx without a final word from the user's provider are taken as "not reachable".
     bool refused = code != 0 && code != 408 && code < 500;
     state = refused ? State::Refused : State::Unreachable;
@@ -82,11 +81,8 @@ std::string Registration::Describe() const {
     case State::NoAccount:
         return "No SIP account is set up: " + reason +
                " Open \"SIP account\" in the Start menu (SipLink.exe --settings).";
-    case State::NoAgent:
-        return "The SIP user agent (baresip) was not found. Put baresip.exe beside SipLink.exe, or give "
-               "its path in the SIP account window.";
-    case State::AgentDown:
-        return "Starting the SIP user agent.";
+    case State::NoPhone:
+        return "SipLink's SIP phone could not start (no network socket could be opened). Restart SipLink.";
     case State::Registering:
         return "Registering with the provider.";
     case State::Registered:
@@ -111,10 +107,8 @@ std::string Registration::Brief() const {
     switch (state) {
     case State::NoAccount:
         return "no SIP account is set up";
-    case State::NoAgent:
-        return "the SIP user agent (baresip) was not found";
-    case State::AgentDown:
-        return "starting the SIP user agent";
+    case State::NoPhone:
+        return "the SIP phone could not start";
     case State::Registering:
         return "registering with the provider";
     case State::Registered:

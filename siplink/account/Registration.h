@@ -1,16 +1,18 @@
 #pragma once
 // Whether the account is registered with the provider, and why not in plain words: fed with what SipLink
-// does with its agent and the agent's register events, it decides when to register again after a failure
-// (a growing pause) and whether the line is offered to the program (only while registered).
+// asks of its phone and the phone's registration events, it decides when to register again after a
+// failure (a growing pause, slower for a refusal) and whether the line may be offered (only while
+// registered).
 #include <cstdint>
 #include <string>
+
+#include "siplink/phone/Event.h"
 
 class Registration {
   public:
     enum class State {
         NoAccount,   // no usable account is set up
-        NoAgent,     // the agent program is not there
-        AgentDown,   // the agent is starting or has ended
+        NoPhone,     // SipLink's phone could not start
         Registering, // asked, no answer yet
         Registered,
         Refused,     // the provider answered no (wrong password, unknown user, ...)
@@ -18,13 +20,14 @@ class Registration {
     };
 
     void NoAccount(const std::string& problem);
-    void NoAgent();
-    void AgentDown();
-    // The account went to the agent (again) at `nowMs`.
+    void NoPhone();
+    // A new or changed account went to the phone at `nowMs`: the pauses start afresh.
+    void Begin(uint32_t nowMs);
+    // The phone was asked to register again at `nowMs` (a retry).
     void Requested(uint32_t nowMs);
-    // A register event of the agent: REGISTERING, REGISTER_OK, REGISTER_FAIL, UNREGISTERING.
-    void OnEvent(const std::string& type, const std::string& param, uint32_t nowMs);
-    // A failed registration's pause is over: the account should go to the agent again.
+    // The phone's registration event: its state, the SIP code and reason phrase (or the local error).
+    void OnPhone(phone::Event::RegState now, int sipCode, const std::string& why, uint32_t nowMs);
+    // A failed registration's pause is over: the phone should be asked again.
     bool RetryDue(uint32_t nowMs) const;
 
     State Current() const { return state; }
@@ -38,11 +41,11 @@ class Registration {
     std::string Brief() const;
 
   private:
-    void Fail(const std::string& param, uint32_t nowMs);
+    void Fail(int sipCode, const std::string& why, uint32_t nowMs);
 
-    State state = State::AgentDown;
+    State state = State::NoAccount;
     int code = 0;
-    std::string reason;    // the agent's words for the last failure, or the account's problem
+    std::string reason; // the provider's or the phone's words for the last failure, or the account's problem
     unsigned failures = 0; // failures in a row: the pause before the next try grows with them
     uint32_t retryAt = 0;
 };

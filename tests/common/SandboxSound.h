@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 
 namespace test {
 

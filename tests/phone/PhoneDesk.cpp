@@ -323,13 +323,7 @@ void PhoneDesk::StartFarAgent() {
     config.displayName = "Far Forty-Two";
     ASSERT_TRUE(farAgent.Start(config)) << "the far agent did not start";
     ASSERT_TRUE(farEnd.Connect(config.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
-    ASSERT_TRUE(test::WaitUntil(
-        [&] {
-            std::string info;
-            return farEnd.Command("reginfo", "", &info) && info.find("OK") != std::string::npos;
-        },
-        Wait))
-        << "the far agent did not register";
+    ASSERT_TRUE(farEnd.WaitUntilRegistered(Wait)) << "the far agent did not register";
 }
 
 } // namespace phonetest

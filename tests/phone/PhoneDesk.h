@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "siplink/agent/AgentClient.h"
-#include "siplink/agent/AgentProcess.h"
-#include "siplink/agent/ScriptProcess.h"
+#include "tools/sip/agent/AgentClient.h"
+#include "tools/sip/agent/AgentProcess.h"
+#include "tools/sip/agent/ScriptProcess.h"
 #include "siplink/phone/CallState.h"
 #include "siplink/phone/Phone.h"
 #include "tests/common/TestSupport.h"

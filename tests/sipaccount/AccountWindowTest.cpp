@@ -1,7 +1,8 @@
 // The SIP account window as a person uses it: the fields filled, Apply pressed; what is stored, what the
-// window says, and the running SipLink registering the changed account without starting anything anew.
+// window says, and the running SipLink registering the changed account.
 #include <winsock2.h>
 
+#include "siplink/WideText.h"
 #include "siplink/account/AccountStore.h"
 #include "tests/common/ShellTray.h"
 #include "tests/sipaccount/ProviderDesk.h"
@@ -25,10 +26,6 @@ std::string TextOf(HWND control) {
 
 class AccountWindowTest : public sipaccount::ProviderDesk {
   protected:
-    void SetUp() override {
-        ProviderDesk::SetUp();
-        ASSERT_TRUE(program.Start());
-    }
     void TearDown() override {
         if (settingsWindow.Running()) {
             if (window)
@@ -45,10 +42,11 @@ class AccountWindowTest : public sipaccount::ProviderDesk {
         // It shows itself once its fields are filled.
         ASSERT_TRUE(test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, Wait));
     }
+    // Types the text (UTF-8) into the field, as a keyboard would: in UTF-16.
     void Type(const char* label, const std::string& text) {
         HWND field = FieldAfter(window, label);
         ASSERT_NE(field, nullptr) << "no field " << label;
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
     }
     void Press(int id) { SendMessageA(window, WM_COMMAND, id, 0); }
     std::string Status() const { return TextOf(FindWindowExA(window, nullptr, "STATIC", nullptr)); }
@@ -62,6 +60,9 @@ class AccountWindowTest : public sipaccount::ProviderDesk {
 };
 
 TEST_F(AccountWindowTest, ShowsTheStoredAccountAndStoresWhatIsTypedWithThePasswordSealed) {
+    Account unplugged = LoadAccount();
+    unplugged.speaker = "Headset (unplugged)";
+    ASSERT_TRUE(SaveAccount(unplugged));
     OpenWindow();
     EXPECT_EQ(TextOf(FieldAfter(window, "SIP address (user@domain):")),
               "alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
@@ -77,14 +78,13 @@ TEST_F(AccountWindowTest, ShowsTheStoredAccountAndStoresWhatIsTypedWithThePasswo
     EXPECT_TRUE(WaitForStatus("Saved")) << Status();
     tray_test::SaveScreenshot(window, "sip-account-window.bmp");
 
-    StoredSettings stored = LoadSettings();
-    EXPECT_EQ(stored.account.address, "bob@sip.example.net");
-    EXPECT_EQ(stored.account.password, "n3w-secret");
-    EXPECT_EQ(stored.account.registrar, "proxy.example.net:5070");
-    EXPECT_EQ(stored.account.displayName, "Bob");
-    EXPECT_EQ(stored.account.speakDevice, "aubridge,near") << "a device the system does not list was lost";
-    // What SipLink keeps for the tests' loopback stays as it was.
-    EXPECT_NE(stored.account.extraConfig.find("sip_listen"), std::string::npos);
+    Account stored = LoadAccount();
+    EXPECT_EQ(stored.address, "bob@sip.example.net");
+    EXPECT_EQ(stored.password, "n3w-secret");
+    EXPECT_EQ(stored.registrar, "proxy.example.net:5070");
+    EXPECT_EQ(stored.displayName, "Bob");
+    EXPECT_EQ(stored.speaker, "Headset (unplugged)") << "a device the system does not list was lost";
+    EXPECT_TRUE(stored.providerOnly);
 }
 
 TEST_F(AccountWindowTest, AnAddressThatIsNoAddressIsNotSavedAndTheWindowSaysWhy) {
@@ -92,10 +92,10 @@ TEST_F(AccountWindowTest, AnAddressThatIsNoAddressIsNotSavedAndTheWindowSaysWhy)
     Type("SIP address (user@domain):", "just-a-name");
     Press(ApplyId);
     EXPECT_TRUE(WaitForStatus("Not saved: The SIP address must read user@domain")) << Status();
-    EXPECT_EQ(LoadSettings().account.address, "alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
+    EXPECT_EQ(LoadAccount().address, "alice@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
 }
 
-TEST_F(AccountWindowTest, AppliedAfterAWrongPasswordTheLineComesOnWithoutANewAgent) {
+TEST_F(AccountWindowTest, AppliedAfterAWrongPasswordTheLineComesOn) {
     StoreAccount("wrong-one");
     StartSipLink();
     ASSERT_TRUE(WaitForState("refused the password (403 Forbidden)")) << ShowLog();
@@ -106,10 +106,46 @@ TEST_F(AccountWindowTest, AppliedAfterAWrongPasswordTheLineComesOnWithoutANewAge
     Press(ApplyId);
     EXPECT_TRUE(WaitForSkypeLight(true)) << "the changed password did not register" << ShowLog();
     EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status();
-    std::string log = sipLink.Log();
-    EXPECT_EQ(log.find(" AGENT-START "), log.rfind(" AGENT-START "))
-        << "the agent was started anew" << ShowLog();
-    EXPECT_EQ(log.find("alicepw"), std::string::npos) << "the password in the log";
+    EXPECT_EQ(sipLink.Log().find("alicepw"), std::string::npos) << "the password in the log";
+}
+
+// A password with letters beyond ASCII and characters a text format might reserve, typed into the window,
+// is stored and sent as the provider has it.
+TEST_F(AccountWindowTest, APasswordInAnyLettersTypedInTheWindowRegisters) {
+    StoreAccount("wrong-one");
+    StartSipLink();
+    ASSERT_TRUE(WaitForState("refused the password")) << ShowLog();
+    OpenWindow();
+    Type("SIP address (user@domain):", "odd1@127.0.0.1:" + std::to_string(sipaccount::Port.provider));
+    Type("Password:", "M\xC3\xBCller-4f");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status() << ShowLog();
+    EXPECT_EQ(LoadAccount().password, "M\xC3\xBCller-4f");
+}
+
+// Apply pressed in a call, with nothing changed and then with a changed account, never ends the call: the
+// changed account waits for its end.
+TEST_F(AccountWindowTest, ApplyInACallKeepsTheCallAndAChangedAccountWaitsForItsEnd) {
+    StartSipLink();
+    ASSERT_TRUE(WaitForSkypeLight(true)) << ShowLog();
+    Dial(sipcalls::FarNumber);
+    FarRings();
+    FarAnswers();
+    OpenWindow();
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("Saved")) << Status();
+    PressAToneReachesTheFarEnd('5');
+    Type("Display name:", "Alice in a call");
+    Press(ApplyId);
+    EXPECT_TRUE(WaitForStatus("used once the call is over")) << Status() << ShowLog();
+    PressAToneReachesTheFarEnd('7');
+    EXPECT_TRUE(farEnd.Events("CALL_CLOSED").empty()) << "the call ended" << ShowLog();
+    EXPECT_TRUE(ReadHandset().skypeLight) << "the line went in the call" << ShowLog();
+
+    FarEndHangsUp();
+    EXPECT_TRUE(LogHas("PHONE registered", Wait)) << ShowLog();
+    EXPECT_TRUE(WaitForStatus("Registered with the provider")) << Status();
+    EXPECT_TRUE(WaitForSkypeLight(true)) << ShowLog();
 }
 
 } // namespace

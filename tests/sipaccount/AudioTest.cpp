@@ -1,77 +1,75 @@
-// Sound through a call made through the provider, with the configuration SipLink writes for its agent:
-// the far end's 440 Hz tone is in what SipLink's agent received, its own 1000 Hz tone in what it sent,
-// and the far end saw the near end's sound arrive.
+// The sound of a call through the provider, at the base's own devices of the sandbox's sound server: the
+// far end's 440 Hz tone plays on the base's speaker, and a 1 kHz tone fed to the base's microphone reaches
+// what the far end receives.
 #include <winsock2.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "siplink/account/AccountStore.h"
-#include "siplink/account/UnixPath.h"
+#include "tests/common/SandboxSound.h"
+#include "tests/common/SoundAnalysis.h"
 #include "tests/sipaccount/ProviderDesk.h"
 
 namespace {
 
 using sipaccount::Wait;
 
-// The tone of a recording (8 kHz mono 16-bit WAV as the agent writes it), from its zero crossings after
-// the first half second; 0 when the file holds no sound.
-double ToneOf(const std::string& wav) {
+// The samples of a recording the far end wrote (a WAV file of 8 kHz mono 16-bit samples).
+std::vector<int16_t> WavSamples(const std::string& wav) {
     size_t data = wav.find("data");
-    if (data == std::string::npos || wav.size() < data + 8)
-        return 0;
-    size_t count = (wav.size() - data - 8) / 2;
-    std::vector<int16_t> samples(count);
-    std::memcpy(samples.data(), wav.data() + data + 8, count * 2);
-    const size_t skip = 4000;
-    if (count < skip + 8000)
-        return 0;
-    int crossings = 0;
-    for (size_t i = skip + 1; i < count; ++i)
-        if ((samples[i - 1] < 0) != (samples[i] < 0))
-            ++crossings;
-    return crossings / 2.0 / ((count - skip - 1) / 8000.0);
+    return data == std::string::npos || wav.size() < data + 8 ? std::vector<int16_t>()
+                                                              : test::SamplesOf(wav.substr(data + 8));
 }
 
 class Audio : public sipaccount::ProviderDesk {
   protected:
+    Audio() { farConfig.record = true; }
     void SetUp() override {
         ProviderDesk::SetUp();
-        // A short path (the agent cuts the name of a recording at 128 characters), one for each test port
-        // block, so that test runs side by side never share it.
-        folder = BinFolder() + "\\sipagents\\sound-" + std::to_string(sipaccount::Port.base);
-        CreateDirectoryA((BinFolder() + "\\sipagents").c_str(), nullptr);
-        CreateDirectoryA(folder.c_str(), nullptr);
-        test::DeleteFiles(folder + "\\dump-*.wav");
-        StoredSettings settings = LoadSettings();
-        settings.account.extraConfig += "module sndfile.so\nsnd_path " + UnixPath(folder) + "\n";
-        ASSERT_TRUE(SaveSettings(settings));
-        ASSERT_TRUE(program.Start());
+        test::DeleteFiles(farAgent.Path("dump-*.wav"));
+        Account account = LoadAccount();
+        account.speaker = test::BaseSpeaker;
+        account.microphone = test::BaseMicrophone;
+        ASSERT_TRUE(SaveAccount(account));
         StartSipLink();
         ASSERT_TRUE(WaitForSkypeLight(true)) << ShowLog();
     }
-    std::string Recording(const char* side) const {
-        std::vector<std::string> files = test::FindFiles(folder + "\\dump-*-" + side + ".wav");
-        return files.empty() ? "" : test::ReadWholeFile(files.back());
+    // What the far end has received in the call so far.
+    std::vector<int16_t> FarEndHeard() const {
+        std::vector<std::string> files = test::FindFiles(farAgent.Path("dump-*-dec.wav"));
+        return files.empty() ? std::vector<int16_t>() : WavSamples(test::ReadWholeFile(files.back()));
     }
-    std::string folder;
 };
 
-TEST_F(Audio, ToneCrossesTheCallThroughTheProviderBothWays) {
-    Dial("42");
-    ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait)) << ShowLog();
+TEST_F(Audio, ToneCrossesTheCallThroughTheProviderBothWaysAtTheBasesDevices) {
+    test::SoundRecording speaker;
+    test::SoundFeed microphone;
+    ASSERT_TRUE(speaker.Start(test::BaseSpeakerSound, "audio-speaker"));
+    ASSERT_TRUE(microphone.Start(test::BaseMicrophoneFeed, 1000, "audio-microphone"));
+    Dial(sipcalls::FarNumber);
+    FarRings();
     FarAnswers();
-    EXPECT_TRUE(farEnd.WaitForEvent("CALL_RTPESTAB", Wait)) << "no sound reached the far end" << ShowLog();
-    Sleep(3000);
+    // The far end's tone on the base's speaker: a second of it, wherever it lies in the recording.
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            std::vector<int16_t> heard = speaker.Samples();
+            return test::LongestBurstMs(test::ToneBursts(heard, 440)) >= 1000;
+        },
+        Wait))
+        << "the base's speaker did not play the far end's 440 Hz; its strongest tone: "
+        << test::PeakFrequency(speaker.Samples()) << " Hz" << ShowLog();
+    // The base's microphone at the far end: what it received so far (its recording grows in the call).
+    std::vector<int16_t> farHeard;
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            farHeard = FarEndHeard();
+            return test::LongestBurstMs(test::ToneBursts(farHeard, 1000)) >= 1000;
+        },
+        Wait))
+        << "the base's microphone's 1 kHz did not reach the far end; its strongest tone: "
+        << test::PeakFrequency(farHeard) << " Hz (" << farHeard.size() << " samples)";
     ASSERT_TRUE(farEnd.Command("hangup"));
-    ASSERT_TRUE(WaitForCallLight(false));
-    std::string received, sent;
-    test::WaitUntil(
-        [&] { return !(received = Recording("dec")).empty() && !(sent = Recording("enc")).empty(); }, Wait);
-    EXPECT_NEAR(ToneOf(received), 440, 30)
-        << "the far end's tone is not in what the near end heard (" << received.size() << " bytes)";
-    EXPECT_NEAR(ToneOf(sent), 1000, 50)
-        << "the near end's tone is not in what it sent (" << sent.size() << " bytes)";
+    EXPECT_TRUE(WaitForCallLight(false));
 }
 
 } // namespace

@@ -11,15 +11,11 @@ using sipaccount::Wait;
 
 class BadInput : public sipaccount::ProviderDesk {
   protected:
-    void SetUp() override {
-        ProviderDesk::SetUp();
-        ASSERT_TRUE(program.Start());
-    }
     // The account's registrar is SIPp playing this scenario.
     void RegistrarIsSipp(const std::string& scenario) {
-        StoredSettings settings = LoadSettings();
-        settings.account.registrar = "127.0.0.1:" + std::to_string(sipaccount::Port.sipp);
-        ASSERT_TRUE(SaveSettings(settings));
+        Account account = LoadAccount();
+        account.registrar = "127.0.0.1:" + std::to_string(sipaccount::Port.sipp);
+        ASSERT_TRUE(SaveAccount(account));
         ASSERT_TRUE(registrar.Start(scenario)) << registrar.Output();
     }
     sipaccount::SippFarEnd registrar;
@@ -28,22 +24,21 @@ class BadInput : public sipaccount::ProviderDesk {
 TEST_F(BadInput, ARegistrarThatAnswersGarbageIsNamedAndTheLineStaysOff) {
     RegistrarIsSipp("reg_garbage.xml");
     StartSipLink();
-    // The agent drops what it cannot read and gives the REGISTER up after its time-out (32 s).
+    // The phone drops what it cannot read and gives the REGISTER up after its time-out (32 s).
     EXPECT_TRUE(WaitForState("the provider cannot be reached", 50000)) << ShowLog();
     EXPECT_FALSE(WaitForSkypeLight(true, 1000));
-    EXPECT_TRUE(LogHas("REGISTER_FAIL")) << ShowLog();
 }
 
 TEST_F(BadInput, ARegistrarThatAnswersNothingIsNamedAndARightOneAfterwardsRegisters) {
-    StoredSettings settings = LoadSettings();
-    settings.account.registrar = "127.0.0.1:" + std::to_string(sipaccount::Port.sipp); // nobody there
-    ASSERT_TRUE(SaveSettings(settings));
+    Account account = LoadAccount();
+    account.registrar = "127.0.0.1:" + std::to_string(sipaccount::Port.sipp); // nobody there
+    ASSERT_TRUE(SaveAccount(account));
     StartSipLink();
     EXPECT_TRUE(WaitForState("the provider cannot be reached", 50000)) << ShowLog();
     EXPECT_FALSE(WaitForSkypeLight(true, 1000));
     // The account corrected (as the account window does it) registers at once.
-    settings.account.registrar.clear();
-    ASSERT_TRUE(SaveSettings(settings));
+    account.registrar.clear();
+    ASSERT_TRUE(SaveAccount(account));
     HWND main = FindWindowA("SipLinkMain", nullptr);
     ASSERT_NE(main, nullptr);
     PostMessageA(main, RegisterWindowMessageA("DectBridgeSipLinkAccountChanged"), 0, 0);

@@ -1,4 +1,4 @@
-// A far end that sends malformed SIP: whatever the agent makes of it, the call ends for the program with a
+// A far end that sends malformed SIP: whatever the phone makes of it, the call ends for the program with a
 // named status, the handset is released (or never rings), the line stays registered and the next call
 // works.
 #include "tests/sipaccount/ProviderDesk.h"
@@ -23,8 +23,8 @@ TEST_F(BadInputFromTheFarEnd, AnAnswerWhoseSdpIsGarbageFailsTheCall) {
     uint32_t releases = Releases();
     DialSipp("uas_answer_sdp.xml", {"-set", "body", "this is no SDP {{{{ ;;;;\\nm=audio banana RTP/AVP x"});
     ExpectReleased(releases, "FAILED");
-    EXPECT_TRUE(LogHas("CALL-END 1 FAILED: the far end's SIP could not be read")) << ShowLog();
-    EXPECT_EQ(sipp.Result(), 0) << "the agent did not acknowledge and hang up: " << sipp.Output();
+    EXPECT_TRUE(LogHas("CALL-END 1 FAILED")) << ShowLog();
+    EXPECT_EQ(sipp.Result(), 0) << "the phone did not acknowledge and hang up: " << sipp.Output();
     NextCallWorks();
 }
 
@@ -32,30 +32,37 @@ TEST_F(BadInputFromTheFarEnd, AnAnswerWithoutContactFailsTheCall) {
     uint32_t releases = Releases();
     DialSipp("uas_no_contact.xml");
     ExpectReleased(releases, "FAILED");
-    EXPECT_TRUE(LogHas("CALL-END 1 FAILED: the far end's SIP could not be read")) << ShowLog();
+    EXPECT_TRUE(LogHas("CALL-END 1 FAILED")) << ShowLog();
     EXPECT_EQ(sipp.Result(), 0) << sipp.Output();
     NextCallWorks();
 }
 
-// Answers the agent reads leniently connect the call: one naming none of its codecs (a call without sound)
-// and one whose Content-Length runs far beyond its body (the proxy passes it on). The End key ends each.
-TEST_F(BadInputFromTheFarEnd, AnswersTheAgentTakesDespiteTheirFaultsConnectAndTheEndKeyEndsThem) {
-    const std::string session = "v=0\\no=far 1 1 IN IP4 127.0.0.1\\ns=-\\nc=IN IP4 127.0.0.1\\nt=0 0\\n";
-    const std::vector<std::vector<std::string>> answers = {
-        {"-set", "body", session + "m=audio [media_port] RTP/AVP 18\\na=rtpmap:18 G729/8000"},
-        {"-set", "body", session + "m=audio [media_port] RTP/AVP 0\\na=rtpmap:0 PCMU/8000", "-set", "len",
-         "99999"}};
-    for (const std::vector<std::string>& answer : answers) {
-        SCOPED_TRACE(answer.back());
-        std::string id = std::to_string(++callsEnded);
-        DialSipp("uas_answer_sdp.xml", answer);
-        ASSERT_TRUE(WaitForCallLight(true)) << ShowLog();
-        ASSERT_TRUE(HandsetHangUp(1));
-        EXPECT_EQ(sipp.Result(), 0) << "SIPp saw no BYE: " << sipp.Output();
-        EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL " + id + " STATUS FINISHED")) << ShowLog();
-        EXPECT_TRUE(LogHas("CALL-END " + id + " FINISHED: hung up here")) << ShowLog();
-        EXPECT_TRUE(WaitForCallLight(false));
-    }
+// An answer naming none of the phone's codecs ends the call with its reason: there would be no sound.
+TEST_F(BadInputFromTheFarEnd, AnAnswerWithNoCodecInCommonFailsTheCallAndSaysWhy) {
+    uint32_t releases = Releases();
+    DialSipp("uas_answer_sdp.xml", {"-set", "body",
+                                    "v=0\\no=far 1 1 IN IP4 127.0.0.1\\ns=-\\nc=IN IP4 127.0.0.1\\nt=0 0\\n"
+                                    "m=audio [media_port] RTP/AVP 18\\na=rtpmap:18 G729/8000"});
+    ExpectReleased(releases, "FAILED");
+    EXPECT_TRUE(LogHas("PHONE closed 1: the far end has no sound format in common")) << ShowLog();
+    EXPECT_EQ(sipp.Result(), 0) << "the phone did not acknowledge and hang up: " << sipp.Output();
+    NextCallWorks();
+}
+
+// An answer whose Content-Length runs far beyond its body (the proxy passes it on) connects the call all
+// the same, and the End key ends it.
+TEST_F(BadInputFromTheFarEnd, AnAnswerWithAContentLengthBeyondItsBodyConnectsAndTheEndKeyEndsIt) {
+    DialSipp("uas_answer_sdp.xml", {"-set", "body",
+                                    "v=0\\no=far 1 1 IN IP4 127.0.0.1\\ns=-\\nc=IN IP4 127.0.0.1\\nt=0 0\\n"
+                                    "m=audio [media_port] RTP/AVP 0\\na=rtpmap:0 PCMU/8000",
+                                    "-set", "len", "99999"});
+    ASSERT_TRUE(WaitForCallLight(true)) << ShowLog();
+    ASSERT_TRUE(HandsetHangUp(1));
+    EXPECT_EQ(sipp.Result(), 0) << "SIPp saw no BYE: " << sipp.Output();
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FINISHED")) << ShowLog();
+    EXPECT_TRUE(LogHas("CALL-END 1 FINISHED")) << ShowLog();
+    EXPECT_TRUE(WaitForCallLight(false));
+    ++callsEnded;
     NextCallWorks();
 }
 
@@ -66,8 +73,7 @@ TEST_F(BadInputFromTheFarEnd, AnAnswerWhoseStatusLineIsGarbageFailsTheCallByTheP
     DialSipp("uas_garbage_status.xml");
     EXPECT_TRUE(WaitForRelease(releases + 1, 45000)) << ShowLog();
     ExpectReleased(releases, "FAILED");
-    EXPECT_TRUE(LogHas("CALL-END 1 FAILED: no answer to the call's SIP in time (408 Request Timeout)"))
-        << ShowLog();
+    EXPECT_TRUE(LogHas("CALL-END 1 FAILED") && LogHas("the phone ended it: 408")) << ShowLog();
     sipp.Stop();
     NextCallWorks();
 }

@@ -1,32 +1,12 @@
 #include "tests/sipaccount/ProviderDesk.h"
 
-#include <shlobj.h>
-
-#include "sim/control/SimControl.h"
-#include "siplink/account/AccountStore.h"
-#include "siplink/account/OwnAgent.h"
-
 namespace sipaccount {
 
 namespace {
 
-constexpr const char* LogPath = "c:\\temp\\SipAccountLink.log";
-constexpr int FarAnswerTimeoutS = 3;
 constexpr const char* SippUser = "7477";
 
-void WriteText(const std::string& path, const std::string& text) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 } // namespace
-
-std::string AtProvider(const std::string& user) {
-    return "sip:" + user + "@127.0.0.1:" + std::to_string(Port.provider);
-}
 
 bool SippFarEnd::Start(const std::string& scenario, const std::vector<std::string>& arguments) {
     std::string port = std::to_string(Port.sipp);
@@ -58,80 +38,6 @@ int SippFarEnd::Result(DWORD timeoutMs) {
 
 std::string SippFarEnd::Output() const {
     return test::ReadWholeFile(run.Path("log"));
-}
-
-void ProviderDesk::StoreAccount(const std::string& password) {
-    StoredSettings settings;
-    settings.account = LoopbackAccount(Port.provider, Port.nearSip, Port.nearRtp);
-    settings.account.password = password;
-    ASSERT_TRUE(SaveSettings(settings));
-}
-
-bool ProviderDesk::StartProvider() {
-    return provider.Start("sipprovider.sh", "sipagents\\provider-" + std::to_string(Port.provider),
-                          {std::to_string(Port.provider), "403"});
-}
-
-void ProviderDesk::StartSipLink() {
-    ASSERT_TRUE(sipLink.StartOwnAgent(LogPath));
-    ASSERT_TRUE(LogHas(" AGENT-START ")) << ShowLog();
-}
-
-bool ProviderDesk::LogHas(const std::string& text, DWORD timeoutMs) const {
-    return test::WaitUntil([&] { return sipLink.Log().find(text) != std::string::npos; }, timeoutMs);
-}
-
-bool ProviderDesk::WaitForState(const std::string& words, DWORD timeoutMs) const {
-    return test::WaitUntil(
-        [&] {
-            std::string log = sipLink.Log();
-            size_t last = log.rfind(" REGISTRATION ");
-            return last != std::string::npos && log.find(words, last) < log.find('\n', last);
-        },
-        timeoutMs);
-}
-
-bool ProviderDesk::AgentRunning() {
-    return GetFileAttributesA((OwnAgentFolder() + "\\pid").c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void ProviderDesk::KillAgent() {
-    WriteText(OwnAgentFolder() + "\\kill", "");
-}
-
-void ProviderDesk::SetUp() {
-    SimReset();
-    RegSetKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", "CountryCode", REG_SZ, "", 1);
-    RegSetKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Skype\\Dect", "ShowOnlineOnly", REG_SZ, "0", 2);
-    ASSERT_TRUE(StartProvider()) << "the provider did not start";
-    AgentConfig farConfig = LoopbackAgents(Port.base, FarAnswerTimeoutS).farEnd;
-    farConfig.registrarPort = Port.provider;
-    farConfig.contacts = {{"alice", AtProvider("alice")}};
-    ASSERT_TRUE(farAgent.Start(farConfig)) << "the far agent did not start";
-    ASSERT_TRUE(farEnd.Connect(farConfig.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
-    ASSERT_TRUE(test::WaitUntil(
-        [&] {
-            std::string info;
-            return farEnd.Command("reginfo", "", &info) && info.find("OK") != std::string::npos;
-        },
-        Wait))
-        << "the far agent did not register";
-    WriteText(OwnAgentFolder() + "\\contacts", "\"bob\" <" + AtProvider("42") + ">;presence=p2p\n");
-    StoreAccount("alicepw");
-}
-
-void ProviderDesk::TearDown() {
-    SipDesk::TearDown();
-    EXPECT_TRUE(test::WaitUntil([] { return !AgentRunning(); }, Wait)) << "SipLink's agent outlived SipLink";
-    provider.Stop();
-    RegDeleteTreeA(HKEY_CURRENT_USER, AccountKeyPath);
-}
-
-void ProviderLine::SetUp() {
-    ProviderDesk::SetUp();
-    ASSERT_TRUE(program.Start());
-    StartSipLink();
-    ASSERT_TRUE(WaitForSkypeLight(true)) << "the line was not offered" << ShowLog();
 }
 
 void ProviderLine::DialSipp(const std::string& scenario, const std::vector<std::string>& arguments) {

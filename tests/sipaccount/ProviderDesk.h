@@ -1,30 +1,17 @@
 #pragma once
-// A desk with a real SIP account: the loopback provider (Kamailio as registrar and proxy, with digest
-// authentication), a far-end agent registered there as user 42, SipLink.exe running its own agent for the
-// account alice stored in the registry, the simulated base and DectBridge.exe.
+// The SIP desk (tests/sipcalls/SipDesk.h) as the account's tests use it: SipLink started by each test with
+// the account it wants, or with the line offered from the start; and SIPp far ends for the answers and
+// the bad input an agent cannot give on demand.
 #include <winsock2.h>
 
-#include "siplink/agent/ScriptProcess.h"
 #include "tests/sipcalls/SipDesk.h"
+#include "tools/sip/agent/ScriptProcess.h"
 
 namespace sipaccount {
 
+using sipcalls::AtProvider;
+using sipcalls::Port;
 using sipcalls::Wait;
-
-// This test program's ports, moved by the test port shift; they share the block of the loopback agents
-// (SIP +60 and +80, RTP +100 and +120, control +144 and +146) and stay within it.
-struct Ports {
-    int base = test::TestPort(test::FirstTestPort);
-    int provider = base + 90;
-    int nearSip = base + 60;
-    int nearRtp = base + 200; // forty ports
-    int sipp = base + 150;
-    int sippMedia = base + 160; // SIPp's audio and video ports with their control ports
-};
-const Ports Port;
-
-// "sip:USER@provider".
-std::string AtProvider(const std::string& user);
 
 // A SIPp far end: registers as user 7477 ("SIPP" on a keypad) at the provider, then plays a scenario of
 // the provider folder.
@@ -42,33 +29,15 @@ class SippFarEnd {
     ScriptProcess run;
 };
 
+// The desk with the provider, the far end and the program, SipLink not started yet.
 class ProviderDesk : public sipcalls::SipDesk {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    // The account SipLink registers, stored as its window stores it.
-    void StoreAccount(const std::string& password);
-    // Starts the provider; the variant "403" answers a wrong password at once with 403.
-    bool StartProvider();
-    // Starts SipLink with its own agent; waits for its log to say it started the agent.
-    void StartSipLink();
-    // Until SipLink's log holds the text anywhere.
-    bool LogHas(const std::string& text, DWORD timeoutMs = Wait) const;
-    // Until SipLink's log names the registration's state with these words.
-    bool WaitForState(const std::string& words, DWORD timeoutMs = Wait) const;
-    // Whether an agent that SipLink started still runs (its pid file is there).
-    static bool AgentRunning();
-    // Kills SipLink's agent at once (SIGKILL), as if it had crashed.
-    static void KillAgent();
-
-    ScriptProcess provider;
+    ProviderDesk() { lineAtStart = false; }
 };
 
 // The desk with the line offered: SipLink registered at the provider, the program attached.
-class ProviderLine : public ProviderDesk {
+class ProviderLine : public sipcalls::SipDesk {
   protected:
-    void SetUp() override;
     // The handset dials SIPp's user through the provider; SIPp plays the scenario.
     void DialSipp(const std::string& scenario, const std::vector<std::string>& arguments = {});
 

@@ -1,13 +1,11 @@
 // SipLink's icon in the notification area, seen through the shell the way a user sees it: its tip names
-// the account's state, its menu opens the account window or ends SipLink with its agent, and it comes
-// back when the shell starts anew. Its words, cut to what the shell shows, are checked in process.
+// the account's state, its menu opens the account window or ends SipLink, and it comes back when the
+// shell starts anew. Its words, cut to what the shell shows, are checked in process (tests/siplink).
 #include <winsock2.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "siplink/TrayTip.h"
-#include "siplink/account/Registration.h"
 #include "siplink/res/resource.h"
 #include "tests/common/ShellTray.h"
 #include "tests/sipaccount/ProviderDesk.h"
@@ -29,86 +27,6 @@ HWND ProcessWindow(DWORD pid, const char* className) {
         if (ProcessOf(window) == pid && IsWindowVisible(window))
             return window;
     return nullptr;
-}
-
-// The UTF-16 characters the shell gets for a UTF-8 text.
-size_t Units(const std::string& text) {
-    return static_cast<size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0));
-}
-
-Registration FailedWith(const std::string& answer) {
-    Registration registration;
-    registration.Requested(0);
-    registration.OnEvent("REGISTER_FAIL", answer, 1);
-    return registration;
-}
-
-TEST(TrayTipTest, NamesTheStateInAFewWordsWithTheSipCode) {
-    Registration registered;
-    registered.Requested(0);
-    registered.OnEvent("REGISTER_OK", "200 OK", 1);
-    EXPECT_EQ(RegistrationTip(registered, "alice@example.com"), "SipLink: registered as alice@example.com");
-    EXPECT_EQ(RegistrationTip(FailedWith("403 Forbidden"), "alice@example.com"),
-              "SipLink: not registered: wrong password (SIP 403)");
-    EXPECT_EQ(RegistrationTip(FailedWith("407 Proxy Authentication Required"), ""),
-              "SipLink: not registered: wrong password (SIP 407)");
-    EXPECT_EQ(RegistrationTip(FailedWith("404 Not Found"), ""),
-              "SipLink: not registered: unknown user (SIP 404)");
-    EXPECT_EQ(RegistrationTip(FailedWith("488 Not Acceptable Here"), ""),
-              "SipLink: not registered: the provider refused the account (SIP 488)");
-    EXPECT_EQ(RegistrationTip(FailedWith("Connection timed out"), ""),
-              "SipLink: not registered: provider not reachable, trying again");
-    EXPECT_EQ(RegistrationTip(FailedWith("503 Service Unavailable"), ""),
-              "SipLink: not registered: provider not reachable (SIP 503), trying again");
-    Registration none;
-    none.NoAccount("No SIP address is set.");
-    EXPECT_EQ(RegistrationTip(none, ""), "SipLink: no SIP account is set up");
-    none.NoAgent();
-    EXPECT_EQ(RegistrationTip(none, ""), "SipLink: the SIP user agent (baresip) was not found");
-
-    EXPECT_EQ(ControlTip(true, "127.0.0.1:4444"),
-              "SipLink: connected to the SIP user agent at 127.0.0.1:4444");
-    EXPECT_EQ(ControlTip(false, "127.0.0.1:4444"),
-              "SipLink: no connection to the SIP user agent at 127.0.0.1:4444, trying again");
-}
-
-TEST(TrayTipTest, ALongTipIsCutToWhatTheShellShowsNeverInsideACharacter) {
-    std::string shortText = "SipLink: registered as \xC3\xA9mile@example.com";
-    EXPECT_EQ(CutToUnits(shortText, TrayTipUnits), shortText);
-    std::string exact(TrayTipUnits, 'a');
-    EXPECT_EQ(CutToUnits(exact, TrayTipUnits), exact) << "a text that fits exactly is not cut";
-
-    // Two-, three- and four-byte characters (the last two UTF-16 units) at every place of the cut.
-    const std::string characters[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x93\x9E"};
-    for (const std::string& character : characters)
-        for (size_t lead = 118; lead < 128; ++lead) {
-            std::string text = std::string(lead, 'x');
-            for (int i = 0; i < 10; ++i)
-                text += character;
-            std::string cut = CutToUnits(text, TrayTipUnits);
-            EXPECT_LE(Units(cut), TrayTipUnits) << lead;
-            EXPECT_EQ(cut.substr(cut.size() - 3), "...") << lead;
-            EXPECT_EQ(text.compare(0, cut.size() - 3, cut, 0, cut.size() - 3), 0) << "not a cut of the text";
-            EXPECT_NE(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, cut.data(),
-                                          static_cast<int>(cut.size()), nullptr, 0),
-                      0)
-                << "cut inside a character after " << lead;
-            EXPECT_GE(Units(cut), TrayTipUnits - 2) << "cut shorter than it had to be";
-        }
-
-    // Bytes that start no character count one each and are kept as they are.
-    std::string broken = std::string(200, '\xFF');
-    EXPECT_EQ(CutToUnits(broken, TrayTipUnits), std::string(124, '\xFF') + "...");
-    std::string truncatedSequence = std::string(130, 'x') + "\xF0\x9F";
-    EXPECT_EQ(CutToUnits(truncatedSequence, TrayTipUnits), std::string(124, 'x') + "...");
-
-    std::string longAddress = std::string(200, 'u') + "@example.com";
-    Registration registered;
-    registered.Requested(0);
-    registered.OnEvent("REGISTER_OK", "200 OK", 1);
-    EXPECT_EQ(Units(RegistrationTip(registered, longAddress)), TrayTipUnits);
-    EXPECT_EQ(Units(ControlTip(false, std::string(300, '1'))), TrayTipUnits);
 }
 
 constexpr const char* TipPrefix = "SipLink:";
@@ -195,24 +113,14 @@ TEST_F(SipTray, TheTipSaysRegisteredAfterAGoodRegistrationAndNamesAWrongPassword
     EXPECT_TRUE(WaitForPicture(IDI_SIPLINK_DOWN)) << "the icon does not show a line that is down";
 }
 
-TEST_F(SipTray, WithAnAgentOfTheUsersOwnTheTipNamesTheConnection) {
-    int nobody = sipaccount::Port.base + 148;
-    ASSERT_TRUE(sipLink.Start(nobody, "c:\\temp\\SipTrayControl.log"));
-    EXPECT_TRUE(WaitForTip("SipLink: no connection to the SIP user agent at 127.0.0.1:" +
-                           std::to_string(nobody) + ", trying again"))
-        << ShowTray();
-}
-
-TEST_F(SipTray, ExitInTheMenuEndsSipLinkItsAgentAndTheIcon) {
+TEST_F(SipTray, ExitInTheMenuEndsSipLinkAndTheIcon) {
     StartSipLink();
     ASSERT_TRUE(WaitForTip(Registered())) << ShowTray();
-    ASSERT_TRUE(AgentRunning());
     HWND window = TrayWindow();
     ASSERT_NE(window, nullptr) << "no tray window";
     // What the menu sends its window when the user clicks "Exit".
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(2, 0), 0);
     EXPECT_EQ(sipLink.WaitForEnd(Wait), 0u) << "SipLink did not end" << ShowLog();
-    EXPECT_FALSE(AgentRunning()) << "the agent outlived SipLink";
     EXPECT_TRUE(sipLink.WaitForLog("TRAY-REMOVED", "")) << ShowLog();
     EXPECT_EQ(SipLinkIcon(), nullptr) << "the icon stayed in the shell";
 }
@@ -233,7 +141,6 @@ TEST_F(SipTray, AWindowCloseReachesSipLinkWhicheverOfItsWindowsAProgramFinds) {
     ASSERT_NE(TrayWindow(), nullptr) << "no tray window";
     PostMessageA(TrayWindow(), WM_CLOSE, 0, 0);
     EXPECT_EQ(sipLink.WaitForEnd(Wait), 0u) << "SipLink did not end" << ShowLog();
-    EXPECT_FALSE(AgentRunning()) << "the agent outlived SipLink";
 }
 
 TEST_F(SipTray, TheAccountWindowOpensFromTheMenuAndOnADoubleClick) {

@@ -1,5 +1,5 @@
 // What the SIP line does for the handset around its calls: names reached by browsing and shown for a
-// caller, the end key before the far end has answered anything, presence after the agent restarts, and
+// caller, the end key before the far end has answered anything, presence after SipLink restarts, and
 // the line kept for the handset when another program asks for it.
 #include "tests/sipcalls/SipDesk.h"
 
@@ -7,13 +7,13 @@
 
 namespace {
 
-using sipcalls::Agents;
+using sipcalls::AtProvider;
 using sipcalls::Wait;
 
 class SipLine : public sipcalls::SipDesk {
   protected:
     SipLine() {
-        nearConfig.contacts.push_back({"Carol Smith", Agents.farAddress});
+        contacts.push_back({"Carol Smith", AtProvider(sipcalls::FarNumber)});
         farConfig.displayName = "Far End";
     }
 };
@@ -35,24 +35,24 @@ TEST_F(SipLine, AContactWhoseNameBeginsWithACapitalIsReachedByBrowsingAndCalled)
 }
 
 TEST_F(SipLine, ACallerIsShownByTheNameTheirCallCarries) {
-    ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
+    ASSERT_TRUE(farEnd.Command("dial", AtProvider("alice")));
     EXPECT_TRUE(WaitForHandset(
         [](const HandsetView& view) { return view.ringing && view.caller == "Far_End"; }, Wait))
         << "the handset rings with [" << ReadHandset().caller << "]" << ShowLog();
 }
 
 TEST_F(SipLine, TheEndKeyEndsADialledCallTheProviderNeverAnswersAndTheNextDialGoesOut) {
-    // Nothing answers at the far end's address: the agent says nothing of the call for half a minute.
+    // The far end dies still registered: the provider sends the call where nothing answers for half a minute.
     farEnd.Close();
-    farAgent.Stop();
+    farAgent.Kill();
     uint32_t releases = Releases();
-    Dial(Agents.farNumber);
+    Dial(sipcalls::FarNumber);
     Sleep(3000);
     ASSERT_TRUE(HandsetHangUp(1));
     EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 STATUS FINISHED", 3000))
         << "the call was not ended" << ShowLog();
     EXPECT_TRUE(WaitForCallLight(false));
-    Dial(Agents.farNumber);
+    Dial(sipcalls::FarNumber);
     EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 2 STATUS ROUTING")) << ShowLog();
     Sleep(1000);
     EXPECT_EQ(sipLink.Log().find("CALL 2 STATUS FAILED"), std::string::npos)
@@ -70,7 +70,7 @@ TEST_F(SipLine, AnotherProgramOnThisPcCannotTakeTheLineFromTheHandset) {
     ASSERT_TRUE(test::AnswerAccessQuestion("Deny"));
     EXPECT_TRUE(stranger.WaitForStatus(2));
 
-    ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
+    ASSERT_TRUE(farEnd.Command("dial", AtProvider("alice")));
     EXPECT_TRUE(WaitForHandset([](const HandsetView& view) { return view.ringing; }, Wait))
         << "the call did not reach the handset" << ShowLog();
     EXPECT_TRUE(stranger.notes.empty()) << stranger.notes[0];
@@ -82,8 +82,9 @@ class SipLineAccented : public sipcalls::SipDesk {
 };
 
 TEST_F(SipLineAccented, ACallersNameInAnyLettersReachesTheProgramAsOneWordOfUtf8) {
-    ASSERT_TRUE(farEnd.Command("dial", Agents.nearAddress));
-    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 PARTNER_HANDLE J\xc3\xbcrgen_M\xc3\xbcller")) << ShowLog();
+    ASSERT_TRUE(farEnd.Command("dial", AtProvider("alice")));
+    EXPECT_TRUE(sipLink.WaitForLog("SEND", "CALL 1 PARTNER_DISPNAME J\xc3\xbcrgen_M\xc3\xbcller"))
+        << ShowLog();
     EXPECT_TRUE(
         WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller[0] == 'J'; }, Wait))
         << "the handset rings with [" << ReadHandset().caller << "]";
@@ -94,7 +95,7 @@ class SipLineOnlineOnly : public sipcalls::SipDesk {
     SipLineOnlineOnly() { showOnlineOnly = "1"; }
 };
 
-TEST_F(SipLineOnlineOnly, AfterTheAgentRestartsTheProgramLearnsAContactIsNoLongerOnline) {
+TEST_F(SipLineOnlineOnly, AfterSipLinkRestartsTheProgramLearnsAContactIsNoLongerOnline) {
     // The program has its contacts and asks their status; then bob comes online.
     ASSERT_TRUE(sipLink.WaitForLog("RECV", "GET USER bob ONLINESTATUS", 9000)) << ShowLog();
     ASSERT_TRUE(farEnd.Command("presence_online"));
@@ -114,12 +115,12 @@ TEST_F(SipLineOnlineOnly, AfterTheAgentRestartsTheProgramLearnsAContactIsNoLonge
     ASSERT_TRUE(HandsetHangUp(1));
     ASSERT_TRUE(WaitForCallLight(false));
 
-    // The agent restarts while bob goes away.
-    nearAgent.Kill();
+    // SipLink starts anew while bob goes away.
+    sipLink.Stop();
     farEnd.Close();
     farAgent.Stop();
     ASSERT_TRUE(WaitForSkypeLight(false)) << ShowLog();
-    ASSERT_TRUE(nearAgent.Start(nearConfig));
+    StartSipLink();
     ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach again" << ShowLog();
     EXPECT_TRUE(test::WaitUntil(
         [&] {

@@ -2,13 +2,15 @@
 
 #include "dect/PacketLink.h"
 #include "sim/control/SimControl.h"
-#include "siplink/agent/SipLinkEnd.h"
+#include "siplink/WideText.h"
+#include "siplink/account/AccountStore.h"
+#include "tools/sip/agent/SipLinkEnd.h"
 
 namespace sipcalls {
 
 namespace {
 
-constexpr const char* SipLinkLogPath = "c:\\temp\\SipCallsLink.log";
+constexpr const char* SipLinkLogPath = "c:\\temp\\SipDeskLink.log";
 
 // A setting under HKCU\SOFTWARE\Skype\Dect, as the panel stores it.
 void WriteSetting(const char* name, const char* text) {
@@ -16,30 +18,31 @@ void WriteSetting(const char* name, const char* text) {
                     static_cast<DWORD>(strlen(text) + 1));
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 } // namespace
 
-bool SipLinkProcess::Start(int controlPort, const std::string& path) {
-    return Launch("--control 127.0.0.1:" + std::to_string(controlPort) + " ", path);
+std::string AtProvider(const std::string& user) {
+    return "sip:" + user + "@127.0.0.1:" + std::to_string(Port.provider);
 }
 
-bool SipLinkProcess::StartOwnAgent(const std::string& path) {
-    return Launch("", path);
-}
-
-bool SipLinkProcess::Launch(const std::string& arguments, const std::string& path) {
+bool SipLinkProcess::Start(const std::string& path) {
     logPath = path;
     CreateDirectoryA("c:\\temp", nullptr);
     DeleteFileA(logPath.c_str());
-    return process.Start(test::BinDir() + "\\SipLink.exe", arguments + "--log " + logPath) &&
-           WaitForLog("READY", "");
+    return process.Start(test::BinDir() + "\\SipLink.exe", "--log " + logPath) && WaitForLog("READY", "");
 }
 
 void SipLinkProcess::Stop() {
     if (!process.Running())
         return;
-    AskSipLinkToEnd(process.Id());
-    EXPECT_EQ(process.Wait(5000), 0u) << "SipLink did not end on WM_CLOSE";
-    process.Kill();
+    EXPECT_EQ(EndSipLink(process), 0u) << "SipLink did not end on WM_CLOSE";
 }
 
 bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text, DWORD timeoutMs) const {
@@ -47,16 +50,33 @@ bool SipLinkProcess::WaitForLog(const std::string& tag, const std::string& text,
     return test::WaitUntil([&] { return Log().find(wanted) != std::string::npos; }, timeoutMs);
 }
 
+AgentConfig SipDesk::FarEnd() {
+    AgentConfig config = LoopbackAgents(Port.base, FarAnswerTimeoutS).farEnd;
+    config.registrarPort = Port.provider;
+    config.contacts = {{"alice", AtProvider("alice")}};
+    return config;
+}
+
 void SipDesk::SetUp() {
     SimReset();
     WriteSetting("CountryCode", "");
     WriteSetting("ShowOnlineOnly", showOnlineOnly);
+    ASSERT_TRUE(StartProvider()) << "the provider did not start";
     ASSERT_TRUE(farAgent.Start(farConfig)) << "the far agent did not start";
-    ASSERT_TRUE(nearAgent.Start(nearConfig)) << "the near agent did not start";
     ASSERT_TRUE(farEnd.Connect(farConfig.controlPort)) << test::ReadWholeFile(farAgent.LogPath());
-    ASSERT_TRUE(sipLink.Start(nearConfig.controlPort, SipLinkLogPath));
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
+    ASSERT_TRUE(farEnd.WaitUntilRegistered(Wait)) << "the far agent did not register";
+    std::string list;
+    for (const auto& [name, address] : contacts)
+        list += "\"" + name + "\" <" + address + ">\r\n";
+    WriteText(Utf8FromWide(SipLinkFolder()) + "\\contacts", list);
+    StoreAccount("alicepw");
+    if (programAtStart) {
+        ASSERT_TRUE(program.Start());
+    }
+    if (programAtStart && lineAtStart) {
+        StartSipLink();
+        ASSERT_TRUE(WaitForSkypeLight(true)) << "the program did not attach to SipLink" << ShowLog();
+    }
 }
 
 void SipDesk::TearDown() {
@@ -65,10 +85,39 @@ void SipDesk::TearDown() {
     }
     sipLink.Stop();
     farEnd.Close();
-    nearAgent.AskToStop();
     farAgent.AskToStop();
-    nearAgent.Stop();
     farAgent.Stop();
+    provider.Stop();
+    RegDeleteTreeA(HKEY_CURRENT_USER, AccountKeyPath);
+}
+
+void SipDesk::StoreAccount(const std::string& password) {
+    Account account = LoopbackAccount(Port.provider);
+    account.password = password;
+    ASSERT_TRUE(SaveAccount(account));
+}
+
+bool SipDesk::StartProvider() {
+    return provider.Start("sipprovider.sh", "sipagents\\provider-" + std::to_string(Port.provider),
+                          {std::to_string(Port.provider), "403"});
+}
+
+void SipDesk::StartSipLink() {
+    ASSERT_TRUE(sipLink.Start(SipLinkLogPath)) << ShowLog();
+}
+
+bool SipDesk::LogHas(const std::string& text, DWORD timeoutMs) const {
+    return test::WaitUntil([&] { return sipLink.Log().find(text) != std::string::npos; }, timeoutMs);
+}
+
+bool SipDesk::WaitForState(const std::string& words, DWORD timeoutMs) const {
+    return test::WaitUntil(
+        [&] {
+            std::string log = sipLink.Log();
+            size_t last = log.rfind(" REGISTRATION ");
+            return last != std::string::npos && log.find(words, last) < log.find('\n', last);
+        },
+        timeoutMs);
 }
 
 bool SipDesk::WaitForSkypeLight(bool on, DWORD timeoutMs) {
@@ -101,6 +150,19 @@ void SipDesk::CallBob() {
         WaitForHandset([](const HandsetView& view) { return view.display.rfind("bob", 0) == 0; }, Wait));
     Press("#");
     ASSERT_TRUE(sipLink.WaitForLog("RECV", "CALL bob")) << ShowLog();
+}
+
+void SipDesk::FarRings() {
+    AgentMessage incoming;
+    ASSERT_TRUE(farEnd.WaitForEvent("CALL_INCOMING", Wait, &incoming)) << ShowLog();
+    EXPECT_EQ(incoming.peerUri, AtProvider("alice"));
+}
+
+void SipDesk::FarCalls() {
+    ASSERT_TRUE(farEnd.Command("dial", AtProvider("alice")));
+    ASSERT_TRUE(
+        WaitForHandset([](const HandsetView& view) { return view.ringing && view.caller == "bob"; }, Wait))
+        << "the handset did not ring with the far end's name" << ShowLog();
 }
 
 void SipDesk::FarAnswers() {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "siplink/agent/AgentProcess.h"
+#include "tools/sip/agent/AgentProcess.h"
 #include "tests/common/TestSupport.h"
 
 namespace {

@@ -1,35 +1,52 @@
-// The agent's contact list as text, and SIP addresses compared the way calls are matched to contacts.
+// The user's contacts file, SIP addresses compared the way calls are matched to contacts, and what the
+// program was told of each contact's presence.
 #include <gtest/gtest.h>
 
 #include "siplink/Contacts.h"
 #include "siplink/PresenceTold.h"
+#include "siplink/SipAddress.h"
 
 namespace {
 
-TEST(Contacts, TheAgentsListIsReadWithItsColoursAndMarks) {
-    std::vector<Contact> list = ParseContactList(
-        "\n--- Contacts (5) ---\n>     \x1b[31mOffline\x1b[;m bob <sip:bob@127.0.0.1:5080>\n"
-        "      \x1b[32mUnknown\x1b[;m Carol Smith, Jr <sip:carol@127.0.0.1:5100;transport=udp>\n"
-        "  Busy  <sip:dave@example.org>\n"
-        "  Online eve <sip:eve@host>\n"
-        "  Away frank <sip:frank@host>\n"
-        "  no status line\n");
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[0].handle, "bob");
-    EXPECT_EQ(list[0].address, "sip:bob@127.0.0.1:5080");
-    EXPECT_EQ(list[0].presence, "OFFLINE");
-    EXPECT_EQ(list[1].handle, "Carol_Smith__Jr") << "a handle is one word without commas";
-    EXPECT_EQ(list[1].presence, "UNKNOWN");
-    EXPECT_EQ(list[2].handle, "dave") << "a contact without a name is known by its user part";
-    EXPECT_EQ(list[2].presence, "DND");
-    EXPECT_EQ(list[3].presence, "ONLINE");
-    EXPECT_TRUE(ParseContactList("").empty());
+// A book of contacts "NAME <sip:...>" lines with each contact's presence set as the phone reports it.
+ContactBook Book(const std::vector<std::pair<std::string, std::string>>& linesAndPresence) {
+    std::string text;
+    for (const auto& entry : linesAndPresence)
+        text += entry.first + "\n";
+    ContactBook book;
+    book.Replace(ParseContactsFile(text));
+    for (size_t i = 0; i < linesAndPresence.size() && i < book.All().size(); ++i)
+        book.SetPresence(book.All()[i].address, linesAndPresence[i].second);
+    return book;
 }
 
-TEST(Contacts, AHandleAndANameHoldNoControlCharacters) {
+TEST(Contacts, TheFileIsReadAsUsersWriteIt) {
+    std::vector<Contact> list =
+        ParseContactsFile("\xEF\xBB\xBF\"bob\" <sip:bob@127.0.0.1:5080>;presence=p2p\r\n"
+                          "# a comment <sip:nobody@host>\n"
+                          "\n"
+                          "   Carol Smith, Jr <sip:carol@127.0.0.1:5100;transport=udp>  \n"
+                          "<sips:dave@example.org>\n"
+                          "sip:eve%20e@host;transport=tcp\n"
+                          "\"frank\" <mailto:frank@host>\n"
+                          "no address at all\n"
+                          "\"open\" <sip:open@host\n"
+                          "\"J\xC3\xBCrgen\" <sip:juergen@host>");
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[0].handle, "bob") << "the byte order mark Notepad writes is no part of the name";
+    EXPECT_EQ(list[0].address, "sip:bob@127.0.0.1:5080");
+    EXPECT_EQ(list[0].presence, "UNKNOWN");
+    EXPECT_EQ(list[1].handle, "Carol Smith, Jr");
+    EXPECT_EQ(list[1].address, "sip:carol@127.0.0.1:5100;transport=udp");
+    EXPECT_EQ(list[2].handle, "dave") << "a contact without a name is known by its user part";
+    EXPECT_EQ(list[3].handle, "eve e");
+    EXPECT_EQ(list[3].address, "sip:eve%20e@host");
+    EXPECT_EQ(list[4].handle, "J\xC3\xBCrgen") << "the last line needs no line break";
+    EXPECT_TRUE(ParseContactsFile("").empty());
+
     // A zero byte would end the program's "USERS" notification there, a tab or CR would split a word.
     ContactBook book;
-    book.Replace(ParseContactList(std::string(" Online a\tb\rc\0d\x7f <sip:x@h>\n", 27)));
+    book.Replace(ParseContactsFile(std::string("\"a\tb\rc\0d\x7f\" <sip:x@h>\n", 22)));
     ASSERT_EQ(book.All().size(), 1u);
     for (const std::string& text : {book.All()[0].handle, book.All()[0].name})
         for (char c : text)
@@ -39,35 +56,35 @@ TEST(Contacts, AHandleAndANameHoldNoControlCharacters) {
 TEST(Contacts, CallsAreMatchedToContactsByTheirAddress) {
     EXPECT_TRUE(SameAddress("sip:alice@127.0.0.1:5060", "sip:alice@127.0.0.1:5060;transport=udp"));
     EXPECT_TRUE(SameAddress("sip:alice@Example.ORG", "SIP:alice@example.org:5060"));
-    EXPECT_TRUE(SameAddress("sips:alice@[::1]", "sip:alice@[::1]:5060"));
+    EXPECT_TRUE(SameAddress("sips:alice@[::1]", "<sip:alice@[::1]:5060>"));
+    EXPECT_TRUE(SameAddress("sip:+4930;npdi@host", "sip:+4930@host")) << "the user part's own parameters";
     EXPECT_FALSE(SameAddress("sip:alice@127.0.0.1:5060", "sip:alice@127.0.0.1:5080"));
     EXPECT_FALSE(SameAddress("sip:Alice@host", "sip:alice@host")) << "the user part keeps its case";
-    EXPECT_EQ(UserPart("sip:0044207@127.0.0.1;transport=udp"), "0044207");
-    EXPECT_EQ(UserPart("12345"), "12345");
+    EXPECT_EQ(ReadSipAddress("sip:0044207@127.0.0.1;transport=udp").user, "0044207");
+    EXPECT_EQ(ReadSipAddress("<tel:+4930123>").host, "+4930123") << "no user part";
+    EXPECT_EQ(ReadSipAddress("sip:bob@host:5080?subject=x").host, "host:5080");
 
-    ContactBook book;
-    EXPECT_FALSE(book.Known());
-    book.Replace(ParseContactList(" Online Bob <sip:bob@127.0.0.1:5080>\n"));
-    EXPECT_TRUE(book.Known());
+    ContactBook book = Book({{"Bob <sip:bob@127.0.0.1:5080>", "ONLINE"},
+                             {"bob <sip:bob@host>", "DND"},
+                             {"BOB <sip:bob@host:5060;transport=tcp>", "DND"}});
+    ASSERT_EQ(book.All().size(), 3u);
     ASSERT_NE(book.ByHandle("BOB"), nullptr);
     const Contact* bob = book.ByAddress("sip:bob@127.0.0.1:5080;transport=udp");
     ASSERT_NE(bob, nullptr);
     EXPECT_EQ(bob->name, "Bob");
+    EXPECT_EQ(bob->presence, "ONLINE");
     EXPECT_EQ(book.ByAddress("sip:bob@127.0.0.1:5090"), nullptr) << "another place";
-    book.Forget();
-    EXPECT_FALSE(book.Known());
-    EXPECT_EQ(book.ByHandle("Bob"), nullptr);
-}
+    for (const Contact& contact : book.All())
+        EXPECT_EQ(book.ByHandle(contact.handle), &contact) << "each gets a handle of its own";
+    EXPECT_EQ(book.ByAddress("sip:bob@HOST:5060"), &book.All()[1]) << "the first at a place is found";
 
-TEST(Contacts, TheFirstOfTwoEqualHandlesOrAddressesIsTheOneFound) {
-    ContactBook book;
-    book.Replace(
-        ParseContactList(" Online bob <sip:bob@host>\n Busy BOB <sip:bob@host:5060;transport=tcp>\n"));
-    ASSERT_EQ(book.All().size(), 2u);
-    EXPECT_EQ(book.ByHandle(book.All()[0].handle), &book.All()[0]);
-    EXPECT_EQ(book.ByHandle(book.All()[1].handle), &book.All()[1]) << "each gets a handle of its own";
-    EXPECT_EQ(book.ByAddress("sip:bob@HOST:5060"), &book.All()[0]);
-    EXPECT_EQ(book.ByAddress("sip:bob@host:5061"), nullptr);
+    // The file read again keeps what the phone said of each address; a presence reaches every contact there.
+    EXPECT_TRUE(book.SetPresence("sip:bob@host", "OFFLINE"));
+    EXPECT_FALSE(book.SetPresence("sip:bob@host", "OFFLINE")) << "no change";
+    EXPECT_EQ(book.All()[2].presence, "OFFLINE");
+    book.Replace(ParseContactsFile("carol <sip:carol@h>\nbob <sip:bob@host>\n"));
+    EXPECT_EQ(book.All()[0].presence, "UNKNOWN");
+    EXPECT_EQ(book.All()[1].presence, "OFFLINE");
 }
 
 // Each change the memory finds, told to the program as SipLink tells it.
@@ -81,8 +98,7 @@ std::vector<std::string> Tell(PresenceTold& told, const ContactBook& book) {
 }
 
 TEST(PresenceTold, ChangesAreToldOnceInTheOrderNamesWereFirstAskedAbout) {
-    ContactBook book;
-    book.Replace(ParseContactList(" Online carol <sip:c@h>\n Online alice <sip:a@h>\n"));
+    ContactBook book = Book({{"carol <sip:c@h>", "ONLINE"}, {"alice <sip:a@h>", "ONLINE"}});
     PresenceTold told;
     told.Told("alice", "ONLINE", book);
     told.Told("Carol", "ONLINE", book);
@@ -91,23 +107,21 @@ TEST(PresenceTold, ChangesAreToldOnceInTheOrderNamesWereFirstAskedAbout) {
     EXPECT_EQ(told.Size(), 3u);
     EXPECT_TRUE(told.Changes(book).empty());
 
-    book.Replace(
-        ParseContactList(" Offline carol <sip:c@h>\n Busy alice <sip:a@h>\n Online nobody <sip:n@h>\n"));
+    book = Book({{"carol <sip:c@h>", "OFFLINE"}, {"alice <sip:a@h>", "DND"}, {"nobody <sip:n@h>", "ONLINE"}});
     EXPECT_EQ(told.Changes(book).size(), 3u);
     EXPECT_EQ(told.Changes(book).size(), 3u) << "a change not yet told (no program took it) is found again";
     EXPECT_EQ(Tell(told, book), (std::vector<std::string>{"ALICE DND", "Carol OFFLINE", "nobody ONLINE"}));
     EXPECT_TRUE(told.Changes(book).empty()) << "a change is told once";
-    book.Forget();
+    book.Replace({});
     EXPECT_EQ(Tell(told, book),
               (std::vector<std::string>{"ALICE UNKNOWN", "Carol UNKNOWN", "nobody UNKNOWN"}));
 }
 
 TEST(PresenceTold, NamesThatAreNoContactsAreKeptOnlyTheLastFew) {
-    std::string list;
+    std::vector<std::pair<std::string, std::string>> contacts;
     for (int i = 0; i < 1000; ++i)
-        list += " Online c" + std::to_string(i) + " <sip:c" + std::to_string(i) + "@h>\n";
-    ContactBook book;
-    book.Replace(ParseContactList(list));
+        contacts.push_back({"c" + std::to_string(i) + " <sip:c" + std::to_string(i) + "@h>", "ONLINE"});
+    ContactBook book = Book(contacts);
     PresenceTold told;
     for (int i = 0; i < 1000; ++i)
         told.Told("c" + std::to_string(i), "ONLINE", book);
@@ -116,10 +130,11 @@ TEST(PresenceTold, NamesThatAreNoContactsAreKeptOnlyTheLastFew) {
         ASSERT_LE(told.Size(), 1000 + 2 * told.StrangersKept()) << "after " << i;
     }
     // Every contact is still followed, and so are the strangers asked about last.
-    std::string now = "Online stranger99999 <sip:s@h>\nOnline stranger0 <sip:s0@h>\n";
-    for (int i = 0; i < 1000; ++i)
-        now += " Busy c" + std::to_string(i) + " <sip:c" + std::to_string(i) + "@h>\n";
-    book.Replace(ParseContactList(now));
+    std::vector<std::pair<std::string, std::string>> now = {{"stranger99999 <sip:s@h>", "ONLINE"},
+                                                            {"stranger0 <sip:s0@h>", "ONLINE"}};
+    for (auto& contact : contacts)
+        now.push_back({contact.first, "DND"});
+    book = Book(now);
     std::vector<std::string> changes = Tell(told, book);
     ASSERT_EQ(changes.size(), 1001u) << "stranger0, asked about 100,000 names ago, is forgotten";
     EXPECT_EQ(changes.front(), "c0 DND");

@@ -1,520 +1,337 @@
-// The link's rules, driven in process: the program's commands and the agent's messages go in, the
-// notifications and the agent commands that come out are checked in order.
+// The link's rules, driven in process with a fake phone: the program's commands and the phone's events go
+// in; the notifications and what the phone is asked come out, checked in order.
 #include <gtest/gtest.h>
 
-#include "siplink/Json.h"
 #include "siplink/SipLink.h"
+#include "tests/siplink/FakePhone.h"
 
 namespace {
 
-const char* const ContactText =
-    "\n--- Contacts (2) ---\n>     \x1b[32mOnline\x1b[;m alice <sip:alice@127.0.0.1:5060>\n"
-    "      \x1b[31mBusy\x1b[;m Carol Smith <sip:carol@127.0.0.1:5100>\n\n";
-
-std::string Join(const std::vector<std::string>& texts) {
-    std::string all;
-    for (const std::string& text : texts)
-        all += (all.empty() ? "" : " | ") + text;
-    return all;
-}
+using End = phone::CallEnd;
+using Presence = phone::Event::PresenceState;
+using Texts = std::vector<std::string>;
 
 class Link : public ::testing::Test, public LinkOutput {
   protected:
+    void SetUp() override {
+        link.SetContacts(ParseContactsFile("\"alice\" <sip:alice@127.0.0.1:5060>\n"
+                                           "\"Carol Smith\" <sip:carol@127.0.0.1:5100>;presence=p2p\n"));
+        phone.Asked();
+        link.ClientAttached();
+        NewNotes();
+    }
     bool Notify(const std::string& text) override {
         if (attached)
             notes.push_back(text);
         return attached;
     }
-    void ToAgent(const std::string& frame) override {
-        ASSERT_FALSE(inFlight) << "a second command went before the reply to the first: " << frame;
-        size_t colon = frame.find(':');
-        ASSERT_NE(colon, std::string::npos);
-        JsonMembers members;
-        ASSERT_TRUE(ParseJsonObject(frame.substr(colon + 1, frame.size() - colon - 2), members)) << frame;
-        token = members["token"].text;
-        std::string params = members.count("params") ? " " + members["params"].text : "";
-        commands.push_back(members["command"].text + params);
-        inFlight = true;
-    }
     void Log(const std::string& tag, const std::string& text) override { logs.push_back(tag + " " + text); }
 
-    // The agent's side.
-    void Raw(const std::string& bytes) { link.AgentBytes(bytes.data(), bytes.size()); }
-    void Agent(const std::string& json) { Raw(std::to_string(json.size()) + ":" + json + ","); }
-    void Reply(bool ok = true, const std::string& data = "") {
-        ASSERT_TRUE(inFlight) << "no command to reply to";
-        inFlight = false;
-        Agent("{\"response\":true,\"ok\":" + std::string(ok ? "true" : "false") +
-              ",\"data\":" + JsonString(data) + ",\"token\":\"" + token + "\"}");
-    }
-    // Replies to every command in flight until none is left; answers the commands that went.
-    std::vector<std::string> ReplyAll() {
-        size_t from = commands.size() - (inFlight ? 1 : 0);
-        while (inFlight) {
-            const std::string& last = commands.back();
-            Reply(true, last == "contacts"                ? ContactText
-                        : last.rfind("callfind ", 0) == 0 ? "setting current call: " + last.substr(9) + "\n"
-                                                          : "");
-        }
-        return Take(commands, from);
-    }
-    void Event(const std::string& type, const std::string& id, const std::string& direction,
-               const std::string& peer, const std::string& param = "") {
-        Agent("{\"event\":true,\"type\":\"" + type + "\",\"class\":\"call\",\"direction\":\"" + direction +
-              "\",\"peeruri\":\"" + peer + "\",\"id\":\"" + id + "\",\"param\":\"" + param + "\"}");
-    }
-    void Connect() {
-        link.AgentConnected();
-        EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"});
-        notesTaken = notes.size();
-    }
-    static std::vector<std::string> Take(const std::vector<std::string>& all, size_t from) {
-        return std::vector<std::string>(all.begin() + std::min(from, all.size()), all.end());
-    }
-    std::vector<std::string> NewNotes() {
-        std::vector<std::string> fresh = Take(notes, notesTaken);
+    Texts NewNotes() {
+        Texts fresh(notes.begin() + static_cast<long>(notesTaken), notes.end());
         notesTaken = notes.size();
         return fresh;
     }
-    // An incoming call from alice, rung through with our id.
-    void IncomingFromAlice(const std::string& agentId = "in1", const std::string& id = "1") {
-        Event("CALL_INCOMING", agentId, "incoming", "sip:alice@127.0.0.1:5060");
-        ASSERT_EQ(NewNotes(), std::vector<std::string>{"CALL " + id + " STATUS RINGING"});
+    void Event(const phone::Event& event) { link.OnPhoneEvent(event); }
+    // A call from alice rings through with the program's id.
+    void IncomingFromAlice(phone::CallId call, unsigned id) {
+        Event(FakePhone::Incoming(call, "sip:alice@127.0.0.1:5060;transport=udp", "Alice A."));
+        ASSERT_EQ(NewNotes(), Texts{"CALL " + std::to_string(id) + " STATUS RINGING"});
+    }
+    // The program dials; answers the phone's id of the call.
+    phone::CallId Dial(const std::string& target, unsigned id) {
+        link.Command("CALL " + target);
+        EXPECT_EQ(NewNotes(), Texts{"CALL " + std::to_string(id) + " STATUS ROUTING"});
+        return phone.LastDialled();
     }
 
-    SipLink link{*this};
-    std::vector<std::string> notes, commands, logs;
+    FakePhone phone;
+    SipLink link{phone, *this};
+    Texts notes, logs;
     size_t notesTaken = 0;
     bool attached = true; // a program takes the notifications
-    std::string token;
-    bool inFlight = false;
 };
 
-TEST_F(Link, AnIncomingCallIsRungAnsweredToldInDigitsAndEndedByTheFarEnd) {
-    Connect();
-    IncomingFromAlice();
+TEST_F(Link, ACallComingInRingsIsAnsweredTakesTonesAndEndsWhenTheFarEndHangsUp) {
+    IncomingFromAlice(7, 1);
     link.Command("GET CALL 1 PARTNER_HANDLE");
+    link.Command("GET CALL 1 PARTNER_DISPNAME");
     link.Command("set call 1 status inprogress");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 PARTNER_HANDLE alice"});
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind in1", "accept"}));
-    Event("CALL_ESTABLISHED", "in1", "incoming", "sip:alice@127.0.0.1:5060");
-    Event("CALL_RTCP", "in1", "incoming", "sip:alice@127.0.0.1:5060");
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 1 PARTNER_HANDLE alice", "CALL 1 PARTNER_DISPNAME Alice_A."}));
+    EXPECT_EQ(phone.Asked(), Texts{"answer 7"});
+    EXPECT_TRUE(link.InCall());
+    link.Command("SET CALL 1 DTMF 5");
+    EXPECT_EQ(NewNotes(), Texts{"ERROR 12 Invalid call property"}) << "a tone before the call is up";
+    Event(FakePhone::Established(7));
     link.Command("SET CALL 1 DTMF 5");
     link.Command("SET CALL 1 DTMF #");
-    EXPECT_EQ(ReplyAll(),
-              (std::vector<std::string>{"callfind in1", "sndcode 5", "callfind in1", "sndcode #"}));
-    Event("CALL_CLOSED", "in1", "incoming", "sip:alice@127.0.0.1:5060", "Connection reset by peer");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS INPROGRESS", "CALL 1 STATUS FINISHED"}));
-    EXPECT_TRUE(link.ProgramCalls().empty());
+    EXPECT_EQ(phone.Asked(), (Texts{"digit 7 5", "digit 7 #"}));
+    Event(FakePhone::Closed(7, End::HungUpThere));
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 1 STATUS INPROGRESS", "CALL 1 STATUS FINISHED"}));
+    EXPECT_FALSE(link.InCall());
+    EXPECT_TRUE(phone.Asked().empty()) << "the phone was asked about a call it ended";
 }
 
-TEST_F(Link, HowAnIncomingCallEndsDecidesWhatTheProgramIsTold) {
-    Connect();
-    IncomingFromAlice("a");
-    Event("CALL_CLOSED", "a", "incoming", "sip:alice@127.0.0.1:5060", "Connection reset by peer");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS MISSED"}) << "the far end gave up";
+TEST_F(Link, HowACallComingInEndsDecidesWhatTheProgramIsTold) {
+    IncomingFromAlice(7, 1);
+    Event(FakePhone::Closed(7, End::CallerGaveUp));
+    EXPECT_EQ(NewNotes(), Texts{"CALL 1 STATUS MISSED"}) << "the caller gave up";
 
-    Event("CALL_INCOMING", "b", "incoming", "sip:dave@10.0.0.9");
+    Event(FakePhone::Incoming(8, "sip:dave@10.0.0.9"));
     link.Command("SET CALL 2 STATUS FINISHED");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind b", "hangup"}));
-    Event("CALL_CLOSED", "b", "incoming", "sip:dave@10.0.0.9", "Connection reset by user");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS RINGING", "CALL 2 STATUS FINISHED"}))
-        << "refused by the handset";
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 2 STATUS RINGING", "CALL 2 STATUS FINISHED"}))
+        << "turned away on the handset";
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 8"});
+    Event(FakePhone::Closed(8, End::HungUpHere));
     link.Command("GET CALL 2 PARTNER_HANDLE");
     link.Command("SET CALL 2 STATUS FINISHED");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 PARTNER_HANDLE dave", "CALL 2 STATUS FINISHED"}))
-        << "a late command for the call that just ended";
-    EXPECT_TRUE(ReplyAll().empty());
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 2 PARTNER_HANDLE sip:dave@10.0.0.9", "CALL 2 STATUS FINISHED"}))
+        << "a late command about the call that just ended";
+    EXPECT_TRUE(phone.Asked().empty());
+
+    // Answered here, but the call never came up at the phone: the handset's ring must stop.
+    IncomingFromAlice(9, 3);
+    link.Command("SET CALL 3 STATUS INPROGRESS");
+    Event(FakePhone::Closed(9, End::NoCommonCodec, 488, "Not Acceptable Here"));
+    EXPECT_EQ(NewNotes(), Texts{"CALL 3 STATUS MISSED"});
 }
 
-TEST_F(Link, ASecondCallerHearsBusyWhileACallIsUp) {
-    Connect();
-    IncomingFromAlice("first");
-    Event("CALL_INCOMING", "second", "incoming", "sip:bob@127.0.0.1:5080");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind second", "hangup"}));
-    Event("CALL_CLOSED", "second", "incoming", "sip:bob@127.0.0.1:5080", "Connection reset by user");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{}) << "the program heard of the second call";
-    ASSERT_EQ(link.ProgramCalls().size(), 1u);
-    EXPECT_EQ(link.ProgramCalls()[0].agentId, "first");
-    link.Command("CALL bob");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FAILED"}))
-        << "a call dialled while the line is busy";
-    EXPECT_TRUE(ReplyAll().empty());
-}
-
-TEST_F(Link, ADialledCallTakesTheAgentsIdFromItsFirstEvent) {
-    Connect();
-    link.Command("CALL alice");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS ROUTING"});
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:alice@127.0.0.1:5060"})
-        << "a contact dials its address";
+TEST_F(Link, ADialledCallRingsIsAnsweredAndTheProgramsEndEndsItAtOnce) {
+    phone::CallId call = Dial("alice", 1);
+    EXPECT_EQ(phone.Asked(), Texts{"dial sip:alice@127.0.0.1:5060"}) << "a contact is dialled at its address";
     link.Command("GET CALL 1 PARTNER_HANDLE");
-    Event("CALL_LOCAL_SDP", "", "outgoing", "sip:alice@127.0.0.1:5060;transport=udp", "offer");
-    Event("CALL_RINGING", "out1", "outgoing", "sip:alice@127.0.0.1:5060;transport=udp");
-    Event("CALL_PROGRESS", "out1", "outgoing", "sip:alice@127.0.0.1:5060;transport=udp");
-    Event("CALL_ESTABLISHED", "out1", "outgoing", "sip:alice@127.0.0.1:5060;transport=udp");
-    link.Command("SET CALL 1 STATUS FINISHED");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind out1", "hangup"}));
-    Event("CALL_CLOSED", "out1", "outgoing", "sip:alice@127.0.0.1:5060;transport=udp",
-          "Connection reset by user");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 PARTNER_HANDLE alice", "CALL 1 STATUS RINGING",
-                                                    "CALL 1 STATUS INPROGRESS", "CALL 1 STATUS FINISHED"}));
-
-    // A number is dialled as typed; the agent completes it.
-    link.Command("CALL 00442071234567");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 00442071234567"});
-    link.Command("GET CALL 2 PARTNER_HANDLE");
-    EXPECT_EQ(NewNotes(),
-              (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 PARTNER_HANDLE 00442071234567"}));
-}
-
-TEST_F(Link, AHangUpWhileTheDialIsOnItsWayEndsTheCallAtOnceAndHangsItUpOnceDialled) {
-    Connect();
-    link.Command("CALL sip:bob@127.0.0.1:5080");
-    link.Command("SET CALL 1 STATUS FINISHED");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS FINISHED"}));
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"dial sip:bob@127.0.0.1:5080", "hangup"}))
-        << "the dialled call is the agent's current one as soon as its dial is answered";
-    Event("CALL_RINGING", "x", "outgoing", "sip:bob@127.0.0.1:5080");
-    Event("CALL_CLOSED", "x", "outgoing", "sip:bob@127.0.0.1:5080", "Connection reset by user");
-    EXPECT_TRUE(ReplyAll().empty()) << "hung up twice";
-    EXPECT_TRUE(NewNotes().empty());
-
-    // A dial still waiting behind another command never goes.
-    link.PollPresence();
-    link.Command("CALL 42");
-    link.Command("SET CALL 2 STATUS FINISHED");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"});
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FINISHED"}));
-}
-
-TEST_F(Link, TheEndKeyEndsADialledCallTheAgentHasNotNamedAtOnceAndTheLineIsFreeAgain) {
-    Connect();
-    link.Command("CALL 42");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
-    // The provider never answers: the agent says nothing more about the call.
-    link.Command("SET CALL 1 STATUS FINISHED");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS FINISHED"}));
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"hangup"});
-    EXPECT_TRUE(link.ProgramCalls().empty());
-
-    link.Command("CALL 42");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 2 STATUS ROUTING"}) << "the line stayed blocked";
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
-    // The first call's close names it: it is not taken for the second.
-    Event("CALL_CLOSED", "first", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
-    Event("CALL_RINGING", "second", "outgoing", "sip:42@127.0.0.1");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 2 STATUS RINGING"});
-    ASSERT_EQ(link.ProgramCalls().size(), 1u);
-    EXPECT_EQ(link.ProgramCalls()[0].agentId, "second");
-
-    // A caller turned away meanwhile made another call the agent's current one: the bare hangup would
-    // reach that one, so the dialled call is hung up once the agent names it.
-    link.Command("SET CALL 2 STATUS FINISHED");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind second", "hangup"}));
-    Event("CALL_CLOSED", "second", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
-    link.Command("CALL 43");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 43"});
-    Event("CALL_INCOMING", "caller", "incoming", "sip:dave@10.0.0.9");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind caller", "hangup"}));
-    link.Command("SET CALL 3 STATUS FINISHED");
-    EXPECT_TRUE(ReplyAll().empty()) << "a bare hangup while another call may be current";
-    Event("CALL_RINGING", "third", "outgoing", "sip:43@127.0.0.1");
-    EXPECT_EQ(ReplyAll(), (std::vector<std::string>{"callfind third", "hangup"}));
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS FINISHED", "CALL 3 STATUS ROUTING",
-                                                    "CALL 3 STATUS FINISHED"}));
-}
-
-TEST_F(Link, ADialledCallIsNamedOnlyByAnEventFromWhereTheAgentPlacedIt) {
-    Connect();
-    link.Command("CALL 42");
-    ASSERT_EQ(commands.back(), "dial 42");
-    Event("CALL_LOCAL_SDP", "", "outgoing", "sip:42@127.0.0.1:5060;transport=udp", "offer");
-    Reply();
-    Event("CALL_RINGING", "elsewhere", "outgoing", "sip:99@127.0.0.1:5060");
-    Event("CALL_RTCP", "talking", "outgoing", "sip:42@127.0.0.1:5060");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS ROUTING"})
-        << "another call's event was taken";
-    Event("CALL_RINGING", "ours", "outgoing", "sip:42@127.0.0.1:5060");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS RINGING"});
-    EXPECT_EQ(link.ProgramCalls()[0].agentId, "ours");
-}
-
-TEST_F(Link, ACommandForACallTheAgentNoLongerKnowsIsNotSent) {
-    Connect();
-    IncomingFromAlice("in1");
+    link.Command("GET CALL 1 PARTNER_DISPNAME");
     link.Command("SET CALL 1 STATUS INPROGRESS");
-    ASSERT_EQ(commands.back(), "callfind in1");
-    Reply(true, "call not found (id=in1)\n");
-    EXPECT_FALSE(inFlight) << "sent anyway: " << commands.back();
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 1 STATUS MISSED"}) << "the call is gone";
-
-    IncomingFromAlice("in2", "2");
-    link.Command("SET CALL 2 STATUS INPROGRESS");
-    ReplyAll();
-    Event("CALL_ESTABLISHED", "in2", "incoming", "sip:alice@127.0.0.1:5060");
-    link.Command("SET CALL 2 DTMF 7");
-    ASSERT_EQ(commands.back(), "callfind in2");
-    Reply(false, "command not found (callfind)\n"); // the agent has no call at all
-    EXPECT_FALSE(inFlight) << "sent anyway: " << commands.back();
-    link.Command("SET CALL 2 STATUS FINISHED");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS INPROGRESS", "CALL 2 STATUS FINISHED",
-                                                    "CALL 2 STATUS FINISHED"}));
-    EXPECT_TRUE(ReplyAll().empty());
-}
-
-TEST_F(Link, AnOrphanedCallsHangUpFollowsItsCallfindBeforeAnythingElse) {
-    Connect();
-    link.Command("CALL 42");
-    ReplyAll();
-    Event("CALL_ESTABLISHED", "old", "outgoing", "sip:42@127.0.0.1");
-    link.AgentLost();
-    inFlight = false;
-    link.AgentConnected();
-    ASSERT_EQ(commands.back(), "contacts");
-    // A caller arrives and is answered while the orphan's hang-up waits.
-    Event("CALL_INCOMING", "new", "incoming", "sip:bob@127.0.0.1:5080");
-    link.Command("SET CALL 2 STATUS INPROGRESS");
-    EXPECT_EQ(ReplyAll(),
-              (std::vector<std::string>{"contacts", "callfind old", "hangup", "callfind new", "accept"}));
-    // The orphan's close is not taken for a new dialled call's.
-    Event("CALL_CLOSED", "new", "incoming", "sip:bob@127.0.0.1:5080", "Connection reset by peer");
-    link.Command("CALL 43");
-    ReplyAll();
-    Event("CALL_CLOSED", "old", "outgoing", "sip:42@127.0.0.1", "Connection reset by user");
-    Event("CALL_RTCP", "stranger", "outgoing", "sip:43@127.0.0.1");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 STATUS INPROGRESS",
-                                                    "CALL 1 STATUS FINISHED", "USERSTATUS LOGGEDOUT",
-                                                    "CALL 2 STATUS RINGING", "CALL 2 STATUS MISSED",
-                                                    "CALL 3 STATUS ROUTING"}));
-    ASSERT_EQ(link.ProgramCalls().size(), 1u);
-    EXPECT_EQ(link.ProgramCalls()[0].agentId, "");
-    Event("CALL_RINGING", "dialled", "outgoing", "sip:43@127.0.0.1");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"CALL 3 STATUS RINGING"});
-}
-
-TEST_F(Link, ANumberTypedIsDialledAsANumberEvenWhenAContactHasThatName) {
-    link.AgentConnected();
-    ASSERT_EQ(commands.back(), "contacts");
-    Reply(true, "  Online 42 <sip:bob@127.0.0.1:5080>\n  Online Carol Smith <sip:carol@127.0.0.1:5100>\n");
-    link.Command("SEARCH FRIENDS");
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"USERS 42_sip, carol_smith"});
-    link.Command("CALL 42");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial 42"});
-    link.Command("GET CALL 1 PARTNER_HANDLE");
-    Event("CALL_CLOSED", "a", "outgoing", "sip:42@127.0.0.1", "404 Not Found");
-    link.Command("CALL 42_sip");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:bob@127.0.0.1:5080"});
-    Event("CALL_CLOSED", "b", "outgoing", "sip:bob@127.0.0.1:5080", "404 Not Found");
-    link.Command("CALL carol_smith");
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"dial sip:carol@127.0.0.1:5100"});
-    link.Command("GET CALL 3 PARTNER_HANDLE");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS ROUTING", "CALL 1 PARTNER_HANDLE 42",
-                                                    "CALL 1 STATUS FAILED", "CALL 2 STATUS ROUTING",
-                                                    "CALL 2 STATUS FAILED", "CALL 3 STATUS ROUTING",
-                                                    "CALL 3 PARTNER_HANDLE Carol_Smith"}));
-}
-
-TEST_F(Link, ACallerIsShownByTheDisplayNameTheContactOrTheUnescapedUserPart) {
-    Connect();
-    Agent("{\"event\":true,\"type\":\"CALL_INCOMING\",\"direction\":\"incoming\",\"id\":\"a\","
-          "\"peeruri\":\"sip:carol@127.0.0.1:5100\",\"peerdisplayname\":\"J\xc3\xbcrgen M\xfcller\"}");
-    link.Command("GET CALL 1 PARTNER_HANDLE");
-    Event("CALL_CLOSED", "a", "incoming", "sip:carol@127.0.0.1:5100", "Connection reset by peer");
-    Event("CALL_INCOMING", "b", "incoming", "sip:carol@127.0.0.1:5100");
-    link.Command("GET CALL 2 PARTNER_HANDLE");
-    Event("CALL_CLOSED", "b", "incoming", "sip:carol@127.0.0.1:5100", "Connection reset by peer");
-    Event("CALL_INCOMING", "c", "incoming", "sip:j%C3%BCrgen@10.0.0.9:5060;transport=udp");
-    link.Command("GET CALL 3 PARTNER_HANDLE");
+    Event(FakePhone::Progress(call, true));
+    Event(FakePhone::Progress(call));
+    Event(FakePhone::Established(call));
     EXPECT_EQ(NewNotes(),
-              (std::vector<std::string>{"CALL 1 STATUS RINGING", "CALL 1 PARTNER_HANDLE J\xc3\xbcrgen_M?ller",
-                                        "CALL 1 STATUS MISSED", "CALL 2 STATUS RINGING",
-                                        "CALL 2 PARTNER_HANDLE Carol_Smith", "CALL 2 STATUS MISSED",
-                                        "CALL 3 STATUS RINGING", "CALL 3 PARTNER_HANDLE j\xc3\xbcrgen"}));
+              (Texts{"CALL 1 PARTNER_HANDLE alice", "CALL 1 PARTNER_DISPNAME alice", "CALL 1 STATUS ROUTING",
+                     "CALL 1 STATUS RINGING", "CALL 1 STATUS INPROGRESS"}));
+    link.Command("SET CALL 1 STATUS FINISHED");
+    EXPECT_EQ(NewNotes(), Texts{"CALL 1 STATUS FINISHED"});
+    EXPECT_EQ(phone.Asked(), Texts{"hangup " + std::to_string(call)});
+    EXPECT_FALSE(link.InCall()) << "the line waits for the phone's word";
+    Event(FakePhone::Closed(call, End::HungUpHere));
+    EXPECT_TRUE(NewNotes().empty()) << "told the end twice";
+
+    // The end key before the far end said anything: the line is free at once for the next number.
+    phone::CallId second = Dial("00442071234567", 2);
+    link.Command("SET CALL 2 STATUS FINISHED");
+    EXPECT_EQ(NewNotes(), Texts{"CALL 2 STATUS FINISHED"});
+    phone::CallId third = Dial("43", 3);
+    EXPECT_EQ(phone.Asked(), (Texts{"dial 00442071234567", "hangup " + std::to_string(second), "dial 43"}));
+    Event(FakePhone::Closed(second, End::HungUpHere));
+    Event(FakePhone::Progress(third));
+    EXPECT_EQ(NewNotes(), Texts{"CALL 3 STATUS RINGING"})
+        << "the first call's end was taken for the second's";
+    link.Command("GET CALL 2 PARTNER_HANDLE");
+    EXPECT_EQ(NewNotes(), Texts{"CALL 2 PARTNER_HANDLE 00442071234567"});
 }
 
-TEST_F(Link, EveryAttachedProgramLearnsEveryContactsCurrentStatus) {
-    attached = false;
-    Connect();
-    attached = true;
-    link.ClientAttached();
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS ONLINE",
-                                                    "USER carol_smith ONLINESTATUS DND"}));
-
-    // The agent restarts; alice has gone meanwhile. The first list comes before the program is back.
-    attached = false;
-    link.AgentLost();
-    link.AgentConnected();
-    ASSERT_EQ(commands.back(), "contacts");
-    Reply(true,
-          "  Offline alice <sip:alice@127.0.0.1:5060>\n  Busy Carol Smith <sip:carol@127.0.0.1:5100>\n");
-    link.PollPresence();
-    Reply(true,
-          "  Offline alice <sip:alice@127.0.0.1:5060>\n  Busy Carol Smith <sip:carol@127.0.0.1:5100>\n");
-    attached = true;
-    link.ClientAttached();
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS OFFLINE",
-                                                    "USER carol_smith ONLINESTATUS DND"}));
-
-    // Attached before the list came: told once it comes.
-    link.AgentLost();
-    link.AgentConnected();
-    link.ClientAttached();
-    EXPECT_EQ(NewNotes(), std::vector<std::string>{"USERSTATUS LOGGEDOUT"});
-    Reply(true, ContactText);
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER alice ONLINESTATUS ONLINE",
-                                                    "USER carol_smith ONLINESTATUS DND"}));
-}
-
-TEST_F(Link, ADialledCallThatFailsEndsWithTheReasonsStatusAndTheLogSaysWhyInPlainWords) {
+TEST_F(Link, EachEndTheFarEndOrTheProviderGivesADialledCallHasItsStatus) {
     struct Case {
-        std::string reason, status, words;
-    };
-    const std::vector<Case> cases{
-        {"486 Busy Here", "BUSY", "the far end or the provider answered 486 Busy Here"},
-        {"486 Rejected", "BUSY", "the far end or the provider answered 486 Rejected"},
-        {"603 Decline", "REFUSED", "the far end or the provider answered 603 Decline"},
-        {"404 Not Found", "FAILED", "the far end or the provider answered 404 Not Found"},
-        {"Connection timed out", "FAILED", "no answer to the call's SIP in time (Connection timed out)"},
-        {"408 Request Timeout", "FAILED", "no answer to the call's SIP in time (408 Request Timeout)"},
-        {"Bad message", "FAILED", "the far end's SIP could not be read (Bad message)"},
-        {"", "FAILED", "the agent gave no reason"}};
-    Connect();
-    int id = 1;
-    for (const Case& end : cases) {
-        link.Command("CALL 123");
-        ReplyAll();
-        logs.clear();
-        Event("CALL_CLOSED", "c" + std::to_string(id), "outgoing", "sip:123@127.0.0.1", end.reason);
-        std::string call = "CALL " + std::to_string(id);
-        EXPECT_EQ(NewNotes(),
-                  (std::vector<std::string>{call + " STATUS ROUTING", call + " STATUS " + end.status}))
-            << end.reason;
-        EXPECT_EQ(logs, std::vector<std::string>{"CALL-END " + std::to_string(id++) + " " + end.status +
-                                                 ": " + end.words});
+        End end;
+        int code;
+        const char* status;
+    } cases[] = {{End::Busy, 486, "BUSY"},        {End::Declined, 603, "REFUSED"},
+                 {End::NotFound, 404, "FAILED"},  {End::Unavailable, 480, "FAILED"},
+                 {End::Refused, 500, "FAILED"},   {End::NoAnswer, 408, "FAILED"},
+                 {End::Malformed, 0, "FAILED"},   {End::NoCommonCodec, 488, "FAILED"},
+                 {End::HungUpThere, 0, "FAILED"}, {End::Stopped, 0, "FAILED"},
+                 {End::Failed, 0, "FAILED"}};
+    unsigned id = 1;
+    for (const Case& c : cases) {
+        phone::CallId call = Dial("42", id);
+        Event(FakePhone::Progress(call));
+        Event(FakePhone::Closed(call, c.end, c.code, "why"));
+        EXPECT_EQ(NewNotes(), (Texts{"CALL " + std::to_string(id) + " STATUS RINGING",
+                                     "CALL " + std::to_string(id) + " STATUS " + c.status}))
+            << "end " << static_cast<int>(c.end);
+        ++id;
     }
-    // The agent refusing the dial itself.
-    link.Command("CALL bad");
-    ASSERT_EQ(commands.back(), "dial bad");
-    Reply(false, "invalid uri");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 9 STATUS ROUTING", "CALL 9 STATUS FAILED"}));
+    // Whatever ends a call that was talking, the program releases the handset with FINISHED.
+    phone::CallId call = Dial("42", id);
+    Event(FakePhone::Established(call));
+    Event(FakePhone::Closed(call, End::NoMedia));
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 12 STATUS INPROGRESS", "CALL 12 STATUS FINISHED"}));
+    EXPECT_TRUE(std::any_of(logs.begin(), logs.end(), [](const std::string& line) {
+        return line.find("CALL-STATE CALL 12 Talking -> Ended") == 0;
+    })) << "the log does not say how the call went";
 }
 
-TEST_F(Link, TheAgentGoneEndsTheCallsAndLogsTheUserOut) {
-    Connect();
-    IncomingFromAlice("talking");
-    link.Command("SET CALL 1 STATUS INPROGRESS");
-    ReplyAll();
-    Event("CALL_ESTABLISHED", "talking", "incoming", "sip:alice@127.0.0.1:5060");
-    link.Command("SET CALL 1 DTMF 1");
-    ASSERT_TRUE(link.AwaitingReply());
-    link.AgentLost();
-    inFlight = false;
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 1 STATUS INPROGRESS", "CALL 1 STATUS FINISHED",
-                                                    "USERSTATUS LOGGEDOUT"}));
-    EXPECT_FALSE(link.AwaitingReply());
-    link.AgentLost();
-    EXPECT_TRUE(NewNotes().empty()) << "a second loss told again";
+TEST_F(Link, OneCallHoldsTheLineAndTheProgramCountsOnlyTheCallsItSees) {
+    IncomingFromAlice(7, 1);
+    Event(FakePhone::Incoming(8, "sip:bob@127.0.0.1:5080"));
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 8"}) << "the second caller is not turned away";
+    EXPECT_TRUE(NewNotes().empty()) << "the program heard of the second call";
+    Event(FakePhone::Closed(8, End::HungUpHere));
+    EXPECT_TRUE(NewNotes().empty()) << "the program heard of the second call's end";
+    // A caller the phone turns away by itself is only logged.
+    phone::Event turnedAway = FakePhone::Closed(9, End::LineBusy, 486, "Busy Here");
+    turnedAway.peerUri = "sip:carol@127.0.0.1:5100";
+    Event(turnedAway);
+    EXPECT_TRUE(NewNotes().empty()) << "the program heard of a caller the phone turned away";
+    EXPECT_EQ(logs.back(), "BUSY another call holds the line: busy for sip:carol@127.0.0.1:5100");
 
-    // Back on a new connection, the lost call is hung up at the agent, if the agent still has it; commands
-    // of the old connection are not sent.
-    link.AgentConnected();
-    ASSERT_EQ(commands.back(), "contacts");
-    Reply(true, ContactText);
-    ASSERT_EQ(commands.back(), "callfind talking");
-    Reply(true, "setting current call: talking\n");
-    ASSERT_EQ(commands.back(), "hangup");
-    Reply();
-    notesTaken = notes.size();
-    IncomingFromAlice("ringing", "2");
-    link.AgentLost();
-    inFlight = false;
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"CALL 2 STATUS MISSED", "USERSTATUS LOGGEDOUT"}))
-        << "a ringing call must stop the handset's ring";
-    // A restarted agent does not know the call: nothing is hung up.
-    link.AgentConnected();
-    ASSERT_EQ(commands.back(), "contacts");
-    Reply(true, ContactText);
-    ASSERT_EQ(commands.back(), "callfind ringing");
-    Reply(false, "command not found (callfind)\n");
-    EXPECT_FALSE(inFlight) << commands.back();
-    link.AgentLost();
-    link.AgentConnected();
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"}) << "a call hung up twice";
+    link.Command("CALL bob");
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 2 STATUS ROUTING", "CALL 2 STATUS FAILED"}))
+        << "a dial while the line is busy";
+    EXPECT_TRUE(phone.Asked().empty()) << "dialled while the line was busy";
+    Event(FakePhone::Closed(7, End::CallerGaveUp));
+    EXPECT_EQ(NewNotes(), Texts{"CALL 1 STATUS MISSED"});
+    link.Command("CALL bob");
+    EXPECT_EQ(NewNotes(), Texts{"CALL 3 STATUS ROUTING"}) << "the ids go on from the last the program saw";
+    ASSERT_EQ(link.Calls().back().id, 3u);
+    EXPECT_EQ(link.Calls().back().phoneId, phone.LastDialled());
 }
 
-TEST_F(Link, ContactsAndTheirPresenceComeFromTheAgent) {
-    link.AgentConnected();
+TEST_F(Link, ThePartnerIsAHandleThatDialsThemAgainAndANameToShow) {
+    struct Case {
+        const char* uri;
+        const char* displayName;
+        const char* handle;
+        const char* name;
+    } cases[] = {
+        {"sip:carol@127.0.0.1:5100", "", "carol_smith", "Carol_Smith"},
+        {"<sip:alice@127.0.0.1>", "Far End", "alice", "Far_End"},
+        {"sip:%2B4930123456@provider.example;user=phone", "", "+4930123456", "+4930123456"},
+        {"sip:4930123456@provider.example", "+19005550100", "4930123456", "+19005550100"},
+        {"sip:alice@elsewhere.example", "Far End", "sip:alice@elsewhere.example", "Far_End"},
+        {"sip:carol_smith@evil.example", "", "sip:carol_smith@evil.example", "carol_smith"},
+        {"sip:anonymous@anonymous.invalid", "Anonymous", "anonymous", "Anonymous"},
+        {"sip:J%C3%BCrgen@h\xC3\xB6st", "", "sip:J%C3%BCrgen@h\xC3\xB6st", "J\xC3\xBCrgen"},
+    };
+    unsigned id = 1;
+    for (const Case& c : cases) {
+        Event(FakePhone::Incoming(id + 10, c.uri, c.displayName));
+        std::string call = std::to_string(id);
+        link.Command("GET CALL " + call + " PARTNER_HANDLE");
+        link.Command("GET CALL " + call + " PARTNER_DISPNAME");
+        EXPECT_EQ(NewNotes(),
+                  (Texts{"CALL " + call + " STATUS RINGING", "CALL " + call + " PARTNER_HANDLE " + c.handle,
+                         "CALL " + call + " PARTNER_DISPNAME " + c.name}))
+            << c.uri;
+        Event(FakePhone::Closed(id + 10, End::CallerGaveUp));
+        NewNotes();
+        ++id;
+    }
+    // What the program dials back reaches the same party: the handle of a caller named like a contact is not
+    // the contact's.
+    link.Command("CALL sip:carol_smith@evil.example");
+    EXPECT_EQ(phone.Asked(), Texts{"dial sip:carol_smith@evil.example"});
+    link.Command("SET CALL 9 STATUS FINISHED");
+    link.Command("CALL carol_smith");
+    EXPECT_EQ(phone.Asked().back(), "dial sip:carol@127.0.0.1:5100");
+}
+
+TEST_F(Link, ANumberTypedIsDialledAsTypedEvenWhenAContactHasThatName) {
+    link.SetContacts(ParseContactsFile("\"112\" <sip:emergency-desk@127.0.0.1>\n"));
+    EXPECT_EQ(phone.Asked(), Texts{"watch sip:emergency-desk@127.0.0.1"});
     link.Command("SEARCH FRIENDS");
-    link.Command("GET USER carol_smith ONLINESTATUS");
-    EXPECT_TRUE(NewNotes().empty()) << "answered before the agent's list came";
-    EXPECT_EQ(ReplyAll(), std::vector<std::string>{"contacts"});
-    EXPECT_EQ(NewNotes(),
-              (std::vector<std::string>{"USERS alice, carol_smith", "USER carol_smith ONLINESTATUS DND"}));
-    link.Command("get user nobody onlinestatus");
-    link.Command("GET USER ALICE ONLINESTATUS");
-    link.Command("GET USERSTATUS");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER nobody ONLINESTATUS UNKNOWN",
-                                                    "USER ALICE ONLINESTATUS ONLINE", "USERSTATUS ONLINE"}));
+    EXPECT_EQ(NewNotes().back(), "USERS 112_sip");
+    link.Command("CALL 112");
+    EXPECT_EQ(phone.Asked(), Texts{"dial 112"});
+    link.Command("SET CALL 1 STATUS FINISHED");
+    link.Command("CALL 112_SIP");
+    EXPECT_EQ(phone.Asked().back(), "dial sip:emergency-desk@127.0.0.1") << "a handle is found in any case";
+}
 
-    // Polls report changes only, and only of contacts the program asked about.
-    link.PollPresence();
-    ReplyAll();
+TEST_F(Link, TheLineGoneEndsEveryCallForTheProgramAndAtThePhone) {
+    phone::CallId call = Dial("alice", 1);
+    Event(FakePhone::Established(call));
+    NewNotes();
+    phone.Asked();
+    link.LineLost();
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 1 STATUS FINISHED", "USERSTATUS LOGGEDOUT"}));
+    EXPECT_EQ(phone.Asked(), Texts{"hangup " + std::to_string(call)});
+    EXPECT_FALSE(link.InCall());
+
+    IncomingFromAlice(7, 2);
+    link.LineLost();
+    EXPECT_EQ(NewNotes(), (Texts{"CALL 2 STATUS MISSED", "USERSTATUS LOGGEDOUT"})) << "the ring must stop";
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 7"});
+    // The phone's own end afterwards tells the program nothing more.
+    Event(FakePhone::Closed(call, End::HungUpHere));
+    Event(FakePhone::Closed(7, End::HungUpHere));
     EXPECT_TRUE(NewNotes().empty());
-    link.PollPresence();
-    link.PollPresence();
-    ASSERT_EQ(commands.back(), "contacts");
-    Reply(true, "  \x1b[31mOffline\x1b[;m alice <sip:alice@127.0.0.1:5060>\n  Online Carol Smith "
-                "<sip:carol@127.0.0.1:5100>");
-    EXPECT_FALSE(inFlight) << "a poll asked twice while one was on its way";
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER carol_smith ONLINESTATUS ONLINE",
-                                                    "USER ALICE ONLINESTATUS OFFLINE"}));
+}
 
-    // An agent without a contact list still answers.
-    link.AgentConnected();
+TEST_F(Link, TheProgramGoneInACallEndsItAtThePhoneAndFreesTheLine) {
+    IncomingFromAlice(7, 1);
+    link.Command("SET CALL 1 STATUS INPROGRESS");
+    Event(FakePhone::Established(7));
+    phone.Asked();
+    attached = false;
+    link.ClientGone();
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 7"}) << "nobody is there to talk";
+    EXPECT_FALSE(link.InCall());
+    link.ClientGone();
+    EXPECT_TRUE(phone.Asked().empty()) << "ended twice";
+    Event(FakePhone::Closed(7, End::HungUpHere));
+
+    // With no program to ring it, a caller hears busy.
+    Event(FakePhone::Incoming(8, "sip:alice@127.0.0.1:5060"));
+    EXPECT_EQ(phone.Asked(), Texts{"hangup 8"}) << "a call rang with nobody to take it";
+
+    attached = true;
+    link.ClientAttached();
+    NewNotes();
+    IncomingFromAlice(9, 2);
+}
+
+TEST_F(Link, ContactsPresenceComesFromThePhoneAndEveryProgramLearnsIt) {
+    link.SetContacts(ParseContactsFile("\"alice\" <sip:alice@127.0.0.1:5060>\n"
+                                       "\"Carol Smith\" <sip:carol@127.0.0.1:5100>\n"));
+    EXPECT_EQ(phone.Asked(), Texts{"watch sip:alice@127.0.0.1:5060,sip:carol@127.0.0.1:5100"});
     link.Command("SEARCH FRIENDS");
-    Reply(false, "command not found (contacts)\n");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USER carol_smith ONLINESTATUS UNKNOWN",
-                                                    "USER ALICE ONLINESTATUS UNKNOWN", "USERS"}));
+    link.Command("GET USER Carol_Smith ONLINESTATUS");
+    link.Command("GET USER nobody ONLINESTATUS");
+    EXPECT_EQ(NewNotes(), (Texts{"USERS alice, carol_smith", "USER Carol_Smith ONLINESTATUS UNKNOWN",
+                                 "USER nobody ONLINESTATUS UNKNOWN"}));
+    Event(FakePhone::Presence("sip:carol@127.0.0.1:5100;transport=udp", Presence::Busy));
+    Event(FakePhone::Presence("sip:alice@127.0.0.1", Presence::Online));
+    Event(FakePhone::Presence("sip:stranger@127.0.0.1", Presence::Online));
+    EXPECT_EQ(NewNotes(), (Texts{"USER Carol_Smith ONLINESTATUS DND", "USER alice ONLINESTATUS ONLINE"}))
+        << "a change the program asked about, and every contact's since it attached";
+    Event(FakePhone::Presence("sip:carol@127.0.0.1:5100", Presence::Busy));
+    EXPECT_TRUE(NewNotes().empty()) << "told again without a change";
+
+    // A program attaching later learns every contact's presence; the file read again keeps it.
+    link.ClientAttached();
+    EXPECT_EQ(NewNotes(), (Texts{"USER alice ONLINESTATUS ONLINE", "USER carol_smith ONLINESTATUS DND"}));
+    link.SetContacts(ParseContactsFile("\"Carol Smith\" <sip:carol@127.0.0.1:5100>\n"));
+    EXPECT_EQ(NewNotes(), Texts{"USER alice ONLINESTATUS UNKNOWN"}) << "a contact gone is no longer online";
+    attached = false;
+    Event(FakePhone::Presence("sip:carol@127.0.0.1:5100", Presence::Offline));
+    attached = true;
+    link.ClientAttached();
+    EXPECT_EQ(NewNotes(), Texts{"USER carol_smith ONLINESTATUS OFFLINE"})
+        << "a change dropped for want of a program is told to the next";
 }
 
-TEST_F(Link, EveryCommandIsAnsweredAndNoneBreaksTheLink) {
-    Connect();
-    IncomingFromAlice();
+TEST_F(Link, EveryCommandIsAnsweredAndNothingBreaksTheLink) {
+    IncomingFromAlice(7, 1);
     for (const char* command :
-         {"", "   ", "CALL", "CALL a b", "PING", "SET CALL 1 STATUS", "SET CALL 1 FOO BAR", "GET CALL 1",
-          "SEARCH", "GET USER", "SET CALL 9 STATUS FINISHED", "GET CALL 9 PARTNER_HANDLE",
-          "SET CALL 1 DTMF 55", "SET CALL 1 DTMF 5", "SET CALL 1 STATUS HOLD"})
+         {"", "   ", "CALL", "CALL a b", "SET CALL 1 STATUS", "GET CALL 1 NOTHING", "SET CALL 1 DTMF xx",
+          "SET CALL 1 DTMF 5", "SET CALL 1 STATUS RINGING", "SET CALL 1 COLOUR RED",
+          "SET CALL 99 STATUS FINISHED", "SET CALL x STATUS FINISHED", "SET CALL 4294967297 STATUS FINISHED",
+          "GET CALL -1 PARTNER_HANDLE", "GET CALL 0 PARTNER_HANDLE", "GET USER", "PING", "GET USERSTATUS"}) {
+        size_t before = notes.size();
         link.Command(command);
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{
-                              "ERROR 2 Unknown command", "ERROR 2 Unknown command", "ERROR 2 Unknown command",
-                              "ERROR 2 Unknown command", "ERROR 2 Unknown command", "ERROR 2 Unknown command",
-                              "ERROR 2 Unknown command", "ERROR 2 Unknown command", "ERROR 2 Unknown command",
-                              "ERROR 2 Unknown command", "ERROR 11 Invalid call id",
-                              "ERROR 11 Invalid call id", "ERROR 12 Invalid call property",
-                              "ERROR 12 Invalid call property", "ERROR 12 Invalid call property"}))
-        << "a tone before the answer, or a status the link cannot set";
-    EXPECT_TRUE(ReplyAll().empty());
-    EXPECT_EQ(link.ProgramCalls().size(), 1u);
-}
-
-TEST_F(Link, BadAgentMessagesAreLoggedAndSkipped) {
-    Connect();
-    link.Command("SEARCH FRIENDS"); // the list is known: no command
-    link.Command("CALL alice");
-    ASSERT_TRUE(inFlight);
-    Raw("12:{\"event\":tr},x:5:{\"a\"},");
-    Agent("{\"response\":true,\"ok\":true,\"token\":\"nobody\"}");
-    Agent("{\"event\":true,\"type\":\"CALL_RINGING\",\"id\":\"zzz\",\"direction\":\"incoming\"}");
-    Agent("{\"event\":true,\"type\":\"CALL_INCOMING\",\"direction\":\"incoming\"}");
-    EXPECT_GE(logs.size(), 3u) << Join(logs);
-    for (const std::string& line : logs)
-        EXPECT_EQ(line.rfind("SKIP", 0), 0u) << line;
-    EXPECT_TRUE(link.AwaitingReply()) << "a reply to another token was taken for the dial's";
-    Reply();
-    Event("CALL_RINGING", "d1", "outgoing", "sip:alice@127.0.0.1:5060");
-    EXPECT_EQ(NewNotes(), (std::vector<std::string>{"USERS alice, carol_smith", "CALL 1 STATUS ROUTING",
-                                                    "CALL 1 STATUS RINGING"}));
+        EXPECT_EQ(notes.size(), before + 1) << "not answered once: \"" << command << "\"";
+    }
+    EXPECT_EQ(NewNotes().back(), "USERSTATUS ONLINE");
+    link.Command("SET CALL 1 STATUS INPROGRESS");
+    link.Command("SET CALL 1 STATUS INPROGRESS");
+    EXPECT_EQ(NewNotes(), Texts{"CALL 1 STATUS RINGING"}) << "answered twice";
+    EXPECT_EQ(phone.Asked(), Texts{"answer 7"});
+    // Events of calls the link does not know, or out of their order, change nothing.
+    Event(FakePhone::Established(55));
+    Event(FakePhone::Closed(56, End::HungUpThere));
+    Event(FakePhone::Progress(7));
+    EXPECT_TRUE(NewNotes().empty());
+    EXPECT_TRUE(link.InCall());
 }
 
 } // namespace

@@ -8,21 +8,14 @@
 
 namespace {
 
-TEST(LogText, ALineShowsABoundedTextWithoutPasswordsOrLineBreaks) {
+TEST(LogText, ALineShowsABoundedTextWithoutLineBreaks) {
     EXPECT_EQ(LogText("two\r\nlines"), "two\\r\\nlines");
-    EXPECT_EQ(
-        LogText("{\"command\":\"uanew\",\"params\":\"<sip:me@example.net>;AUTH_PASS=s3cr;et;"
-                "answermode=manual\"}"),
-        "{\"command\":\"uanew\",\"params\":\"<sip:me@example.net>;AUTH_PASS=***;et;answermode=manual\"}");
-    EXPECT_EQ(LogText("auth_pass=\"quoted\" auth_pass=last"), "auth_pass=***\"quoted\" auth_pass=***");
-
     std::string whole(1 << 20, 'x');
-    std::string shown = LogText(whole);
-    EXPECT_EQ(shown, std::string(LogTextKept, 'x') + "... (1048576 bytes)");
+    EXPECT_EQ(LogText(whole), std::string(LogTextKept, 'x') + "... (1048576 bytes)");
     EXPECT_EQ(LogText(std::string(LogTextKept, 'y')), std::string(LogTextKept, 'y')) << "cut what fits";
-    // A password that begins near the cut is hidden all the same.
-    shown = LogText(std::string(LogTextKept - 3, 'z') + "auth_pass=" + std::string(5000, 's'));
-    EXPECT_EQ(shown.find("sss"), std::string::npos) << shown.substr(LogTextKept - 10);
+    EXPECT_EQ(LogText(std::string(LogTextKept - 1, 'z') + "\n\n"),
+              std::string(LogTextKept - 1, 'z') + "\\n... (1025 bytes)")
+        << "an escaped break at the cut";
 }
 
 TEST(LogFile, TheLogRotatesAtItsLimitAndKeepsTheNewestLines) {

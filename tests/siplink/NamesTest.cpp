@@ -3,6 +3,7 @@
 
 #include "siplink/Contacts.h"
 #include "siplink/Names.h"
+#include "siplink/Utf8.h"
 
 namespace {
 
@@ -14,17 +15,17 @@ bool Reachable(const std::string& handle) {
 
 TEST(Names, EveryContactGetsAHandleTheKeypadReachesAndKeepsItsAddress) {
     ContactBook book;
-    book.Replace(ParseContactList("  Online Carol Smith <sip:carol@host>\n"
-                                  "  Online ALICE <sip:alice@host>\n"
-                                  "  Online J\xC3\xBCrgen <sip:juergen@host>\n"
-                                  "  Online \xC3\x86sa \xC5\x81\xC3\xB3"
-                                  "d\xC5\xBA <sip:asa@host>\n"
-                                  "  Online \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD <sip:ivan%2Epetrov@host>\n"
-                                  "  Online _Under <sip:u@host>\n"
-                                  "  Online alice <sip:alice2@host>\n"
-                                  "  Online 112 <sip:112@host>\n"
-                                  "  Online +49 30 <sip:berlin@host>\n"
-                                  "  Online \xE2\x98\x8E <sip:%E2%98%8E@host>\n"));
+    book.Replace(ParseContactsFile("Carol Smith <sip:carol@host>\n"
+                                   "ALICE <sip:alice@host>\n"
+                                   "J\xC3\xBCrgen <sip:juergen@host>\n"
+                                   "\xC3\x86sa \xC5\x81\xC3\xB3"
+                                   "d\xC5\xBA <sip:asa@host>\n"
+                                   "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD <sip:ivan%2Epetrov@host>\n"
+                                   "_Under <sip:u@host>\n"
+                                   "alice <sip:alice2@host>\n"
+                                   "112 <sip:112@host>\n"
+                                   "+49 30 <sip:berlin@host>\n"
+                                   "\xE2\x98\x8E <sip:%E2%98%8E@host>\n"));
     std::vector<std::string> handles;
     for (const Contact& contact : book.All())
         handles.push_back(contact.handle);
@@ -50,6 +51,15 @@ TEST(Names, ACallerIsNamedByDisplayNameContactOrUnescapedUserPartNeverAUri) {
     EXPECT_EQ(PartyName("", "", "sip:example.org:5080;transport=tcp"), "example.org") << "no user part";
     EXPECT_EQ(PartyName("", "", "<sip:%ZZ%4@host>"), "%ZZ%4") << "broken escapes stay";
     EXPECT_EQ(PartyName("", "", ""), "unknown");
+
+    // A caller is called back by the number, or by the whole address when the user part is a name.
+    EXPECT_EQ(CallerHandle("sip:%2B4930123@host;user=phone"), "+4930123");
+    EXPECT_EQ(CallerHandle("<sip:0301234*5#@host>"), "0301234*5#");
+    EXPECT_EQ(CallerHandle("sip:Anonymous@anonymous.invalid"), "anonymous");
+    EXPECT_EQ(CallerHandle(""), "anonymous");
+    EXPECT_EQ(CallerHandle("sip:bob@host:5080;transport=tcp"), "sip:bob@host:5080");
+    EXPECT_EQ(CallerHandle("sip:host.example"), "sip:host.example");
+    EXPECT_EQ(CallerHandle("sip:bob smith@host"), "sip:bob_smith@host") << "one word";
 }
 
 TEST(Names, WhatGoesToTheProgramIsValidUtf8InOneLine) {
